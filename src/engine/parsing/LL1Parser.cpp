@@ -1,0 +1,495 @@
+#include "LL1Parser.h"
+
+#include "Errors.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QString InvalidRuleFormat = QStringLiteral("Cannot add rule. Invalid rule format.");
+
+// Lower case of one UTF-16 unit; keeps the length of a text, so positions in
+// the input and in its lower-case form are the same.
+inline char16_t lowerChar(char16_t Ch)
+{
+    if (Ch < 128)
+        return (Ch >= u'A' && Ch <= u'Z') ? char16_t(Ch + 32) : Ch;
+    return QChar(Ch).toLower().unicode();
+}
+
+QString lowerText(const QString &Text)
+{
+    QString Result = Text;
+    for (QChar &Ch : Result)
+        Ch = QChar(lowerChar(Ch.unicode()));
+    return Result;
+}
+
+enum class TSymbolShape { Literal, Terminal, Nonterminal };
+
+// Reads the symbol of an alternative text that starts at I: a reference
+// "<name>", a terminal class "<*name>", or a literal character (also a "<"
+// that opens no reference). Returns the index after the symbol.
+int readSymbol(const QString &Text, int I, TSymbolShape &Shape)
+{
+    const int N = Text.size();
+    Shape = TSymbolShape::Literal;
+    if (Text[I] != u'<' || I + 1 >= N || Text[I + 1] == u'<' || Text[I + 1] == u'>')
+        return I + 1;
+    for (int J = I + 1; J < N; ++J) {
+        if (Text[J] == u'<')
+            return I + 1;
+        if (Text[J] == u'>') {
+            Shape = Text[I + 1] == u'*' ? TSymbolShape::Terminal : TSymbolShape::Nonterminal;
+            return J + 1;
+        }
+    }
+    return I + 1;
+}
+
+// Group of an alternative by its first symbol: literals and the empty text,
+// then terminal classes, then references.
+int alternativeKind(const QString &Text)
+{
+    if (Text.isEmpty())
+        return 0;
+    TSymbolShape Shape;
+    readSymbol(Text, 0, Shape);
+    return Shape == TSymbolShape::Literal ? 0 : Shape == TSymbolShape::Terminal ? 1 : 2;
+}
+
+// "a" to "z" compare as "A" to "Z", other characters by code, and a proper
+// prefix orders before the longer text.
+int compareAlternatives(const QString &A, const QString &B)
+{
+    const auto upper = [](char16_t Ch) { return (Ch >= u'a' && Ch <= u'z') ? char16_t(Ch - 32) : Ch; };
+    const qsizetype Common = std::min(A.size(), B.size());
+    for (qsizetype I = 0; I < Common; ++I) {
+        const char16_t CA = upper(A[I].unicode());
+        const char16_t CB = upper(B[I].unicode());
+        if (CA != CB)
+            return CA < CB ? -1 : 1;
+    }
+    return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
+}
+
+// Collects every text made from Segments by putting one of Alternatives
+// between each two segments; the first gap varies slowest, which is the
+// order of replacing the first placeholder by each alternative in turn.
+void expandPlaceholders(const QStringList &Segments, const QStringList &Alternatives, int Gap,
+                        const QString &Prefix, QStringList &Collected)
+{
+    if (Gap == Segments.size() - 1) {
+        const QString Text = Prefix + Segments.last();
+        if (!Collected.contains(Text))
+            Collected.append(Text);
+        return;
+    }
+    for (const QString &Alternative : Alternatives)
+        expandPlaceholders(Segments, Alternatives, Gap + 1, Prefix + Segments[Gap] + Alternative, Collected);
+}
+
+// Ties the nesting counter to a scope, so that an exception leaves it right.
+struct TDepthGuard
+{
+    explicit TDepthGuard(int &Depth) : FDepth(Depth) { ++FDepth; }
+    ~TDepthGuard() { --FDepth; }
+    int &FDepth;
+};
+
+} // namespace
+
+// --- TParseState --------------------------------------------------------------
+
+TParseState::TParseState(TLL1Parser *AParser) : FParser(AParser)
+{
+}
+
+TParseState::~TParseState() = default;
+
+void TParseState::Assign(const TParseState &Source)
+{
+    FCurPos = Source.FCurPos;
+}
+
+// --- TLL1Parser: rule table -----------------------------------------------------
+
+TLL1Parser::TLL1Parser(TParseStateClass ParseStateClass)
+    : FState(ParseStateClass(this)), FParseStateClass(ParseStateClass)
+{
+    MIG_ASSERT(FState != nullptr, QStringLiteral("The parse state class created no state"));
+}
+
+TLL1Parser::~TLL1Parser()
+{
+    ClearRules();
+}
+
+void TLL1Parser::AddRule(const QString &ARule)
+{
+    MIG_ASSERT(!FRulesPrepared, QStringLiteral("Rule added after the first parse: ") + ARule);
+    if (ARule.size() < 2)
+        return;
+    const QString Rule = lowerText(ARule);
+    const qsizetype Size = Rule.size();
+
+    // The head ends at the first ">" from the second character on; the last
+    // character counts only in a rule of two characters.
+    const qsizetype LastExamined = Size == 2 ? 1 : Size - 2;
+    qsizetype HeadEnd = -1;
+    for (qsizetype I = 1; I <= LastExamined; ++I) {
+        if (Rule[I] == u'>') {
+            HeadEnd = I;
+            break;
+        }
+    }
+    if (HeadEnd < 0)
+        throw EGrammarError(InvalidRuleFormat + QStringLiteral(" Rule: ") + ARule);
+
+    QStringList &List = FGrammSL[Rule.left(HeadEnd + 1)];
+    // The separator after the head is skipped unread.
+    const qsizetype Start = HeadEnd + 2;
+    if (Start >= Size)
+        return;
+    QString Alternative;
+    for (qsizetype I = Start; I < Size; ++I) {
+        const QChar Ch = Rule[I];
+        if (Ch == u'|') {
+            List.append(Alternative);
+            Alternative.clear();
+        } else if (Ch == u'\\') {
+            if (I + 1 >= Size)
+                throw EGrammarError(InvalidRuleFormat + QStringLiteral(" Rule: ") + ARule);
+            if (Rule[I + 1].isDigit() && Rule[I + 1].unicode() < 128) {
+                unsigned Code = 0;
+                while (I + 1 < Size && Rule[I + 1].unicode() >= u'0' && Rule[I + 1].unicode() <= u'9') {
+                    Code = (Code * 10 + (Rule[I + 1].unicode() - u'0')) % 65536;
+                    ++I;
+                }
+                Alternative.append(QChar(char16_t(Code)));
+            } else {
+                Alternative.append(Rule[I + 1]);
+                ++I;
+            }
+        } else {
+            Alternative.append(Ch);
+        }
+    }
+    List.append(Alternative);
+}
+
+void TLL1Parser::ClearRules()
+{
+    FGrammSL.clear();
+    FNonterminalNames.clear();
+    FNonterminals.clear();
+    FTerminalNames.clear();
+    FTerminals.clear();
+    FSymbols.clear();
+    FNonterminalIds.clear();
+    FTerminalIds.clear();
+}
+
+QStringList TLL1Parser::Alternatives(const QString &Head) const
+{
+    const auto It = FGrammSL.find(lowerText(Head));
+    return It == FGrammSL.end() ? QStringList() : It->second;
+}
+
+// Preparation works on the alternative texts, then compiles them once into
+// symbol arrays that the parse walks.
+//
+// Inlining of empty alternatives, by example. With
+//     <sign>-+|-|          and   <int>-<sign><*digits>
+// "<sign>" holds the empty text, so every alternative that mentions "<sign>"
+// is multiplied out with the alternatives of "<sign>": "<int>" becomes
+// "+<*digits>", "-<*digits>", "<*digits>", and the empty text leaves "<sign>".
+// A nonterminal is inlined into itself last: "<l>-<x><l>|<x>|" becomes
+// "<x><x><l>", "<x><x>", "<x>", "<x>" ... without duplicates, which is how a
+// right-recursive list with an empty end gets two items per level.
+void TLL1Parser::PrepareRules()
+{
+    if (FRulesPrepared)
+        return;
+    const QString Placeholder = QStringLiteral("<__Spec>");
+    for (auto &[NHead, NList] : FGrammSL) {
+        if (!NList.contains(QString()))
+            continue;
+        const auto rewrite = [&](QStringList &RList) {
+            const QStringList Copy = NList;
+            QStringList Collected;
+            for (const QString &A : RList) {
+                QString Marked = A;
+                Marked.replace(NHead, Placeholder, Qt::CaseInsensitive);
+                expandPlaceholders(Marked.split(Placeholder), Copy, 0, QString(), Collected);
+            }
+            RList = Collected;
+        };
+        for (auto &[RHead, RList] : FGrammSL)
+            if (&RList != &NList)
+                rewrite(RList);
+        rewrite(NList);
+        NList.removeOne(QString());
+    }
+    for (auto &[Head, List] : FGrammSL) {
+        Q_UNUSED(Head);
+        std::stable_sort(List.begin(), List.end(), [](const QString &A, const QString &B) {
+            const int KindA = alternativeKind(A);
+            const int KindB = alternativeKind(B);
+            if (KindA != KindB)
+                return KindA < KindB;
+            return compareAlternatives(A, B) > 0;
+        });
+    }
+    compileRules();
+    FRulesPrepared = true;
+}
+
+int TLL1Parser::internNonterminal(const QString &Head)
+{
+    const QString Key = lowerText(Head);
+    const auto It = FNonterminalIds.constFind(Key);
+    if (It != FNonterminalIds.constEnd())
+        return *It;
+    const int Id = int(FNonterminalNames.size());
+    FNonterminalNames.push_back(Key);
+    FNonterminals.emplace_back();
+    FNonterminalIds.insert(Key, Id);
+    return Id;
+}
+
+int TLL1Parser::internTerminal(const QString &Name)
+{
+    const auto It = FTerminalIds.constFind(Name);
+    if (It != FTerminalIds.constEnd())
+        return *It;
+    const int Id = int(FTerminalNames.size());
+    FTerminalNames.push_back(Name);
+    FTerminals.emplace_back();
+    FTerminalIds.insert(Name, Id);
+    return Id;
+}
+
+void TLL1Parser::compileRules()
+{
+    for (const auto &[Head, List] : FGrammSL) {
+        Q_UNUSED(List);
+        FNonterminals[internNonterminal(Head)].HasRule = true;
+    }
+    for (const auto &[Head, List] : FGrammSL) {
+        const int Id = internNonterminal(Head);
+        for (const QString &Text : List) {
+            TAlternative Alt{int(FSymbols.size()), 0};
+            for (int I = 0; I < Text.size();) {
+                TSymbolShape Shape;
+                const int Next = readSymbol(Text, I, Shape);
+                if (Shape == TSymbolShape::Literal)
+                    FSymbols.push_back({TSymbolKind::Literal, Text[I].unicode(), -1});
+                else if (Shape == TSymbolShape::Terminal)
+                    FSymbols.push_back({TSymbolKind::Terminal, 0, internTerminal(Text.mid(I, Next - I))});
+                else
+                    FSymbols.push_back({TSymbolKind::Nonterminal, 0, internNonterminal(Text.mid(I, Next - I))});
+                I = Next;
+            }
+            Alt.Count = int(FSymbols.size()) - Alt.First;
+            // internNonterminal may grow the vector: index afresh.
+            FNonterminals[Id].Alternatives.push_back(Alt);
+        }
+    }
+}
+
+int TLL1Parser::NonterminalId(const QString &Name) const
+{
+    const QString *Names = FNonterminalNames.data();
+    const std::less<const QString *> Before;
+    if (!Before(&Name, Names) && Before(&Name, Names + FNonterminalNames.size()))
+        return int(&Name - Names);
+    return FNonterminalIds.value(lowerText(Name), -1);
+}
+
+int TLL1Parser::terminalId(const QString &Name) const
+{
+    const QString *Names = FTerminalNames.data();
+    const std::less<const QString *> Before;
+    if (!Before(&Name, Names) && Before(&Name, Names + FTerminalNames.size()))
+        return int(&Name - Names);
+    return FTerminalIds.value(Name, -1);
+}
+
+// --- TLL1Parser: parse --------------------------------------------------------
+
+bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, int &Pos)
+{
+    PrepareRules();
+    FInputStr = InpStr;
+    FState->FCurPos = Pos;
+    FErrorPos = Pos;
+    FErrorStr.clear();
+    FDepth = 0;
+    FDepthExceeded = false;
+
+    BeforeParse();
+    bool Result = ParseNonterminal(StartRule) && !FDepthExceeded;
+    AfterParse(Result);
+    if (Result) {
+        FErrorPos = -1;
+        FErrorStr.clear();
+        Pos = FState->FCurPos;
+    } else if (FDepthExceeded) {
+        FErrorStr = QStringLiteral("Text nested deeper than %1 levels at position %2; parse abandoned.")
+                        .arg(FMaxDepth)
+                        .arg(FDepthExceededAt);
+    }
+    return Result;
+}
+
+bool TLL1Parser::ParseNonterminal(const QString &Name)
+{
+    const int Id = NonterminalId(Name);
+    if (Id < 0 || !FNonterminals[Id].HasRule)
+        throw EGrammarError(QStringLiteral("Unknown nonterminal: ") + Name);
+    if (FDepthExceeded)
+        return false;
+    if (FDepth >= FMaxDepth) {
+        FDepthExceededAt = FState->FCurPos;
+        FDepthExceeded = true;
+        return false;
+    }
+    const std::vector<TAlternative> &Alternatives = FNonterminals[Id].Alternatives;
+    if (Alternatives.empty())
+        return false;
+
+    const TDepthGuard Guard(FDepth);
+    // One saved copy serves every alternative: after a failed one the state
+    // is put back to it, so each alternative starts from the entry state.
+    TParseState &Saved = savedState(FDepth);
+    Saved.Assign(*FState);
+    for (const TAlternative &Alt : Alternatives) {
+        if (matchAlternative(Alt))
+            return true;
+        FState->Assign(Saved);
+        if (FDepthExceeded)
+            return false;
+    }
+    return false;
+}
+
+TParseState &TLL1Parser::savedState(int Depth)
+{
+    while (int(FSavedStates.size()) < Depth)
+        FSavedStates.push_back(FParseStateClass(this));
+    return *FSavedStates[Depth - 1];
+}
+
+bool TLL1Parser::matchAlternative(const TAlternative &Alt)
+{
+    const TSymbol *Symbol = FSymbols.data() + Alt.First;
+    const TSymbol *const End = Symbol + Alt.Count;
+    const char16_t *const Input = reinterpret_cast<const char16_t *>(FInputStr.constData());
+    const int Length = int(FInputStr.size());
+    for (; Symbol != End; ++Symbol) {
+        switch (Symbol->Kind) {
+        case TSymbolKind::Literal: {
+            const int Pos = FState->FCurPos;
+            if (Pos < 1 || Pos > Length || lowerChar(Input[Pos - 1]) != Symbol->Ch)
+                return false;
+            FState->FCurPos = Pos + 1;
+            break;
+        }
+        case TSymbolKind::Terminal:
+            if (!ParseTerminal(FTerminalNames[Symbol->Id]) || FDepthExceeded)
+                return false;
+            break;
+        case TSymbolKind::Nonterminal:
+            if (!ParseNonterminal(FNonterminalNames[Symbol->Id]) || FDepthExceeded)
+                return false;
+            break;
+        }
+    }
+    return true;
+}
+
+const TLL1Parser::TTerminalClass &TLL1Parser::resolveTerminal(int Id)
+{
+    TTerminalClass &Class = FTerminals[Id];
+    if (!Class.IsResolved) {
+        GetTerminalSet(FTerminalNames[Id], Class.Set, Class.IsSingle);
+        Class.IsResolved = true;
+    }
+    return Class;
+}
+
+bool TLL1Parser::ParseTerminal(const QString &Name)
+{
+    // The sets are asked for once per class and kept: GetTerminalSet gives the
+    // same answer for the same name throughout the parser's life.
+    const int Id = terminalId(Name);
+    TTerminalSet LocalSet;
+    bool IsSingle = false;
+    const TTerminalSet *Set = &LocalSet;
+    if (Id >= 0) {
+        const TTerminalClass &Class = resolveTerminal(Id);
+        Set = &Class.Set;
+        IsSingle = Class.IsSingle;
+    } else {
+        GetTerminalSet(Name, LocalSet, IsSingle);
+    }
+
+    const char16_t *const Input = reinterpret_cast<const char16_t *>(FInputStr.constData());
+    const int Length = int(FInputStr.size());
+    const int Start = FState->FCurPos;
+    if (Start < 1 || Start > Length)
+        return false;
+    int Pos = Start;
+    if (IsSingle) {
+        if (Set->Contains(Input[Pos - 1]))
+            ++Pos;
+    } else {
+        while (Pos <= Length && Set->Contains(Input[Pos - 1]))
+            ++Pos;
+    }
+    FState->FCurPos = Pos;
+    return Pos > Start;
+}
+
+void TLL1Parser::GetTerminalSet(const QString &Name, TTerminalSet &Set, bool &IsSingle)
+{
+    Set = TTerminalSet();
+    const auto letters = [&Set] {
+        Set.IncludeRange('A', 'Z');
+        Set.IncludeRange('a', 'z');
+        Set.Include('_');
+    };
+    const auto symbols = [&Set] {
+        Set.IncludeRange(1, 255);
+        Set.Exclude('\'');
+    };
+    if (Name == u"<*chars_or_digits>") {
+        letters();
+        Set.IncludeRange('0', '9');
+        IsSingle = false;
+    } else if (Name == u"<*symbols>") {
+        symbols();
+        IsSingle = false;
+    } else if (Name == u"<*digits>") {
+        Set.IncludeRange('0', '9');
+        IsSingle = false;
+    } else if (Name == u"<*char>") {
+        letters();
+        IsSingle = true;
+    } else if (Name == u"<*symbol>") {
+        symbols();
+        IsSingle = true;
+    } else if (Name == u"<*digit>") {
+        Set.IncludeRange('0', '9');
+        IsSingle = true;
+    } else if (Name == u"<*hexs>") {
+        Set.IncludeRange('0', '9');
+        Set.IncludeRange('A', 'F');
+        Set.IncludeRange('a', 'f');
+        IsSingle = false;
+    } else {
+        MIG_ASSERT(false, QStringLiteral("Unknown terminal class: ") + Name);
+    }
+}

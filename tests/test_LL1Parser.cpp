@@ -1,0 +1,266 @@
+// The grammar engine: rule syntax, preparation of the alternatives, matching,
+// the hooks a descendant sees, rollback of its state, and the depth limit.
+#include "Errors.h"
+#include "LL1Parser.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<TLL1Parser> makeParser(const QStringList &Rules)
+{
+    auto Parser = std::make_unique<TLL1Parser>();
+    for (const QString &Rule : Rules)
+        Parser->AddRule(Rule);
+    return Parser;
+}
+
+// Parses Text from position 1; returns the position after the match, or 0.
+int matchEnd(TLL1Parser &Parser, const QString &Text, const QString &Start = QStringLiteral("<s>"))
+{
+    int Pos = 1;
+    return Parser.ParseString(Text, Start, Pos) ? Pos : 0;
+}
+
+QString grammarError(const QStringList &Rules)
+{
+    try {
+        makeParser(Rules);
+    } catch (const EGrammarError &E) {
+        return E.Message();
+    }
+    return QString();
+}
+
+} // namespace
+
+TEST(LL1ParserRules, EmptyAlternativesAreInlinedIntoEveryUse)
+{
+    auto P = makeParser({"<sign>-+|-|", "<int>-<sign><*digits>", "<pair>-<sign>x<sign>"});
+    EXPECT_EQ(P->Alternatives("<sign>"), QStringList({"+", "-", ""}));
+    P->PrepareRules();
+    EXPECT_EQ(P->Alternatives("<sign>"), QStringList({"-", "+"}));
+    EXPECT_EQ(P->Alternatives("<int>"), QStringList({"-<*digits>", "+<*digits>", "<*digits>"}));
+    const QStringList Pair = P->Alternatives("<pair>");
+    EXPECT_EQ(Pair.size(), 9);
+    EXPECT_EQ(Pair.first(), "x-");
+    EXPECT_EQ(Pair.last(), "+x");
+    for (const QString &Alternative : Pair)
+        EXPECT_FALSE(Alternative.contains("<sign>")) << Alternative.toStdString();
+}
+
+TEST(LL1ParserRules, OrderingGroupsByFirstSymbolThenDescending)
+{
+    auto P = makeParser({"<r>-<x>|<*digits>|a|b|<x><y>|\\60|<|", "<x>-x", "<y>-y"});
+    P->PrepareRules();
+    // A lone "<" opens no reference and sorts with the literals; the empty
+    // text of "<r>" is inlined into "<r>" itself and then removed.
+    EXPECT_EQ(P->Alternatives("<r>"), QStringList({"b", "a", "<", "<*digits>", "<x><y>", "<x>"}));
+}
+
+TEST(LL1ParserRules, EscapesAndSplitting)
+{
+    struct Row { QString Rule; QStringList Alternatives; };
+    const Row Rows[] = {
+        {"<r>-\\60x\\62", {"<x>"}},           // decoded after splitting: plain "<" and ">"
+        {"<r>-a\\|b|c", {"a|b", "c"}},        // escaped "|" does not split
+        {"<r>-a\\\\b", {"a\\b"}},             // escaped backslash
+        {"<r>-\\65\\97", {"Aa"}},             // numeric escapes keep their case
+        {"<r>-\\65601", {"A"}},               // code modulo 65536
+        {"<r>-\\0481", {QString(QChar(481))}}, // the longest run of digits
+        {"<r>-A|B", {"a", "b"}},              // the rule itself is lower-cased
+        {"<r>-a||b|", {"a", "", "b", ""}},    // empty alternatives
+        {"<r>-", {}},                         // nothing after the separator
+        {"<r>-|", {"", ""}},
+        {"x>", {}},                           // two characters: head only
+    };
+    for (const Row &R : Rows) {
+        auto P = makeParser({R.Rule});
+        const QString Head = R.Rule.left(R.Rule.indexOf('>') + 1).toLower();
+        EXPECT_EQ(P->Alternatives(Head), R.Alternatives) << R.Rule.toStdString();
+    }
+}
+
+TEST(LL1ParserRules, MalformedRulesAreRejected)
+{
+    const QString Invalid = "Cannot add rule. Invalid rule format.";
+    for (const QString Rule : {"<abc", "ab", "<a>", "<a-b>", "<r>-ab\\"})
+        EXPECT_TRUE(grammarError({Rule}).startsWith(Invalid)) << Rule.toStdString();
+    EXPECT_TRUE(grammarError({"x"}).isEmpty());   // fewer than two characters: ignored
+    EXPECT_TRUE(grammarError({"<a>-"}).isEmpty());
+
+    // What was appended before the fault stays.
+    TLL1Parser P;
+    EXPECT_THROW(P.AddRule("<r>-a|b\\"), EGrammarError);
+    EXPECT_EQ(P.Alternatives("<r>"), QStringList({"a"}));
+}
+
+TEST(LL1ParserRules, SecondRuleForAHeadAddsAlternatives)
+{
+    auto P = makeParser({"<s>-a", "<S>-b"});
+    EXPECT_EQ(P->Alternatives("<s>"), QStringList({"a", "b"}));
+    EXPECT_EQ(matchEnd(*P, "b"), 2);
+}
+
+TEST(LL1ParserRules, RuleAfterFirstParseIsAnAssertion)
+{
+    auto P = makeParser({"<s>-a"});
+    matchEnd(*P, "a");
+    EXPECT_THROW(P->AddRule("<t>-b"), EAssertionFailed);
+    // Cleared rules stay closed: the table is empty and cannot be refilled.
+    P->ClearRules();
+    EXPECT_THROW(P->AddRule("<s>-a"), EAssertionFailed);
+    EXPECT_THROW(matchEnd(*P, "a"), EGrammarError);
+}
+
+TEST(LL1ParserParse, Matching)
+{
+    struct Row { QStringList Rules; QString Text; int End; };
+    const Row Rows[] = {
+        {{"<s>-end"}, "END", 4},                          // literals ignore case
+        {{"<s>-\\65"}, "A", 0},                           // an escaped capital never matches
+        {{"<s>-\\65"}, "a", 0},
+        {{"<s>-<*digits>1"}, "121", 0},                   // classes are greedy
+        {{"<s>-<*digits>"}, "12a", 3},                    // a prefix of the input is enough
+        {{"<s>-<*digit>"}, "12", 2},
+        {{"<s>-<*symbols>"}, QString::fromUtf8("ab\xD0\x96"), 3},  // above U+00FF: no class
+        {{"<s>-<*symbols>"}, QString::fromUtf8("\xD0\x96"), 0},
+        {{"<s>-<*symbol>"}, "'", 0},
+        {{"<s>-<*char><*chars_or_digits>"}, "_a1 ", 4},
+        {{"<s>-<*hexs>"}, "0fAg", 4},
+        {{"<s>-"}, "a", 0},                                // no alternatives: never matches
+        {{"<s>-ab|a"}, "ac", 2},                           // ordered choice with backtracking
+        {{"<s>-<a>c", "<a>-<x>|x", "<x>-xy"}, "xyc", 0},   // a nonterminal that matched never retries
+        {{"<s>-(<s>)|x"}, "((x))", 6},
+    };
+    for (const Row &R : Rows) {
+        auto P = makeParser(R.Rules);
+        EXPECT_EQ(matchEnd(*P, R.Text), R.End) << R.Rules.join(' ').toStdString() << " on "
+                                               << R.Text.toStdString();
+    }
+}
+
+TEST(LL1ParserParse, PositionsAndErrors)
+{
+    auto P = makeParser({"<s>-ab"});
+    int Pos = 3;
+    EXPECT_TRUE(P->ParseString("xxabyy", "<S>", Pos));
+    EXPECT_EQ(Pos, 5);
+    EXPECT_EQ(P->ErrorPos(), -1);
+    Pos = 2;
+    EXPECT_FALSE(P->ParseString("xxabyy", "<s>", Pos));
+    EXPECT_EQ(Pos, 2);
+    EXPECT_EQ(P->ErrorPos(), 2);
+    EXPECT_TRUE(P->ErrorStr().isEmpty());
+    Pos = 7;   // one past the end
+    EXPECT_FALSE(P->ParseString("xxabyy", "<s>", Pos));
+
+    try {
+        matchEnd(*P, "ab", "<nothing>");
+        FAIL();
+    } catch (const EGrammarError &E) {
+        EXPECT_EQ(E.Message(), "Unknown nonterminal: <nothing>");
+    }
+    auto Q = makeParser({"<s>-a<t>"});
+    EXPECT_THROW(matchEnd(*Q, "ab"), EGrammarError);
+    EXPECT_EQ(matchEnd(*Q, "b"), 0);   // not reached: no error
+    auto R = makeParser({"<s>-<*nothing>"});
+    EXPECT_THROW(matchEnd(*R, "a"), EAssertionFailed);
+}
+
+namespace {
+
+// A state with a field of its own, and a parser that logs the hooks and
+// counts letters in that field, so that rollback becomes visible.
+class TCountingState : public TParseState
+{
+public:
+    using TParseState::TParseState;
+    void Assign(const TParseState &Source) override
+    {
+        TParseState::Assign(Source);
+        Letters = static_cast<const TCountingState &>(Source).Letters;
+    }
+    int Letters = 0;
+};
+
+class TLoggingParser : public TLL1Parser
+{
+public:
+    TLoggingParser() : TLL1Parser(&MakeParseState<TCountingState>) {}
+    TCountingState &Counting() { return static_cast<TCountingState &>(*State()); }
+    QStringList Log;
+
+protected:
+    bool ParseNonterminal(const QString &Name) override
+    {
+        Log << Name;
+        const bool Result = TLL1Parser::ParseNonterminal(Name);
+        if (Result && Name == u"<letter>")
+            ++Counting().Letters;
+        return Result;
+    }
+    bool ParseTerminal(const QString &Name) override
+    {
+        Log << Name;
+        return TLL1Parser::ParseTerminal(Name);
+    }
+    void GetTerminalSet(const QString &Name, TTerminalSet &Set, bool &IsSingle) override
+    {
+        if (Name != u"<*x>")
+            return TLL1Parser::GetTerminalSet(Name, Set, IsSingle);
+        Set.Include('x');
+        IsSingle = true;
+    }
+    void BeforeParse() override { Log << "before"; }
+    void AfterParse(bool &Result) override
+    {
+        Log << (Result ? "after:true" : "after:false");
+        Result = Result && Counting().Letters != 99;
+    }
+};
+
+} // namespace
+
+TEST(LL1ParserHooks, HooksRunAgainAfterBacktrackingAndStateRollsBack)
+{
+    TLoggingParser P;
+    P.AddRule("<s>-<letter><letter>z|<letter><letter><*x>");
+    P.AddRule("<letter>-a|b");
+    int Pos = 1;
+    ASSERT_TRUE(P.ParseString("abx", "<s>", Pos));
+    EXPECT_EQ(Pos, 4);
+    // The first alternative counts two letters before it fails at "x"; its
+    // count is taken back, and both letters are parsed again for the second.
+    EXPECT_EQ(P.Counting().Letters, 2);
+    EXPECT_EQ(P.Log, QStringList({"before", "<s>", "<letter>", "<letter>", "<letter>", "<letter>", "<*x>",
+                                  "after:true"}));
+}
+
+TEST(LL1ParserHooks, StateIsUnchangedAfterAFailedNonterminal)
+{
+    TLoggingParser P;
+    P.AddRule("<s>-<letter><letter>");
+    P.AddRule("<letter>-a|b");
+    int Pos = 1;
+    EXPECT_FALSE(P.ParseString("a!", "<s>", Pos));
+    EXPECT_EQ(P.Counting().Letters, 0);
+    EXPECT_EQ(P.State()->CurPos(), 1);
+    EXPECT_EQ(P.Log.last(), "after:false");
+}
+
+TEST(LL1ParserDepth, HostileNestingFailsCleanlyAndRealNestingParses)
+{
+    auto P = makeParser({"<s>-(<s>)|x"});
+    const auto nested = [](int Depth) { return QString(Depth, '(') + 'x' + QString(Depth, ')'); };
+    EXPECT_EQ(matchEnd(*P, nested(64)), 130);
+    int Pos = 1;
+    EXPECT_FALSE(P->ParseString(nested(100000), "<s>", Pos));
+    EXPECT_EQ(Pos, 1);
+    EXPECT_TRUE(P->ErrorStr().contains("deeper than")) << P->ErrorStr().toStdString();
+    // The parser is usable afterwards, and the limit can be set.
+    EXPECT_EQ(matchEnd(*P, nested(3)), 8);
+    P->SetMaxDepth(3);
+    EXPECT_EQ(matchEnd(*P, nested(2)), 6);
+    EXPECT_EQ(matchEnd(*P, nested(3)), 0);
+}
