@@ -1,0 +1,312 @@
+#include "FileUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+bool isDelimiter(QChar C)
+{
+#ifdef Q_OS_WIN
+    return C == u'\\' || C == u'/';
+#else
+    return C == PathDelim;
+#endif
+}
+
+// True when something (also a dangling symbolic link) carries this name.
+bool hasEntry(const QString &Path)
+{
+    const QFileInfo Info(Path);
+    return Info.exists() || Info.isSymLink();
+}
+
+bool isLink(const QFileInfo &Info)
+{
+#ifdef Q_OS_WIN
+    if (Info.isJunction())
+        return true;
+#endif
+    return Info.isSymLink();
+}
+
+// A folder whose contents ClearFolder must leave alone: no name, not a folder,
+// a link (its contents live elsewhere) or a root.
+bool isProtectedFolder(const QString &Folder)
+{
+    if (Folder.isEmpty())
+        return true;
+    const QFileInfo Info(Folder);
+    if (isLink(Info) || !Info.isDir())
+        return true;
+    const QString Canonical = Info.canonicalFilePath();
+    return Canonical.isEmpty() || QDir(Canonical).isRoot();
+}
+
+constexpr QDir::Filters AllEntries = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+
+void clearTree(const QString &Folder)
+{
+    const QFileInfoList Entries = QDir(Folder).entryInfoList(AllEntries, QDir::NoSort);
+    for (const QFileInfo &Entry : Entries) {
+        const QString Path = Entry.filePath();
+        if (isLink(Entry)) {
+            // The link goes, its target stays. A link to a folder is a
+            // folder entry on Windows and needs rmdir there.
+            if (!QFile::remove(Path))
+                QDir().rmdir(Path);
+        } else if (Entry.isDir()) {
+            clearTree(Path);
+            QDir().rmdir(Path);
+        } else {
+            QFile::remove(Path);
+        }
+    }
+}
+
+void copyTree(const QString &Source, const QString &Target)
+{
+    const QFileInfoList Entries = QDir(Source).entryInfoList(AllEntries, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &Entry : Entries) {
+        const QString SourcePath = JoinPath(Source, Entry.fileName());
+        const QString TargetPath = JoinPath(Target, Entry.fileName());
+        if (Entry.isDir()) {
+            if (isLink(Entry))
+                continue;
+            if (!QFileInfo(TargetPath).isDir() && !QDir().mkdir(TargetPath))
+                return;
+            copyTree(SourcePath, TargetPath);
+        } else if (!ReplaceFileAtomically(SourcePath, TargetPath, nullptr)) {
+            return;
+        }
+    }
+}
+
+// The entry of Folder whose name equals Name without regard to case; the
+// first one in name order when several do. Empty when there is none.
+QString findEntryIgnoringCase(const QString &Folder, const QString &Name)
+{
+    const QStringList Entries = QDir(Folder).entryList(AllEntries, QDir::Name);
+    for (const QString &Entry : Entries) {
+        if (QString::compare(Entry, Name, Qt::CaseInsensitive) == 0)
+            return Entry;
+    }
+    return {};
+}
+
+void setError(QString *Error, const QString &Message)
+{
+    if (Error)
+        *Error = Message;
+}
+
+} // namespace
+
+QString JoinPath(const QString &Folder, const QString &Name)
+{
+    QString Result = Folder;
+    if (!Result.isEmpty() && !isDelimiter(Result.back()))
+        Result += PathDelim;
+    if (Name.size() >= 2 && isDelimiter(Name.front()))
+        Result += QStringView(Name).mid(1);
+    else
+        Result += Name;
+    return Result;
+}
+
+QString BackupFileName(const QString &Path)
+{
+    // The extension starts at the last dot of the file name part.
+    qsizetype Dot = -1;
+    for (qsizetype I = Path.size() - 1; I >= 0; --I) {
+        const QChar C = Path.at(I);
+        if (C == u'.') {
+            Dot = I;
+            break;
+        }
+        if (isDelimiter(C))
+            break;
+#ifdef Q_OS_WIN
+        if (C == u':')
+            break;
+#endif
+    }
+    if (Dot < 0)
+        return Path + QStringLiteral(".~");
+    return Path.left(Dot) + QStringLiteral(".~") + Path.mid(Dot + 1);
+}
+
+bool ForceFolders(const QString &Path)
+{
+    // A folder counts only when a folder stands there afterwards: a file of
+    // that name is a failure, not an existing folder.
+    auto makeFolder = [](const QString &Folder) {
+        if (Folder.isEmpty())
+            return false;
+        QDir().mkdir(Folder);
+        return QFileInfo(Folder).isDir();
+    };
+#ifdef Q_OS_WIN
+    const bool HasDrive = Path.size() >= 2 && Path.at(1) == u':';
+#endif
+    for (qsizetype I = 0; I < Path.size(); ++I) {
+        if (!isDelimiter(Path.at(I)))
+            continue;
+#ifdef Q_OS_WIN
+        if (I == 2 && HasDrive)
+            continue;
+#else
+        if (I == 0)
+            continue; // the root
+#endif
+        if (!makeFolder(Path.left(I)))
+            return false;
+        if (I == Path.size() - 1)
+            return true;
+    }
+#ifdef Q_OS_WIN
+    if (Path.size() == 3 && HasDrive)
+        return true;
+#endif
+    return makeFolder(Path);
+}
+
+QString AllocTempFolder(const QString &Prefix, unsigned Counter)
+{
+    return AllocTempFolder(QDir::toNativeSeparators(QDir::tempPath()), Prefix, Counter);
+}
+
+QString AllocTempFolder(const QString &Base, const QString &Prefix, unsigned Counter)
+{
+    if (Base.isEmpty())
+        return {};
+    // Names as the Windows temporary-name function forms them (prefix of up
+    // to 3 characters, a 16-bit counter in hexadecimal), less the extension.
+    const QString Stem = JoinPath(Base, Prefix.left(3));
+    constexpr unsigned LastCounter = 0xFFFF;
+    for (unsigned C = Counter == 0 ? 1 : Counter; C <= LastCounter; ++C) {
+        const QString Candidate = Stem + QString::number(C, 16).toUpper();
+        // mkdir is the test: it fails on any existing entry, also one made by
+        // another process a moment ago, or a link planted in a shared folder.
+        if (QDir().mkdir(Candidate, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            return Candidate;
+        if (!hasEntry(Candidate))
+            return {};
+    }
+    return {};
+}
+
+void ClearFolder(const QString &Folder)
+{
+    if (isProtectedFolder(Folder))
+        return;
+    clearTree(Folder);
+}
+
+bool DeleteFolder(const QString &Folder)
+{
+    if (isProtectedFolder(Folder))
+        return false;
+    clearTree(Folder);
+    return QDir().rmdir(Folder);
+}
+
+bool CopyFolder(const QString &Source, const QString &Target)
+{
+    copyTree(Source, Target);
+    return true;
+}
+
+QString NativePath(const QString &Path)
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(Path);
+#else
+    QString Result = Path;
+    Result.replace(u'\\', PathDelim);
+    return Result;
+#endif
+}
+
+QString ResolvePathCase(const QString &Path)
+{
+    if (Path.isEmpty() || hasEntry(Path))
+        return Path;
+    const QStringList Parts = NativePath(Path).split(PathDelim);
+    QString Result;
+    for (qsizetype K = 0; K < Parts.size(); ++K) {
+        const QString &Part = Parts.at(K);
+        // The folder that holds this component, as a path that names it.
+        const QString Prefix = K == 0 ? QString() : Result + PathDelim;
+        if (Part.isEmpty() || Part == u"." || Part == u"..") {
+            Result = Prefix + Part;
+            continue;
+        }
+        QString Candidate = Prefix + Part;
+        if (!hasEntry(Candidate)) {
+            const QString Match = findEntryIgnoringCase(K == 0 ? QStringLiteral(".") : Prefix, Part);
+            if (Match.isEmpty())
+                return Path;
+            Candidate = Prefix + Match;
+        }
+        Result = Candidate;
+    }
+    return Result;
+}
+
+bool ReplaceFileAtomically(const QString &Source, const QString &Target, QString *Error)
+{
+    QFile In(Source);
+    if (!In.open(QIODevice::ReadOnly)) {
+        setError(Error, QStringLiteral("Cannot read \"%1\": %2").arg(Source, In.errorString()));
+        return false;
+    }
+    // QSaveFile writes a temporary file beside Target with Target's
+    // permissions, and its commit flushes it to disk and renames it over
+    // Target; until then Target is untouched, and a cancelled or failed
+    // write removes the temporary file.
+    QSaveFile Out(Target);
+    if (!Out.open(QIODevice::WriteOnly)) {
+        setError(Error, QStringLiteral("Cannot replace \"%1\": %2").arg(Target, Out.errorString()));
+        return false;
+    }
+    char Buffer[64 * 1024];
+    for (;;) {
+        const qint64 Read = In.read(Buffer, sizeof Buffer);
+        if (Read < 0) {
+            setError(Error, QStringLiteral("Cannot read \"%1\": %2").arg(Source, In.errorString()));
+            Out.cancelWriting();
+            return false;
+        }
+        if (Read == 0)
+            break;
+        if (Out.write(Buffer, Read) != Read) {
+            setError(Error, QStringLiteral("Cannot write \"%1\": %2").arg(Target, Out.errorString()));
+            Out.cancelWriting();
+            return false;
+        }
+    }
+    if (!Out.commit()) {
+        setError(Error, QStringLiteral("Cannot replace \"%1\": %2").arg(Target, Out.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool CopyFileReplacing(const QString &Source, const QString &Target)
+{
+    const QFileInfo SourceInfo(Source);
+    const QFileInfo TargetInfo(Target);
+    if (!SourceInfo.isFile())
+        return false;
+    if (hasEntry(Target)) {
+        // Copying a file onto itself would delete it below.
+        if (TargetInfo.exists() && SourceInfo.canonicalFilePath() == TargetInfo.canonicalFilePath())
+            return false;
+        if (!QFile::remove(Target))
+            return false;
+    }
+    return QFile::copy(Source, Target);
+}

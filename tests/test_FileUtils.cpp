@@ -1,0 +1,337 @@
+#include "FileUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeFile(const QString &Path, const QByteArray &Bytes)
+{
+    QDir().mkpath(QFileInfo(Path).absolutePath());
+    QFile File(Path);
+    ASSERT_TRUE(File.open(QIODevice::WriteOnly)) << Path.toStdString();
+    File.write(Bytes);
+}
+
+QByteArray readFile(const QString &Path)
+{
+    QFile File(Path);
+    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray("<missing>");
+}
+
+QStringList entries(const QString &Folder)
+{
+    return QDir(Folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+struct TPathCase
+{
+    const char *A;
+    const char *B;
+    const char *Expected;
+};
+
+} // namespace
+
+TEST(JoinPath, AddsOneSeparatorAndDropsTheNamesLeadingOne)
+{
+    const TPathCase Cases[] = {
+        {"/app", "Main.pas", "/app/Main.pas"},
+        {"/app/", "Main.pas", "/app/Main.pas"},
+        {"/app", "/Sub/A.pas", "/app/Sub/A.pas"},
+        {"/app", "", "/app/"},
+        {"", "Main.pas", "Main.pas"},
+        {"", "/Main.pas", "Main.pas"},
+        {"/app", "/", "/app//"}, // a one-character name is kept as it is
+        {"", "", ""},
+    };
+    for (const TPathCase &C : Cases)
+        EXPECT_EQ(JoinPath(C.A, C.B), QString(C.Expected)) << C.A << " + " << C.B;
+}
+
+TEST(BackupFileName, TurnsTheExtensionIntoTildeAndOldExtension)
+{
+    const TPathCase Cases[] = {
+        {"Main.pas", nullptr, "Main.~pas"},
+        {"/app/Main.DFM", nullptr, "/app/Main.~DFM"},
+        {"README", nullptr, "README.~"},
+        {"/app.d/README", nullptr, "/app.d/README.~"}, // a dot in a folder is no extension
+        {"Unit.", nullptr, "Unit.~"},
+        {"Data.tar.gz", nullptr, "Data.tar.~gz"},
+    };
+    for (const TPathCase &C : Cases)
+        EXPECT_EQ(BackupFileName(C.A), QString(C.Expected)) << C.A;
+}
+
+#ifndef Q_OS_WIN
+TEST(NativePath, ConvertsBackslashesFromDelphiSources)
+{
+    EXPECT_EQ(NativePath(R"(..\Common\Utils.pas)"), "../Common/Utils.pas");
+    EXPECT_EQ(NativePath("Main.pas"), "Main.pas");
+}
+
+TEST(ForceFolders, TheRootNeedsNoCreation)
+{
+    EXPECT_TRUE(ForceFolders("/"));
+}
+#endif
+
+TEST(ForceFolders, CreatesEveryMissingFolderAlongThePath)
+{
+    QTemporaryDir Base;
+    const QString Deep = Base.path() + "/A/B/C";
+    EXPECT_TRUE(ForceFolders(Deep));
+    EXPECT_TRUE(QFileInfo(Deep).isDir());
+    EXPECT_TRUE(ForceFolders(Deep)); // existing folders are fine
+
+    const QString Trailing = Base.path() + "/X/Y/";
+    EXPECT_TRUE(ForceFolders(Trailing));
+    EXPECT_TRUE(QFileInfo(Base.path() + "/X/Y").isDir());
+}
+
+TEST(ForceFolders, FailsWhenAFileStandsInTheWay)
+{
+    QTemporaryDir Base;
+    writeFile(Base.path() + "/File", "x");
+    EXPECT_FALSE(ForceFolders(Base.path() + "/File"));
+    EXPECT_FALSE(ForceFolders(Base.path() + "/File/Sub"));
+    EXPECT_FALSE(ForceFolders(""));
+}
+
+TEST(AllocTempFolder, SkipsExistingNamesAndCountsInUpperCaseHex)
+{
+    QTemporaryDir Base;
+    QDir(Base.path()).mkdir("$DS1");
+    QDir(Base.path()).mkdir("$DS2");
+    writeFile(Base.path() + "/$DS3", "a file also takes the name");
+
+    const QString Folder = AllocTempFolder(Base.path(), "$DS", 1);
+    EXPECT_EQ(Folder, Base.path() + "/$DS4");
+    EXPECT_TRUE(QFileInfo(Folder).isDir());
+    EXPECT_EQ(QFileInfo(Folder).permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+
+    EXPECT_EQ(AllocTempFolder(Base.path(), "$DS", 10), Base.path() + "/$DSA");
+    EXPECT_EQ(AllocTempFolder(Base.path(), "LONGPREFIX", 0x2F), Base.path() + "/LON2F");
+}
+
+TEST(AllocTempFolder, ReturnsEmptyWhenNoFolderCanBeMade)
+{
+    QTemporaryDir Base;
+    EXPECT_EQ(AllocTempFolder(Base.path() + "/missing", "$DS", 1), QString());
+    EXPECT_EQ(AllocTempFolder(QString(), "$DS", 1), QString());
+    QDir(Base.path()).mkdir("$DSFFFF");
+    EXPECT_EQ(AllocTempFolder(Base.path(), "$DS", 0xFFFF), QString()); // the counter has 16 bits
+}
+
+#ifndef Q_OS_WIN
+TEST(AllocTempFolder, UsesTheSystemsTemporaryFolder)
+{
+    QTemporaryDir Base;
+    const QByteArray Saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", Base.path().toLocal8Bit());
+    const QString Temp = QDir::tempPath();
+    const QString Folder = AllocTempFolder("$DS", 1);
+    qputenv("TMPDIR", Saved);
+    EXPECT_EQ(Folder, Temp + "/$DS1");
+    EXPECT_TRUE(QFileInfo(Base.path() + "/$DS1").isDir());
+}
+#endif
+
+class FolderRemoval : public ::testing::Test
+{
+protected:
+    QTemporaryDir Base;
+    QString Inside;
+    QString Outside;
+
+    void SetUp() override
+    {
+        Inside = Base.path() + "/inside";
+        Outside = Base.path() + "/outside";
+        writeFile(Inside + "/a.pas", "a");
+        writeFile(Inside + "/.hidden", "h");
+        writeFile(Inside + "/sub/deeper/b.dfm", "b");
+        writeFile(Outside + "/keep.txt", "keep");
+        writeFile(Outside + "/dir/keep2.txt", "keep2");
+    }
+
+    void expectOutsideIntact()
+    {
+        EXPECT_EQ(readFile(Outside + "/keep.txt"), "keep");
+        EXPECT_EQ(readFile(Outside + "/dir/keep2.txt"), "keep2");
+    }
+};
+
+TEST_F(FolderRemoval, DeleteFolderRemovesTheWholeTree)
+{
+    EXPECT_TRUE(DeleteFolder(Inside));
+    EXPECT_FALSE(QFileInfo::exists(Inside));
+    expectOutsideIntact();
+}
+
+TEST_F(FolderRemoval, ClearFolderKeepsTheFolderItself)
+{
+    ClearFolder(Inside);
+    EXPECT_TRUE(QFileInfo(Inside).isDir());
+    EXPECT_EQ(entries(Inside), QStringList());
+}
+
+#ifndef Q_OS_WIN
+TEST_F(FolderRemoval, LinksAreRemovedNotFollowed)
+{
+    ASSERT_TRUE(QFile::link(Outside + "/dir", Inside + "/sub/linkdir"));
+    ASSERT_TRUE(QFile::link(Outside + "/keep.txt", Inside + "/linkfile"));
+    ASSERT_TRUE(QFile::link(Outside + "/gone", Inside + "/dangling"));
+    EXPECT_TRUE(DeleteFolder(Inside));
+    EXPECT_FALSE(QFileInfo::exists(Inside));
+    expectOutsideIntact();
+}
+
+TEST_F(FolderRemoval, AFolderThatIsALinkIsLeftAlone)
+{
+    const QString Link = Base.path() + "/link";
+    ASSERT_TRUE(QFile::link(Outside, Link));
+    ClearFolder(Link);
+    EXPECT_FALSE(DeleteFolder(Link));
+    expectOutsideIntact();
+    EXPECT_TRUE(QFileInfo(Link).isSymLink());
+}
+
+TEST(FolderRemovalGuard, EmptyNamesAndRootsAreNeverCleared)
+{
+    // Only guards that refuse at once are exercised here: clearing a real
+    // root in a test would be a disaster if the guard failed.
+    QTemporaryDir Base;
+    const QString RootLink = Base.path() + "/root";
+    ASSERT_TRUE(QFile::link("/", RootLink));
+    ClearFolder("");
+    EXPECT_FALSE(DeleteFolder(""));
+    EXPECT_FALSE(DeleteFolder(RootLink));
+    EXPECT_TRUE(QFileInfo(RootLink).isSymLink());
+}
+#endif
+
+TEST(FolderRemovalGuard, AFileIsNotAFolder)
+{
+    QTemporaryDir Base;
+    writeFile(Base.path() + "/f.txt", "x");
+    EXPECT_FALSE(DeleteFolder(Base.path() + "/f.txt"));
+    EXPECT_EQ(readFile(Base.path() + "/f.txt"), "x");
+}
+
+TEST(CopyFolder, RecreatesSubfoldersOverwritesAndKeepsExtraFiles)
+{
+    QTemporaryDir Base;
+    const QString Source = Base.path() + "/src";
+    const QString Target = Base.path() + "/dst";
+    writeFile(Source + "/Main.pas", "new main");
+    writeFile(Source + "/Sub/A.pas", "new a");
+    writeFile(Target + "/Main.pas", "old main");
+    writeFile(Target + "/Extra.pas", "extra");
+
+    EXPECT_TRUE(CopyFolder(Source, Target));
+    EXPECT_EQ(readFile(Target + "/Main.pas"), "new main");
+    EXPECT_EQ(readFile(Target + "/Sub/A.pas"), "new a");
+    EXPECT_EQ(readFile(Target + "/Extra.pas"), "extra");
+}
+
+TEST(CopyFolder, AFailureStopsOnlyTheRestOfItsFolder)
+{
+    QTemporaryDir Base;
+    const QString Source = Base.path() + "/src";
+    const QString Target = Base.path() + "/dst";
+    // In name order: a/1.pas fails (a folder blocks it), so a/2.pas is not
+    // copied; b is blocked by a file, so c.pas after it is not copied either.
+    writeFile(Source + "/a/1.pas", "1");
+    writeFile(Source + "/a/2.pas", "2");
+    writeFile(Source + "/b/x.pas", "x");
+    writeFile(Source + "/c.pas", "c");
+    writeFile(Source + "/0.pas", "0");
+    QDir().mkpath(Target + "/a/1.pas");
+    writeFile(Target + "/b", "a file where a folder should go");
+
+    EXPECT_TRUE(CopyFolder(Source, Target));
+    EXPECT_EQ(readFile(Target + "/0.pas"), "0");
+    EXPECT_FALSE(QFileInfo::exists(Target + "/a/2.pas"));
+    EXPECT_FALSE(QFileInfo::exists(Target + "/c.pas"));
+    EXPECT_EQ(readFile(Target + "/b"), "a file where a folder should go");
+}
+
+TEST(ResolvePathCase, FindsTheRealNameOfEachMissingComponent)
+{
+    QTemporaryDir Base;
+    const QString B = Base.path();
+    writeFile(B + "/Common/Utils.PAS", "u");
+    writeFile(B + "/App/Main.dfm", "m");
+
+    EXPECT_EQ(ResolvePathCase(B + "/common/utils.pas"), B + "/Common/Utils.PAS");
+    EXPECT_EQ(ResolvePathCase(B + "/App/Main.DFM"), B + "/App/Main.dfm");
+    EXPECT_EQ(ResolvePathCase(B + "/App/../COMMON/Utils.pas"), B + "/App/../Common/Utils.PAS");
+    // Existing paths and paths with a component that is nowhere stay as written.
+    EXPECT_EQ(ResolvePathCase(B + "/App/Main.dfm"), B + "/App/Main.dfm");
+    EXPECT_EQ(ResolvePathCase(B + "/app/Missing.pas"), B + "/app/Missing.pas");
+    EXPECT_EQ(ResolvePathCase(QString()), QString());
+}
+
+class FileReplacement : public ::testing::Test
+{
+protected:
+    QTemporaryDir Base;
+    QString Source;
+    QString Target;
+
+    void SetUp() override
+    {
+        Source = Base.path() + "/tmp/Main.pas";
+        Target = Base.path() + "/app/Main.pas";
+        writeFile(Source, "converted");
+        writeFile(Target, "original");
+    }
+};
+
+TEST_F(FileReplacement, ReplacesContentsAndKeepsTheTargetsPermissions)
+{
+    const QFile::Permissions Mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(Target, Mode));
+    ASSERT_TRUE(QFile::setPermissions(Source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    QString Error;
+    EXPECT_TRUE(ReplaceFileAtomically(Source, Target, &Error)) << Error.toStdString();
+    EXPECT_EQ(readFile(Target), "converted");
+    EXPECT_EQ(QFileInfo(Target).permissions() & 0x7077, Mode & 0x7077);
+    EXPECT_EQ(entries(Base.path() + "/app"), QStringList{"Main.pas"});
+}
+
+TEST_F(FileReplacement, AMissingSourceLeavesTheTargetUntouched)
+{
+    QFile::remove(Source);
+    QString Error;
+    EXPECT_FALSE(ReplaceFileAtomically(Source, Target, &Error));
+    EXPECT_EQ(readFile(Target), "original");
+    EXPECT_TRUE(Error.contains(Source)) << Error.toStdString();
+    EXPECT_EQ(entries(Base.path() + "/app"), QStringList{"Main.pas"});
+}
+
+TEST_F(FileReplacement, AMissingTargetFolderIsReportedWithItsPath)
+{
+    const QString Elsewhere = Base.path() + "/nowhere/Main.pas";
+    QString Error;
+    EXPECT_FALSE(ReplaceFileAtomically(Source, Elsewhere, &Error));
+    EXPECT_TRUE(Error.contains(Elsewhere)) << Error.toStdString();
+    EXPECT_FALSE(ReplaceFileAtomically(Source, Elsewhere, nullptr));
+}
+
+TEST_F(FileReplacement, CopyFileReplacingOverwritesButNeverDestroysTheSource)
+{
+    EXPECT_TRUE(CopyFileReplacing(Source, Target));
+    EXPECT_EQ(readFile(Target), "converted");
+
+    EXPECT_FALSE(CopyFileReplacing(Source, Source));
+    EXPECT_EQ(readFile(Source), "converted");
+
+    writeFile(Target, "original");
+    EXPECT_FALSE(CopyFileReplacing(Base.path() + "/missing.pas", Target));
+    EXPECT_EQ(readFile(Target), "original");
+}
