@@ -1,0 +1,83 @@
+#include "LogWriter.h"
+
+#include "Errors.h"
+#include "TextCodec.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
+
+TLogWriter::TLogWriter() : FCreationTimeString(QStringLiteral("Log created at:"))
+{
+}
+
+TLogWriter::~TLogWriter()
+{
+    CloseLogFile();
+}
+
+QString TLogWriter::FormatDateTime(const QDateTime &When)
+{
+    const QLocale Locale = QLocale::system();
+    QString Text = Locale.toString(When.date(), QLocale::ShortFormat);
+    if (When.time() != QTime(0, 0)) {
+        // The long time format without the time zone, which the log has no
+        // use for.
+        QString Format = Locale.timeFormat(QLocale::LongFormat);
+        Format.remove(QRegularExpression(QStringLiteral("\\s*\\(?t+\\)?")));
+        Text += u' ' + Locale.toString(When.time(), Format.trimmed());
+    }
+    return Text;
+}
+
+void TLogWriter::OpenLogFile(const QString &FileName)
+{
+    CloseLogFile();
+    auto File = std::make_unique<QFile>(FileName);
+    if (!File->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, File->errorString()));
+    FLogFile = std::move(File);
+    FFileName = FileName;
+    if (!FHeader.isEmpty())
+        WriteLine(FHeader);
+    WriteLine(FCreationTimeString + u' ' + FormatDateTime(QDateTime::currentDateTime()));
+}
+
+void TLogWriter::CloseLogFile()
+{
+    if (FLogFile) {
+        FLogFile->close();
+        FLogFile.reset();
+    }
+}
+
+bool TLogWriter::IsOpen() const
+{
+    return FLogFile != nullptr;
+}
+
+void TLogWriter::WriteLine(const QString &Str)
+{
+    if (!FLogFile)
+        return;
+    QString Text;
+    if (Str == QLatin1String(" ") || Str.isEmpty()) {
+        Text = QStringLiteral("\r\n");
+    } else {
+        Text = Str;
+        if (!Str.endsWith(u'\n') && !Str.endsWith(u'\r'))
+            Text += QLatin1String("\r\n");
+    }
+    if (FEmptyLineAfterString)
+        Text += QLatin1String("\r\n");
+    const QByteArray Bytes = TextCodec::EncodeAnsi(Text);
+    FLogFile->write(Bytes);
+    FLogFile->flush(); // a log that ends where a crash struck is the useful one
+}
+
+void TLogWriter::Write(const void *Buffer, int Size)
+{
+    if (FLogFile && Size > 0)
+        FLogFile->write(static_cast<const char *>(Buffer), Size);
+}

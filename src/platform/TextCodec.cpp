@@ -1,0 +1,329 @@
+#include "TextCodec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <array>
+#include <memory>
+#include <mutex>
+
+// The code page tables are built by hand from ICU's answers for each byte,
+// because ICU (through QStringEncoder) writes an unmappable character as 0x1A
+// instead of "?", replaces undefined bytes by U+FFFD (losing them), and goes
+// through a virtual call per buffer; a 256-entry table decodes and a
+// 65536-entry table encodes a single-byte code page at memory speed.
+
+namespace {
+
+constexpr char16_t UndefinedByteBase = 0xF700; // private use: U+F700 + byte
+constexpr char16_t EscapedByteBase = 0xDC00;   // lone surrogate: U+DC80..U+DCFF
+constexpr uint16_t NoByte = 0xFFFF;
+
+struct TCodePage
+{
+    QString Name;
+    bool SingleByte = true;
+    std::array<char16_t, 256> Decode{};
+    std::array<uint16_t, 65536> Encode{}; // byte, or NoByte when unmappable
+};
+
+std::shared_ptr<const TCodePage> BuildCodePage(const QString &Name)
+{
+    QStringDecoder Probe(Name.toLatin1().constData());
+    if (!Probe.isValid())
+        return nullptr;
+    auto Page = std::make_shared<TCodePage>();
+    Page->Name = Name;
+
+    // A code page is multi-byte when some byte followed by "A" decodes to
+    // fewer than two characters: it was taken as the lead byte of a pair.
+    for (int B = 0x81; B <= 0xFE && Page->SingleByte; ++B) {
+        QStringDecoder D(Name.toLatin1().constData());
+        const char Pair[2] = {char(B), 'A'};
+        const QString S = D(QByteArrayView(Pair, 2));
+        if (S.size() < 2)
+            Page->SingleByte = false;
+    }
+
+    Page->Encode.fill(NoByte);
+    for (int B = 0; B < 256; ++B) {
+        QStringDecoder D(Name.toLatin1().constData());
+        const char Byte = char(B);
+        const QString S = D(QByteArrayView(&Byte, 1));
+        char16_t Ch = UndefinedByteBase + B;
+        if (S.size() == 1 && !D.hasError() && S[0] != QChar(0xFFFD) && (S[0] != QChar(0x1A) || B == 0x1A)
+            && Page->Encode[S[0].unicode()] == NoByte)
+            Ch = S[0].unicode();
+        Page->Decode[B] = Ch;
+        Page->Encode[Ch] = uint16_t(B);
+    }
+    return Page;
+}
+
+std::mutex CodePageLock;
+std::shared_ptr<const TCodePage> CurrentPage;
+
+std::shared_ptr<const TCodePage> Current()
+{
+    std::lock_guard<std::mutex> Guard(CodePageLock);
+    if (!CurrentPage)
+        CurrentPage = BuildCodePage(QStringLiteral("windows-1252"));
+    return CurrentPage;
+}
+
+bool IsHigh(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
+bool IsLow(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
+
+} // namespace
+
+namespace TextCodec {
+
+bool SetAnsiCodePage(const QString &Name)
+{
+    auto Page = BuildCodePage(Name);
+    if (!Page)
+        return false;
+    std::lock_guard<std::mutex> Guard(CodePageLock);
+    CurrentPage = std::move(Page);
+    return true;
+}
+
+QString AnsiCodePage()
+{
+    return Current()->Name;
+}
+
+QString DecodeAnsi(QByteArrayView Bytes)
+{
+    const auto Page = Current();
+    if (!Page->SingleByte) {
+        QStringDecoder D(Page->Name.toLatin1().constData());
+        return D(Bytes);
+    }
+    QString Out(Bytes.size(), Qt::Uninitialized);
+    char16_t *Dst = reinterpret_cast<char16_t *>(Out.data());
+    const auto *Src = reinterpret_cast<const unsigned char *>(Bytes.data());
+    const auto &Table = Page->Decode;
+    for (qsizetype I = 0, N = Bytes.size(); I < N; ++I)
+        Dst[I] = Table[Src[I]];
+    return Out;
+}
+
+QByteArray EncodeAnsi(QStringView Text)
+{
+    const auto Page = Current();
+    if (!Page->SingleByte) {
+        // Multi-byte code pages go through ICU, one character at a time where
+        // the whole text does not encode, so that only the unmappable
+        // characters become "?".
+        QStringEncoder E(Page->Name.toLatin1().constData());
+        QByteArray Whole = E(Text);
+        if (!E.hasError())
+            return Whole;
+        QByteArray Out;
+        for (qsizetype I = 0; I < Text.size();) {
+            const qsizetype Len = (IsHigh(Text[I].unicode()) && I + 1 < Text.size() && IsLow(Text[I + 1].unicode())) ? 2 : 1;
+            QStringEncoder One(Page->Name.toLatin1().constData());
+            const QByteArray Piece = One(Text.mid(I, Len));
+            Out += One.hasError() ? QByteArray("?") : Piece;
+            I += Len;
+        }
+        return Out;
+    }
+    QByteArray Out(Text.size(), Qt::Uninitialized);
+    char *Dst = Out.data();
+    const auto &Table = Page->Encode;
+    qsizetype J = 0;
+    for (qsizetype I = 0, N = Text.size(); I < N; ++I) {
+        const char16_t C = Text[I].unicode();
+        const uint16_t B = Table[C];
+        if (B != NoByte) {
+            Dst[J++] = char(B);
+        } else {
+            Dst[J++] = '?';
+            // A surrogate pair is one character: one "?".
+            if (IsHigh(C) && I + 1 < N && IsLow(Text[I + 1].unicode()))
+                ++I;
+        }
+    }
+    Out.truncate(J);
+    return Out;
+}
+
+bool IsAnsiEncodable(QStringView Text)
+{
+    const auto Page = Current();
+    if (!Page->SingleByte) {
+        QStringEncoder E(Page->Name.toLatin1().constData());
+        (void)E(Text);
+        return !E.hasError();
+    }
+    for (QChar C : Text)
+        if (Page->Encode[C.unicode()] == NoByte)
+            return false;
+    return true;
+}
+
+// UTF-8 by hand: Qt's decoder replaces invalid sequences by U+FFFD, which
+// would lose the bytes; here each byte that starts no valid sequence becomes
+// the lone surrogate U+DC00 + byte and is written back as that byte.
+QString DecodeUtf8(QByteArrayView Bytes)
+{
+    QString Out(Bytes.size(), Qt::Uninitialized);
+    char16_t *Dst = reinterpret_cast<char16_t *>(Out.data());
+    const auto *S = reinterpret_cast<const unsigned char *>(Bytes.data());
+    const qsizetype N = Bytes.size();
+    qsizetype I = 0, J = 0;
+    while (I < N) {
+        const unsigned char B0 = S[I];
+        if (B0 < 0x80) {
+            Dst[J++] = B0;
+            ++I;
+            continue;
+        }
+        char32_t Cp = 0;
+        int Len = 0;
+        char32_t Min = 0;
+        if (B0 >= 0xC2 && B0 <= 0xDF) {
+            Len = 2; Cp = B0 & 0x1F; Min = 0x80;
+        } else if (B0 >= 0xE0 && B0 <= 0xEF) {
+            Len = 3; Cp = B0 & 0x0F; Min = 0x800;
+        } else if (B0 >= 0xF0 && B0 <= 0xF4) {
+            Len = 4; Cp = B0 & 0x07; Min = 0x10000;
+        }
+        bool Ok = Len > 0 && I + Len <= N;
+        for (int K = 1; Ok && K < Len; ++K) {
+            const unsigned char B = S[I + K];
+            if ((B & 0xC0) != 0x80)
+                Ok = false;
+            else
+                Cp = (Cp << 6) | (B & 0x3F);
+        }
+        // Overlong forms, encoded surrogates and values above U+10FFFF are
+        // invalid, so every decoded text re-encodes to the same bytes.
+        if (Ok && (Cp < Min || Cp > 0x10FFFF || (Cp >= 0xD800 && Cp <= 0xDFFF)))
+            Ok = false;
+        if (!Ok) {
+            Dst[J++] = EscapedByteBase + B0;
+            ++I;
+            continue;
+        }
+        if (Cp >= 0x10000) {
+            Cp -= 0x10000;
+            Dst[J++] = char16_t(0xD800 + (Cp >> 10));
+            Dst[J++] = char16_t(0xDC00 + (Cp & 0x3FF));
+        } else {
+            Dst[J++] = char16_t(Cp);
+        }
+        I += Len;
+    }
+    Out.truncate(J);
+    return Out;
+}
+
+QByteArray EncodeUtf8(QStringView Text)
+{
+    QByteArray Out(Text.size() * 3, Qt::Uninitialized);
+    auto *D = reinterpret_cast<unsigned char *>(Out.data());
+    qsizetype J = 0;
+    const qsizetype N = Text.size();
+    for (qsizetype I = 0; I < N; ++I) {
+        char32_t C = Text[I].unicode();
+        if (C < 0x80) {
+            D[J++] = static_cast<unsigned char>(C);
+        } else if (C < 0x800) {
+            D[J++] = static_cast<unsigned char>(0xC0 | (C >> 6));
+            D[J++] = static_cast<unsigned char>(0x80 | (C & 0x3F));
+        } else if (IsHigh(C) && I + 1 < N && IsLow(Text[I + 1].unicode())) {
+            const char32_t Cp = 0x10000 + ((C - 0xD800) << 10) + (Text[I + 1].unicode() - 0xDC00);
+            ++I;
+            D[J++] = static_cast<unsigned char>(0xF0 | (Cp >> 18));
+            D[J++] = static_cast<unsigned char>(0x80 | ((Cp >> 12) & 0x3F));
+            D[J++] = static_cast<unsigned char>(0x80 | ((Cp >> 6) & 0x3F));
+            D[J++] = static_cast<unsigned char>(0x80 | (Cp & 0x3F));
+        } else if (C >= EscapedByteBase + 0x80 && C <= EscapedByteBase + 0xFF) {
+            D[J++] = static_cast<unsigned char>(C - EscapedByteBase); // a byte carried through
+        } else if (C >= 0xD800 && C <= 0xDFFF) {
+            D[J++] = '?'; // any other lone surrogate has no UTF-8 form
+        } else {
+            D[J++] = static_cast<unsigned char>(0xE0 | (C >> 12));
+            D[J++] = static_cast<unsigned char>(0x80 | ((C >> 6) & 0x3F));
+            D[J++] = static_cast<unsigned char>(0x80 | (C & 0x3F));
+        }
+    }
+    Out.truncate(J);
+    return Out;
+}
+
+QString DecodeUtf16LE(QByteArrayView Bytes, QByteArray *TrailingBytes)
+{
+    const qsizetype Units = Bytes.size() / 2;
+    QString Out(Units, Qt::Uninitialized);
+    const auto *S = reinterpret_cast<const unsigned char *>(Bytes.data());
+    char16_t *Dst = reinterpret_cast<char16_t *>(Out.data());
+    for (qsizetype I = 0; I < Units; ++I)
+        Dst[I] = char16_t(S[2 * I] | (S[2 * I + 1] << 8));
+    if (TrailingBytes)
+        *TrailingBytes = Bytes.size() % 2 ? Bytes.last(1).toByteArray() : QByteArray();
+    return Out;
+}
+
+QByteArray EncodeUtf16LE(QStringView Text)
+{
+    QByteArray Out(Text.size() * 2, Qt::Uninitialized);
+    auto *D = reinterpret_cast<unsigned char *>(Out.data());
+    for (qsizetype I = 0, N = Text.size(); I < N; ++I) {
+        const char16_t C = Text[I].unicode();
+        D[2 * I] = static_cast<unsigned char>(C & 0xFF);
+        D[2 * I + 1] = static_cast<unsigned char>(C >> 8);
+    }
+    return Out;
+}
+
+QString DecodeFile(QByteArrayView Bytes, TTextEncoding &Encoding)
+{
+    Encoding = TTextEncoding();
+    const auto *S = reinterpret_cast<const unsigned char *>(Bytes.data());
+    if (Bytes.size() >= 2 && S[0] == 0xFF && S[1] == 0xFE) {
+        Encoding.Kind = TTextEncodingKind::Utf16LE;
+        return DecodeUtf16LE(Bytes.sliced(2), &Encoding.TrailingBytes);
+    }
+    if (Bytes.size() >= 3 && S[0] == 0xEF && S[1] == 0xBB && S[2] == 0xBF) {
+        Encoding.Kind = TTextEncodingKind::Utf8;
+        return DecodeUtf8(Bytes.sliced(3));
+    }
+    return DecodeAnsi(Bytes);
+}
+
+QByteArray Encode(QStringView Text, const TTextEncoding &Encoding)
+{
+    switch (Encoding.Kind) {
+    case TTextEncodingKind::Utf16LE:
+        return EncodeUtf16LE(Text);
+    case TTextEncodingKind::Utf8:
+        return EncodeUtf8(Text);
+    case TTextEncodingKind::Ansi:
+        break;
+    }
+    return EncodeAnsi(Text);
+}
+
+QByteArray ByteOrderMark(const TTextEncoding &Encoding)
+{
+    switch (Encoding.Kind) {
+    case TTextEncodingKind::Utf16LE:
+        return QByteArray("\xFF\xFE", 2);
+    case TTextEncodingKind::Utf8:
+        return QByteArray("\xEF\xBB\xBF", 3);
+    case TTextEncodingKind::Ansi:
+        break;
+    }
+    return {};
+}
+
+QByteArray EncodeFile(QStringView Text, const TTextEncoding &Encoding)
+{
+    return ByteOrderMark(Encoding) + Encode(Text, Encoding) + Encoding.TrailingBytes;
+}
+
+} // namespace TextCodec
