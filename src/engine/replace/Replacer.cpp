@@ -1,0 +1,843 @@
+#include "Replacer.h"
+
+#include "ComponentStream.h"
+#include "Errors.h"
+#include "FileUtils.h"
+#include "IDEUtils.h"
+#include "FormParser.h"
+#include "PasParser.h"
+#include "RExpertRes.h"
+#include "RegIniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+
+// ---------------------------------------------------------------------------
+// TReplaceOptions
+
+TReplaceOptions::TReplaceOptions(const QString &ASourceName) : FSourceName(ASourceName)
+{
+}
+
+QString TReplaceOptions::Caption() const
+{
+    return FSourceName + RExpertRes::sMigrationWizard;
+}
+
+void TReplaceOptions::LoadFromIniFile(TRegIniFile &IniFile, const QString &Section)
+{
+    // A Dest value other than 0 or 1 is kept as it is; the wizard sets Dest
+    // again before every run, and the run treats anything but sdProject as a
+    // folder.
+    Dest = static_cast<TSearchDestination>(IniFile.ReadInteger(Section, QStringLiteral("Dest"), int(Dest)));
+    Directory = IniFile.ReadString(Section, QStringLiteral("Directory"), Directory);
+    IncludeSubDirs = IniFile.ReadBool(Section, QStringLiteral("IncludeSubDirs"), IncludeSubDirs);
+    MakeBackup = IniFile.ReadBool(Section, QStringLiteral("MakeBackup"), MakeBackup);
+    WriteLog = IniFile.ReadBool(Section, QStringLiteral("WriteLog"), WriteLog);
+    ViewLog = IniFile.ReadBool(Section, QStringLiteral("ViewLog"), ViewLog);
+}
+
+void TReplaceOptions::SaveToIniFile(TRegIniFile &IniFile, const QString &Section) const
+{
+    IniFile.WriteInteger(Section, QStringLiteral("Dest"), int(Dest));
+    IniFile.WriteString(Section, QStringLiteral("Directory"), Directory);
+    IniFile.WriteBool(Section, QStringLiteral("IncludeSubDirs"), IncludeSubDirs);
+    IniFile.WriteBool(Section, QStringLiteral("MakeBackup"), MakeBackup);
+    IniFile.WriteBool(Section, QStringLiteral("WriteLog"), WriteLog);
+    IniFile.WriteBool(Section, QStringLiteral("ViewLog"), ViewLog);
+}
+
+// ---------------------------------------------------------------------------
+// TNameValueList
+
+int TNameValueList::IndexOfName(QStringView Name) const
+{
+    for (size_t I = 0; I < FItems.size(); ++I)
+        if (QStringView(FItems[I].first).compare(Name, Qt::CaseInsensitive) == 0)
+            return int(I);
+    return -1;
+}
+
+QString TNameValueList::Value(QStringView Name) const
+{
+    const int I = IndexOfName(Name);
+    return I < 0 ? QString() : FItems[size_t(I)].second;
+}
+
+void TNameValueList::SetValue(const QString &Name, const QString &Value)
+{
+    const int I = IndexOfName(Name);
+    if (I < 0)
+        FItems.emplace_back(Name, Value);
+    else
+        FItems[size_t(I)].second = Value;
+}
+
+QStringList TNameValueList::Lines() const
+{
+    QStringList Result;
+    Result.reserve(qsizetype(FItems.size()));
+    for (const auto &[Name, Value] : FItems)
+        Result << Name + u'=' + Value;
+    return Result;
+}
+
+// ---------------------------------------------------------------------------
+// TComponentReplacer: construction and replace pairs
+
+TComponentReplacer::TComponentReplacer(TFormParserClass FormParserClass, const QString &OldUsesUnit,
+                                       const QString &NewUsesList, TReplaceOptions *AReplaceOptions)
+    : FOldUsesUnit(OldUsesUnit.toUpper()), FNewUsesList(NewUsesList), FReplaceOptions(AReplaceOptions)
+{
+    MIG_ASSERT(FReplaceOptions, QStringLiteral("a replacer needs its options"));
+    // Without a class of its own the replacer uses the plain form parser.
+    if (!FormParserClass)
+        FormParserClass = &MakeFormParser<TFormParser>;
+    FFormParser = FormParserClass(&MakeParseState<TFormParseState>);
+    FFormParser->SetOnGetPropertyValue([this](const QString &PropName, const QString &OldPropValue) {
+        return GetDatabaseConnection(PropName, OldPropValue);
+    });
+    FLog.SetHeader(FReplaceOptions->Caption() + RExpertRes::sLog);
+    FLog.SetCreationTimeString(RExpertRes::sCreatedAt);
+    FLog.SetEmptyLineAfterString(true);
+}
+
+TComponentReplacer::~TComponentReplacer() = default;
+
+void TComponentReplacer::AddReplacePair(const QString &OldComp, const QString &NewComp)
+{
+    FNewComps.append(NewComp);
+    const auto It = std::lower_bound(FOldComps.begin(), FOldComps.end(), OldComp, [](const TPair &A, const QString &B) {
+        return QString::compare(A.OldComp, B, Qt::CaseInsensitive) < 0;
+    });
+    if (It != FOldComps.end() && QString::compare(It->OldComp, OldComp, Qt::CaseInsensitive) == 0)
+        return; // the first pair for this name stays in force
+    FOldComps.insert(It, TPair{OldComp, int(FNewComps.size() - 1)});
+    if (OldComp.size() < 64)
+        FOldLengths |= uint64_t(1) << OldComp.size();
+}
+
+void TComponentReplacer::ClearPairs()
+{
+    FNewComps.clear();
+    FOldComps.clear();
+    FOldLengths = 0;
+}
+
+const QString *TComponentReplacer::FindNewComp(QStringView Name) const
+{
+    // Most identifiers of a unit have a length that no old name has.
+    if (Name.size() >= 64 || !(FOldLengths & (uint64_t(1) << Name.size())))
+        return nullptr;
+    const auto It = std::lower_bound(FOldComps.begin(), FOldComps.end(), Name, [](const TPair &A, QStringView B) {
+        return QStringView(A.OldComp).compare(B, Qt::CaseInsensitive) < 0;
+    });
+    if (It == FOldComps.end() || QStringView(It->OldComp).compare(Name, Qt::CaseInsensitive) != 0)
+        return nullptr;
+    return &FNewComps[It->NewIndex];
+}
+
+QString TComponentReplacer::GetReplacementText(const QString &OldName, const QString &NewName) const
+{
+    Q_UNUSED(OldName);
+    return NewName;
+}
+
+QString TComponentReplacer::TranslateName(const QString &Name) const
+{
+    const QString *NewName = FindNewComp(Name);
+    return NewName ? GetReplacementText(Name, *NewName) : Name;
+}
+
+// ---------------------------------------------------------------------------
+// Unit rewriting
+
+void TComponentReplacer::ReadSourceText(QIODevice &Stream, QString &Text, TTextEncoding &Encoding)
+{
+    const QByteArray Bytes = Stream.readAll();
+    Text = TextCodec::DecodeFile(Bytes, Encoding);
+}
+
+namespace {
+
+QString ChangeFileExt(const QString &Path, const QString &Ext)
+{
+    const qsizetype Slash = std::max(Path.lastIndexOf(u'/'), Path.lastIndexOf(u'\\'));
+    const qsizetype Dot = Path.lastIndexOf(u'.');
+    if (Dot > Slash)
+        return Path.left(Dot) + Ext;
+    return Path + Ext;
+}
+
+// Writes Bytes to Path, replacing an existing file. Raises EFCreateError
+// naming the file when it cannot be created or written.
+void WriteWholeFile(const QString &Path, const QByteArray &Bytes)
+{
+    QFile File(Path);
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(Path, File.errorString()));
+    if (File.write(Bytes) != Bytes.size() || !File.flush()) {
+        const QString Reason = File.errorString();
+        File.close();
+        File.remove();
+        throw EFileError(QStringLiteral("Cannot write file \"%1\". %2").arg(Path, Reason));
+    }
+}
+
+QString ChangeCountLine(int Count)
+{
+    return Count == 0 ? RExpertRes::sNoChanges : QString::number(Count) + RExpertRes::sChanges;
+}
+
+} // namespace
+
+QString TComponentReplacer::FormFileOfDirective(const QString &Comment, const QString &UnitPath)
+{
+    const QString U = Comment.toUpper();
+    if (!U.startsWith(QLatin1String("{$R ")) && !U.startsWith(QLatin1String("{$RESOURCE ")))
+        return {};
+    const qsizetype P = U.lastIndexOf(u'.');
+    if (P <= 0 || U.size() - P - 1 < 3)
+        return {};
+    const QString E = U.mid(P, 4);
+    if (E != QLatin1String(".DFM") && E != QLatin1String(".NFM"))
+        return {};
+    if (P + 4 < U.size() && U[P + 4].isLetter())
+        return {}; // "*.DFMX" and the like
+    QString FormFile;
+    if (U[P - 1] == u'*') {
+        if (P < 2 || U[P - 2] != u' ')
+            return {};
+        FormFile = ChangeFileExt(UnitPath, E);
+    } else {
+        qsizetype B = P;
+        while (B > 0 && Comment[B - 1].isLetter())
+            --B;
+        if (B == P)
+            return {};
+        FormFile = JoinPath(QFileInfo(UnitPath).path(), Comment.mid(B, P - B) + Comment.mid(P, 4));
+    }
+    // Delphi projects come from case-insensitive file systems: "Main.DFM"
+    // names the file "Main.dfm".
+    return ResolvePathCase(FormFile);
+}
+
+int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePath)
+{
+    const QString U = Comment.left(11).toUpper();
+    if (U.startsWith(QLatin1String("{$R ")) || U.startsWith(QLatin1String("{$RESOURCE "))) {
+        const QString FormFile = FormFileOfDirective(Comment, SourcePath);
+        if (!FormFile.isEmpty() && QFileInfo(FormFile).isFile())
+            FUnitList.append(FormFile);
+        return 0;
+    }
+    // Class names inside the comment: the inside is tokenized again, without
+    // the comment's first character so that it is not seen as one comment.
+    TPasParser Inner(Comment.mid(1));
+    QString Result = Comment.left(1);
+    Result.reserve(Comment.size() + 16);
+    int Changes = 0;
+    QStringView Lexem;
+    for (int Code = Inner.GetNextView(Lexem); Code != lexEnd; Code = Inner.GetNextView(Lexem)) {
+        if (Code == lexIdentifier) {
+            if (const QString *NewName = FindNewComp(Lexem)) {
+                Result += *NewName;
+                ++Changes;
+                continue;
+            }
+        }
+        Result += Lexem;
+    }
+    Comment = Result;
+    return Changes;
+}
+
+void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourcePath, const TTextEncoding &Encoding,
+                                     const QString &OutputPath)
+{
+    TPasParser Lexer(Text);
+    QString Output;
+    Output.reserve(Text.size() + Text.size() / 16);
+    bool InUses = false;
+    bool Unchanged = true;
+    int Changes = 0;
+    QString Replaced;
+    QStringView Lexem;
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        switch (Code) {
+        case lexComment: {
+            // Only a comment that can hold a class name or a directive is
+            // looked at again.
+            Replaced = Lexem.toString();
+            Changes += HandleComment(Replaced, SourcePath);
+            if (Replaced != Lexem) {
+                Unchanged = false;
+                Output += Replaced;
+                continue;
+            }
+            break;
+        }
+        case lexIdentifier:
+            if (InUses && Lexem.size() == FOldUsesUnit.size()
+                && Lexem.compare(FOldUsesUnit, Qt::CaseInsensitive) == 0) {
+                ++Changes;
+                Output += Lexem;
+                Output += FNewUsesList;
+                if (!FNewUsesList.isEmpty())
+                    Unchanged = false;
+                continue;
+            }
+            if (const QString *NewName = FindNewComp(Lexem)) {
+                ++Changes;
+                Replaced = GetReplacementText(Lexem.toString(), *NewName);
+                if (Replaced != Lexem)
+                    Unchanged = false;
+                Output += Replaced;
+                continue;
+            }
+            break;
+        case lexSemicolon:
+            InUses = false;
+            break;
+        case lexKeywordUses:
+            InUses = true;
+            break;
+        default:
+            break;
+        }
+        Output += Lexem;
+    }
+    FLog.WriteLine(ChangeCountLine(Changes));
+    if (Unchanged)
+        return; // nothing differs: no output file
+    WriteWholeFile(OutputPath, TextCodec::EncodeFile(Output, Encoding));
+    ++FChangedFilesCount;
+}
+
+// ---------------------------------------------------------------------------
+// Form files
+
+void TComponentReplacer::ReadFormText(QIODevice &Stream, const QString &FileName, TRCData &RCData, QString &Text,
+                                      TTextEncoding &Encoding, bool &Binary)
+{
+    const QByteArray Bytes = Stream.readAll();
+    Encoding = TTextEncoding::Ansi();
+    RCData = TRCData();
+    Binary = Bytes.size() >= 3 && Bytes.startsWith(QByteArrayView("\xFF\x0A\x00", 3));
+    if (!Binary) {
+        Text = TextCodec::DecodeFile(Bytes, Encoding);
+        return;
+    }
+    const qsizetype Zero = Bytes.indexOf('\0', 3);
+    if (Zero < 0)
+        throw EStreamError(QStringLiteral("%1: the binary form ends inside its resource name").arg(FileName));
+    RCData.Name = Bytes.mid(3, Zero - 3);
+    const qsizetype DataStart = Zero + 1 + 2 + 4;
+    if (DataStart > Bytes.size())
+        throw EStreamError(QStringLiteral("%1: the binary form ends inside its resource header").arg(FileName));
+    const auto *Size = reinterpret_cast<const unsigned char *>(Bytes.constData() + Zero + 3);
+    RCData.Size = qint32(quint32(Size[0]) | quint32(Size[1]) << 8 | quint32(Size[2]) << 16 | quint32(Size[3]) << 24);
+    RCData.Originals = std::make_shared<TStreamOriginals>();
+    try {
+        Text = ObjectBinaryToText(QByteArrayView(Bytes).sliced(DataStart), RCData.Originals.get());
+    } catch (const EStreamError &E) {
+        // Offsets in the file are those of the stream plus the header.
+        throw EStreamError(QStringLiteral("%1: %2 (the component stream starts at offset %3)")
+                               .arg(FileName, E.Message())
+                               .arg(DataStart));
+    }
+}
+
+void TComponentReplacer::WriteFormFile(const QString &OutputPath, const QString &FormText,
+                                       const TTextEncoding &Encoding, bool Binary, const TRCData &RCData)
+{
+    if (!Binary) {
+        WriteWholeFile(OutputPath, TextCodec::EncodeFile(FormText, Encoding));
+        return;
+    }
+    const QByteArray Stream = ObjectTextToBinary(FormText, RCData.Originals.get());
+    QByteArray Bytes("\xFF\x0A\x00", 3);
+    Bytes += RCData.Name;
+    Bytes += '\0';
+    Bytes += QByteArray("\x30\x10", 2);
+    const quint32 Size = quint32(Stream.size());
+    for (int Shift = 0; Shift < 32; Shift += 8)
+        Bytes += char((Size >> Shift) & 0xFF);
+    Bytes += Stream;
+    WriteWholeFile(OutputPath, Bytes);
+}
+
+void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputPath, const TTextEncoding &Encoding,
+                                     bool Binary, const TRCData &RCData)
+{
+    QString Current = Text;
+    TPasParser Lexer(Current);
+    QString Output;
+    Output.reserve(Text.size() + Text.size() / 8);
+    TFormObject Obj;
+    int Level = -1;
+    int Changes = 0;
+    int ObjectTextPos = 0;
+    qsizetype ObjectOutputPos = 0;
+    QStringView Lexem;
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        switch (Code) {
+        case lexKeywordObject:
+            Obj.ReadingName = true;
+            ObjectTextPos = Lexer.PrevPos();
+            ObjectOutputPos = Output.size();
+            ++Level;
+            break;
+        case lexKeywordInherited:
+        case lexKeywordInline:
+        case lexKeywordItem:
+            ++Level;
+            break;
+        case lexKeywordEnd:
+            --Level;
+            break;
+        case lexIdentifier:
+            if (Obj.ReadingName) {
+                Obj.Name = Lexem.toString();
+                Obj.ReadingName = false;
+                Obj.ReadingType = true;
+            } else if (Obj.ReadingType) {
+                Obj.ClassName = Lexem.toString();
+                Obj.ReadingType = false;
+                if (const QString *NewName = FindNewComp(Lexem)) {
+                    // Convert the object that starts at the last OBJECT.
+                    FFormParser->SetNewClassName(*NewName);
+                    int Pos = ObjectTextPos + 1;
+                    if (FFormParser->ParseString(Current, QStringLiteral("<object>"), Pos)) {
+                        ++Changes;
+                        Output.truncate(ObjectOutputPos);
+                        Output += FFormParser->MakeObject(Level);
+                        // Go on after the object's "end" and the blanks that
+                        // follow it; its END has been consumed by the parse.
+                        Current = Current.mid(Pos - 1);
+                        Lexer.SetText(Current);
+                        --Level;
+                    } else {
+                        // Not accepted: the class name alone is replaced and
+                        // the objects nested in it are examined in turn.
+                        Output += *NewName;
+                    }
+                    continue;
+                }
+            }
+            break;
+        default:
+            break;
+        }
+        Output += Lexem;
+    }
+    FLog.WriteLine(ChangeCountLine(Changes));
+    if (Changes == 0)
+        return;
+    WriteFormFile(OutputPath, Output, Encoding, Binary, RCData);
+    ++FChangedFilesCount;
+}
+
+void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
+{
+    QFile File(FileName);
+    if (!File.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, File.errorString()));
+    TRCData RCData;
+    QString Text;
+    TTextEncoding Encoding;
+    bool Binary = false;
+    ReadFormText(File, FileName, RCData, Text, Encoding, Binary);
+
+    TPasParser Lexer(Text);
+    Lexer.KeepStringQuotes = false;
+    TFormObject Obj;
+    QString Root;
+    QString Lexem;
+    for (int Code = Lexer.GetNext(Lexem); Code != lexEnd; Code = Lexer.GetNext(Lexem)) {
+        switch (Code) {
+        case lexKeywordObject:
+            Obj.ReadingName = true;
+            break;
+        case lexIdentifier:
+            if (Obj.ReadingName) {
+                Obj.Name = Lexem;
+                Obj.ReadingName = false;
+                Obj.ReadingType = true;
+                if (Root.isEmpty())
+                    Root = Lexem;
+            } else if (Obj.ReadingType) {
+                Obj.ClassName = Lexem;
+                Obj.ReadingType = false;
+            }
+            Obj.LastIdent = Lexem;
+            break;
+        case lexKeywordEnd:
+            Obj.Name.clear();
+            Obj.ClassName.clear();
+            break;
+        case lexString:
+            if (Obj.ClassName == QLatin1String("TDatabase") && Obj.LastIdent == QLatin1String("DatabaseName"))
+                FDBList.SetValue(Lexem, Root + u'.' + Obj.Name);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+QString TComponentReplacer::GetDatabaseConnection(const QString &PropName, const QString &OldPropValue) const
+{
+    MIG_ASSERT(PropName == QLatin1String("DatabaseName"),
+               QStringLiteral("database connections are looked up for DatabaseName only, not %1").arg(PropName));
+    return FDBList.Value(OldPropValue);
+}
+
+// ---------------------------------------------------------------------------
+// The replace run
+
+namespace {
+
+bool HasExtension(const QString &Path, const char *Ext)
+{
+    return Path.right(4).compare(QLatin1String(Ext), Qt::CaseInsensitive) == 0;
+}
+
+bool IsUnitFile(const QString &Path)
+{
+    return HasExtension(Path, ".PAS") || HasExtension(Path, ".DPR");
+}
+
+QString FileNameOf(const QString &Path)
+{
+    return QFileInfo(Path).fileName();
+}
+
+// Runs a clean-up step when the scope is left, whatever the way out.
+template <class F>
+class TFinally
+{
+public:
+    explicit TFinally(F Action) : FAction(std::move(Action)) {}
+    ~TFinally() { FAction(); }
+    TFinally(const TFinally &) = delete;
+    TFinally &operator=(const TFinally &) = delete;
+
+private:
+    F FAction;
+};
+
+} // namespace
+
+void TComponentReplacer::ScanDirectory(const QString &Folder, bool IncludeSubDirs)
+{
+    QDir Dir(Folder);
+    // Name order, so that runs over the same tree list files alike on every
+    // file system.
+    const QFileInfoList Entries =
+        Dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo &Entry : Entries) {
+        const QString Path = JoinPath(Folder, Entry.fileName());
+        if (Entry.isDir()) {
+            if (IncludeSubDirs && !Entry.isSymLink())
+                ScanDirectory(Path, true);
+        } else if (IsUnitFile(Entry.fileName())) {
+            FUnitList.append(Path);
+        }
+    }
+}
+
+void TComponentReplacer::InitUnitList()
+{
+    FLog.WriteLine(RExpertRes::sInitializingUnitList);
+    if (FReplaceOptions->Dest != sdProject) {
+        if (!QFileInfo(FReplaceOptions->Directory).isDir())
+            throw EFileError(QStringLiteral("The folder \"%1\" does not exist.").arg(FReplaceOptions->Directory));
+        ScanDirectory(FReplaceOptions->Directory, FReplaceOptions->IncludeSubDirs);
+    } else {
+        FUnitList = FReplaceOptions->ModuleList.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")),
+                                                      Qt::SkipEmptyParts);
+        QList<bool> Found(FUnitList.size(), false);
+        for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I) {
+            const QString Name = TIDEUtils::GetUnitName(I);
+            if (Name.isEmpty() || !HasExtension(Name, ".PAS"))
+                continue;
+            const QString Bare = FileNameOf(Name);
+            for (qsizetype K = 0; K < FUnitList.size(); ++K)
+                if (!Found[K] && QString::compare(FUnitList[K], Bare, Qt::CaseInsensitive) == 0) {
+                    FUnitList[K] = Name;
+                    Found[K] = true;
+                    break;
+                }
+        }
+        // A chosen unit that the project does not list would otherwise be
+        // opened relative to whatever the current folder is.
+        QStringList Missing;
+        for (qsizetype K = 0; K < FUnitList.size(); ++K)
+            if (!Found[K])
+                Missing << FUnitList[K];
+        if (!Missing.isEmpty())
+            throw EFileError(QStringLiteral("Not a unit of the project \"%1\": %2")
+                                 .arg(TIDEUtils::GetProjectName(), Missing.join(QStringLiteral(", "))));
+    }
+    FFormParser->SetConnectionDefFileName(FReplaceOptions->ConnectionDefFileName);
+    FFormParser->SetDriverConfFileName(FReplaceOptions->DriverConfFileName);
+}
+
+void TComponentReplacer::CreateBackupFolder()
+{
+    if (!FReplaceOptions->MakeBackup)
+        return;
+    FLog.WriteLine(RExpertRes::sCreatingBackupFolder);
+    if (FReplaceOptions->BackupDir.isEmpty() || !ForceFolders(FReplaceOptions->BackupDir))
+        throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(FReplaceOptions->BackupDir));
+}
+
+QString TComponentReplacer::OutputFolderOf(int Index)
+{
+    const QString &Path = FUnitList[Index];
+    auto It = FOutputFolders.constFind(Path);
+    if (It != FOutputFolders.constEnd())
+        return *It;
+    QString Folder;
+    if (FReplaceOptions->Dest != sdProject) {
+        // The same relative path as below the converted folder.
+        const QString Relative = QDir(FReplaceOptions->Directory).relativeFilePath(Path);
+        const QString Sub = QFileInfo(Relative).path();
+        Folder = Sub == QLatin1String(".") ? FTempFolder : JoinPath(FTempFolder, Sub);
+    } else {
+        // Flat, by file name; a second file of the same name from another
+        // folder gets a numbered subfolder of its own.
+        Folder = FTempFolder;
+        for (int N = 2;; ++N) {
+            const QString Key = JoinPath(Folder, FileNameOf(Path)).toLower();
+            const auto Claimed = FClaimedOutputNames.constFind(Key);
+            if (Claimed == FClaimedOutputNames.constEnd()) {
+                FClaimedOutputNames.insert(Key, Path);
+                break;
+            }
+            if (*Claimed == Path)
+                break;
+            Folder = JoinPath(FTempFolder, QStringLiteral("$%1").arg(N));
+        }
+    }
+    if (!ForceFolders(Folder))
+        throw EFCreateError(QStringLiteral("Cannot create the temporary folder \"%1\".").arg(Folder));
+    FOutputFolders.insert(Path, Folder);
+    return Folder;
+}
+
+void TComponentReplacer::ProcessFile(const QString &FileName, const QString &OutputFolder)
+{
+    FLog.WriteLine(RExpertRes::sProcessingFile.arg(FileName));
+    QFile File(FileName);
+    if (!File.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, File.errorString()));
+    const QString OutputPath = JoinPath(OutputFolder, FileNameOf(FileName));
+    if (IsUnitFile(FileName)) {
+        QString Text;
+        TTextEncoding Encoding;
+        ReadSourceText(File, Text, Encoding);
+        RewriteUnit(Text, FileName, Encoding, OutputPath);
+    } else {
+        TRCData RCData;
+        QString Text;
+        TTextEncoding Encoding;
+        bool Binary = false;
+        ReadFormText(File, FileName, RCData, Text, Encoding, Binary);
+        RewriteForm(Text, OutputPath, Encoding, Binary, RCData);
+    }
+}
+
+void TComponentReplacer::BackupOriginal(int Index)
+{
+    const QString &Path = FUnitList[Index];
+    QString Backup;
+    if (FReplaceOptions->Dest != sdProject) {
+        const QString Relative = QDir(FReplaceOptions->Directory).relativeFilePath(Path);
+        const QString Sub = QFileInfo(Relative).path();
+        const QString Folder = Sub == QLatin1String(".") ? FReplaceOptions->BackupDir
+                                                         : JoinPath(FReplaceOptions->BackupDir, Sub);
+        if (!ForceFolders(Folder))
+            throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(Folder));
+        Backup = BackupFileName(JoinPath(Folder, FileNameOf(Path)));
+    } else {
+        // Flat, by file name; two originals of the same name from different
+        // folders must not share one backup.
+        QString Folder = FReplaceOptions->BackupDir;
+        for (int N = 2;; ++N) {
+            Backup = JoinPath(Folder, FileNameOf(BackupFileName(Path)));
+            const auto Claimed = FClaimedBackups.constFind(Backup.toLower());
+            if (Claimed == FClaimedBackups.constEnd()) {
+                FClaimedBackups.insert(Backup.toLower(), Path);
+                break;
+            }
+            if (*Claimed == Path)
+                break;
+            Folder = JoinPath(FReplaceOptions->BackupDir, QStringLiteral("$%1").arg(N));
+        }
+        if (!ForceFolders(Folder))
+            throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(Folder));
+    }
+    // An original without its backup must never be overwritten: a failed
+    // copy stops the run before the copy-back.
+    if (!CopyFileReplacing(Path, Backup))
+        throw EFileError(QStringLiteral("Cannot back up \"%1\" to \"%2\".").arg(Path, Backup));
+    FUndoList.SetValue(Path, Backup);
+}
+
+bool TComponentReplacer::ReplaceOriginalFiles()
+{
+    if (FChangedFilesCount > 0)
+        FLog.WriteLine(RExpertRes::sReplacingOriginals);
+    // Each converted file replaces its original in one step, so that a crash
+    // never leaves a half-written original; a failure is logged with its
+    // path and makes the result false, in folder mode too.
+    bool Result = true;
+    QSet<QString> Done;
+    for (qsizetype I = 0; I < FUnitList.size(); ++I) {
+        const QString &Path = FUnitList[I];
+        if (Done.contains(Path))
+            continue;
+        Done.insert(Path);
+        const auto Folder = FOutputFolders.constFind(Path);
+        if (Folder == FOutputFolders.constEnd())
+            continue;
+        const QString Converted = JoinPath(*Folder, FileNameOf(Path));
+        if (!QFileInfo::exists(Converted))
+            continue;
+        QString Error;
+        if (!ReplaceFileAtomically(Converted, Path, &Error)) {
+            FLog.WriteLine(Error);
+            Result = false;
+        }
+    }
+    return Result;
+}
+
+void TComponentReplacer::WriteUndoFile(const QString &FileName) const
+{
+    QString Text;
+    for (const QString &Line : FUndoList.Lines())
+        Text += Line + QLatin1String("\r\n");
+    WriteWholeFile(FileName, TextCodec::EncodeAnsi(Text));
+}
+
+bool TComponentReplacer::PerformReplace()
+{
+    FUndoList.Clear();
+    FChangedFilesCount = 0;
+    if (FReplaceOptions->WriteLog) {
+        const QString Folder = FReplaceOptions->Dest == sdProject ? QFileInfo(TIDEUtils::GetProjectName()).path()
+                                                                   : FReplaceOptions->Directory;
+        FLog.OpenLogFile(JoinPath(Folder, RExpertRes::sLogFileName));
+    }
+    const QString LogPath = FLog.IsOpen() ? FLog.FileName() : QString();
+    bool Result = false;
+    if (FProgress)
+        FProgress->StartWait();
+    {
+        // Clean-ups run in reverse order of their arrangement: the temporary
+        // folder is removed, then the list emptied, then the log closed and
+        // the busy indication ended.
+        TFinally CloseLog([this] {
+            FLog.CloseLogFile();
+            if (FProgress)
+                FProgress->StopWait();
+        });
+        {
+            TFinally EmptyList([this] {
+                FUnitList.clear();
+                FOutputFolders.clear();
+                FClaimedOutputNames.clear();
+                FClaimedBackups.clear();
+            });
+            InitUnitList();
+            CreateBackupFolder();
+
+            FLog.WriteLine(RExpertRes::sAllocatingTempFolder);
+            FTempFolder = AllocTempFolder(QStringLiteral("$DS"), 1);
+            if (FTempFolder.isEmpty())
+                throw EFCreateError(
+                    QStringLiteral("Cannot create a temporary folder in \"%1\".").arg(QDir::tempPath()));
+            TFinally RemoveTemp([this] {
+                DeleteFolder(FTempFolder);
+                FTempFolder.clear();
+            });
+
+            FDBList.Clear();
+            const int N = int(FUnitList.size());
+            bool PreScan = FReplaceOptions->Dest == sdProject;
+            for (int I = 0; I < FUnitList.size(); ++I) {
+                if (PreScan && I >= N) {
+                    // Forms named by the units: pre-scanned first for the
+                    // database names of their TDatabase objects, then
+                    // converted in a second pass.
+                    CollectDatabaseNames(FUnitList[I]);
+                    if (I == FUnitList.size() - 1) {
+                        PreScan = false;
+                        I = N - 1; // the loop's increment continues with N
+                    }
+                    continue;
+                }
+                if (FProgress)
+                    FProgress->FileStarted(I, int(FUnitList.size()), FUnitList[I]);
+                const int Before = FChangedFilesCount;
+                ProcessFile(FUnitList[I], OutputFolderOf(I));
+                if (FChangedFilesCount > Before && FReplaceOptions->MakeBackup)
+                    BackupOriginal(I);
+            }
+
+            Result = ReplaceOriginalFiles();
+            if (FReplaceOptions->MakeBackup) {
+                const QString UndoFile = JoinPath(FReplaceOptions->BackupDir, RExpertRes::sUndoFileName);
+                WriteUndoFile(UndoFile);
+                FLog.WriteLine(RExpertRes::sBackupFile.arg(UndoFile));
+            }
+            FLog.WriteLine(RExpertRes::sRemovingTempFolder);
+        }
+        FLog.WriteLine(RExpertRes::sReplaceSucceeded);
+    }
+    if (FReplaceOptions->WriteLog && FReplaceOptions->ViewLog && FProgress && !LogPath.isEmpty())
+        FProgress->ViewLog(LogPath);
+    return Result;
+}
+
+// ---------------------------------------------------------------------------
+// Restore
+
+bool TComponentReplacer::PerformRestore(const QString &UndoFile)
+{
+    TFinally EmptyList([this] { FUnitList.clear(); });
+    QFile File(UndoFile);
+    if (!File.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(UndoFile, File.errorString()));
+    TTextEncoding Encoding;
+    const QString Text = TextCodec::DecodeFile(File.readAll(), Encoding);
+    FUnitList = Text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    if (!FUnitList.isEmpty() && FUnitList.last().isEmpty())
+        FUnitList.removeLast(); // the line break that ends the last line
+
+    TNameValueList Lines;
+    for (const QString &Line : std::as_const(FUnitList)) {
+        const qsizetype Eq = Line.indexOf(u'=');
+        Lines.Append(Eq < 0 ? QString() : Line.left(Eq), Eq < 0 ? QString() : Line.mid(Eq + 1));
+    }
+    // Check pass: nothing is copied unless every backup is there.
+    for (int I = 0; I < Lines.Count(); ++I)
+        if (!QFileInfo(Lines.Value(Lines.Name(I))).isFile())
+            return false;
+    bool Result = false;
+    for (int I = 0; I < Lines.Count(); ++I) {
+        Result = ReplaceFileAtomically(Lines.Value(Lines.Name(I)), Lines.Name(I), nullptr);
+        if (!Result)
+            return false;
+    }
+    return Result;
+}

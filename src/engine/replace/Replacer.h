@@ -1,0 +1,236 @@
+// The replacement engine of one source component set: its options
+// (TReplaceOptions), its replace pairs, the rewriting of Pascal units and of
+// form files, the replace run with its temporary folder, backups, undo file
+// and log, and the restore from an undo file.
+//
+// Invariant: an original file changes only in the copy-back at the end of a
+// successful conversion of every file of the run, and only after its backup
+// (when backups are on) is in place.
+#pragma once
+
+#include "FormParser.h"
+#include "LogWriter.h"
+#include "TextCodec.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QIODevice;
+class TRegIniFile;
+class TStreamOriginals;
+
+enum TSearchDestination : int { sdProject = 0, sdDirectory = 1 };
+
+// What a run does. One object is shared by the replacers of a product.
+class TReplaceOptions
+{
+public:
+    explicit TReplaceOptions(const QString &ASourceName);
+
+    const QString &SourceName() const { return FSourceName; }
+    // The source name followed by " Migration Wizard".
+    QString Caption() const;
+
+    // Read or write Dest, Directory, IncludeSubDirs, MakeBackup, WriteLog and
+    // ViewLog in the given section. Loading keeps a field whose key is missing.
+    void LoadFromIniFile(TRegIniFile &IniFile, const QString &Section);
+    void SaveToIniFile(TRegIniFile &IniFile, const QString &Section) const;
+
+    TSearchDestination Dest = sdProject;
+    QString Directory;
+    bool IncludeSubDirs = false;
+    bool MakeBackup = true;
+    QString BackupDir;
+    bool WriteLog = true;
+    QString ModuleList; // file names of the chosen units, one per line
+    bool ViewLog = false;
+    QString ConnectionDefFileName;
+    QString DriverConfFileName;
+
+private:
+    QString FSourceName;
+};
+
+// A list of name=value lines whose names are looked up without regard to
+// letter case; setting a name that is present replaces its value in place.
+class TNameValueList
+{
+public:
+    void Clear() { FItems.clear(); }
+    int Count() const { return int(FItems.size()); }
+    bool IsEmpty() const { return FItems.empty(); }
+    const QString &Name(int Index) const { return FItems[size_t(Index)].first; }
+    const QString &ValueAt(int Index) const { return FItems[size_t(Index)].second; }
+    int IndexOfName(QStringView Name) const;
+    // The value of the first line with that name, or an empty text.
+    QString Value(QStringView Name) const;
+    void SetValue(const QString &Name, const QString &Value);
+    void Append(const QString &Name, const QString &Value) { FItems.emplace_back(Name, Value); }
+    // The lines as "name=value".
+    QStringList Lines() const;
+
+private:
+    std::vector<std::pair<QString, QString>> FItems;
+};
+
+// The resource header of a binary form file, and what the run needs to
+// write its component stream back.
+struct TRCData
+{
+    QByteArray Name; // the resource name as stored; written back unchanged
+    qint32 Size = 0; // the data size as stored; computed anew on writing
+    // The original stream's values, so that objects the run did not convert
+    // are written back with their exact bytes.
+    std::shared_ptr<TStreamOriginals> Originals;
+};
+
+// What the scan of a form file knows about the current object.
+struct TFormObject
+{
+    QString Name;
+    QString ClassName;
+    QString LastIdent;
+    bool ReadingName = false;
+    bool ReadingType = false;
+};
+
+// What the progress observer of a run is told: the file being converted and
+// its place in the run's list. The command line shows it on a terminal.
+class TReplaceProgress
+{
+public:
+    virtual ~TReplaceProgress() = default;
+    virtual void StartWait() {}
+    virtual void FileStarted(int /*Index*/, int /*Count*/, const QString & /*Path*/) {}
+    virtual void StopWait() {}
+    // The run asks for its log to be opened with its associated program.
+    virtual void ViewLog(const QString & /*Path*/) {}
+};
+
+class TComponentReplacer
+{
+public:
+    TComponentReplacer(TFormParserClass FormParserClass, const QString &OldUsesUnit, const QString &NewUsesList,
+                       TReplaceOptions *AReplaceOptions);
+    virtual ~TComponentReplacer();
+    TComponentReplacer(const TComponentReplacer &) = delete;
+    TComponentReplacer &operator=(const TComponentReplacer &) = delete;
+
+    // Replace pairs: the first pair for an old name (in any letter case) stays
+    // in force; later ones for the same name are stored but never used.
+    void AddReplacePair(const QString &OldComp, const QString &NewComp);
+    void ClearPairs();
+    // The new class of the pair whose old name equals Name without regard to
+    // letter case, or nullptr.
+    const QString *FindNewComp(QStringView Name) const;
+
+    // The text written in place of an identifier of the code that names an
+    // old class: the new name.
+    virtual QString GetReplacementText(const QString &OldName, const QString &NewName) const;
+    // GetReplacementText for a name with a pair, the name itself otherwise.
+    virtual QString TranslateName(const QString &Name) const;
+
+    // Converts the units of the project or folder that the options name.
+    // Returns true when the converted files were put in place; errors that
+    // stop the run are raised (EMigError and descendants) after the clean-up.
+    bool PerformReplace();
+    // Copies the backups listed in an undo file back over their originals.
+    bool PerformRestore(const QString &UndoFile);
+
+    TReplaceOptions *ReplaceOptions() const { return FReplaceOptions; }
+    const TNameValueList &DBList() const { return FDBList; }
+    const TNameValueList &UndoList() const { return FUndoList; }
+    TFormParser &FormParser() const { return *FFormParser; }
+    TLogWriter &Log() { return FLog; }
+    const QString &OldUsesUnit() const { return FOldUsesUnit; }
+    const QString &NewUsesList() const { return FNewUsesList; }
+    void SetProgress(TReplaceProgress *Progress) { FProgress = Progress; }
+
+    // Steps of a run, public so that they can be driven one by one.
+    QStringList &UnitList() { return FUnitList; }
+    int ChangedFilesCount() const { return FChangedFilesCount; }
+
+    // Reads the rest of the stream and decodes it (UTF-16 LE after FF FE,
+    // UTF-8 after EF BB BF, otherwise the ANSI code page).
+    static void ReadSourceText(QIODevice &Stream, QString &Text, TTextEncoding &Encoding);
+    // Rewrites a unit or project file into OutputPath; writes the file only
+    // when some lexeme changed. May append form files to the unit list.
+    void RewriteUnit(const QString &Text, const QString &SourcePath, const TTextEncoding &Encoding,
+                     const QString &OutputPath);
+    // The form file named by a resource directive comment of the unit at
+    // UnitPath, or an empty text when the comment names none.
+    static QString FormFileOfDirective(const QString &Comment, const QString &UnitPath);
+
+    // Reads a form file, binary (FF 0A 00, resource header, component stream)
+    // or text. Raises EStreamError naming FileName for a truncated header or
+    // a corrupt stream.
+    static void ReadFormText(QIODevice &Stream, const QString &FileName, TRCData &RCData, QString &Text,
+                             TTextEncoding &Encoding, bool &Binary);
+    // Re-creates every OBJECT whose class has a pair under its new class and
+    // writes OutputPath (binary or text, as it came) when any was re-created.
+    void RewriteForm(const QString &Text, const QString &OutputPath, const TTextEncoding &Encoding, bool Binary,
+                     const TRCData &RCData);
+    // The pre-scan: database name = root object.component for every
+    // TDatabase object of the form file.
+    void CollectDatabaseNames(const QString &FileName);
+    // The form parser's OnGetPropertyValue handler: the connection reference
+    // for a database name, or an empty text.
+    QString GetDatabaseConnection(const QString &PropName, const QString &OldPropValue) const;
+
+    // Converts one file of the run into OutputFolder.
+    void ProcessFile(const QString &FileName, const QString &OutputFolder);
+
+protected:
+    void InitUnitList();
+    void ScanDirectory(const QString &Folder, bool IncludeSubDirs);
+    void CreateBackupFolder();
+    // The folder of the temporary tree that receives the converted version of
+    // file Index of the run's list, created when needed.
+    QString OutputFolderOf(int Index);
+    // Copies the original of file Index into the backup folder and notes it
+    // in the undo list. Raises EFileError when the copy fails.
+    void BackupOriginal(int Index);
+    bool ReplaceOriginalFiles();
+    void WriteUndoFile(const QString &FileName) const;
+
+    static void WriteFormFile(const QString &OutputPath, const QString &FormText, const TTextEncoding &Encoding,
+                              bool Binary, const TRCData &RCData);
+    // Replaces old class names inside a comment, or records the form file of
+    // a resource directive. Returns the number of replacements.
+    int HandleComment(QString &Comment, const QString &SourcePath);
+
+    TLogWriter FLog;
+    QStringList FUnitList;
+    int FChangedFilesCount = 0;
+    TNameValueList FUndoList;
+    TNameValueList FDBList;
+
+private:
+    struct TPair
+    {
+        QString OldComp;
+        int NewIndex;
+    };
+    std::vector<TPair> FOldComps; // sorted without regard to letter case
+    QStringList FNewComps;
+    uint64_t FOldLengths = 0; // bit n set when an old name has n characters (n < 64)
+    std::unique_ptr<TFormParser> FFormParser;
+    QString FOldUsesUnit;
+    QString FNewUsesList;
+    TReplaceOptions *FReplaceOptions;
+    TReplaceProgress *FProgress = nullptr;
+
+    // State of one run.
+    QString FTempFolder;
+    // Original path -> folder of its converted version. Project mode keeps
+    // apart files of the same name from different folders.
+    QHash<QString, QString> FOutputFolders;
+    QHash<QString, QString> FClaimedOutputNames; // lower-case output path -> original
+    QHash<QString, QString> FClaimedBackups;     // lower-case backup path -> original
+};
