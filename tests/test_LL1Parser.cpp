@@ -257,7 +257,7 @@ TEST(LL1ParserDepth, HostileNestingFailsCleanlyAndRealNestingParses)
     int Pos = 1;
     EXPECT_FALSE(P->ParseString(nested(100000), "<s>", Pos));
     EXPECT_EQ(Pos, 1);
-    EXPECT_TRUE(P->ErrorStr().contains("deeper than")) << P->ErrorStr().toStdString();
+    EXPECT_TRUE(P->ErrorStr().contains("nested too deeply")) << P->ErrorStr().toStdString();
     // The parser is usable afterwards, and the limit can be set.
     EXPECT_EQ(matchEnd(*P, nested(3)), 8);
     P->SetMaxDepth(3);

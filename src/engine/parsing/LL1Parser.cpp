@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <functional>
 
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
 namespace {
 
 const QString InvalidRuleFormat = QStringLiteral("Cannot add rule. Invalid rule format.");
@@ -97,6 +101,36 @@ struct TDepthGuard
     ~TDepthGuard() { --FDepth; }
     int &FDepth;
 };
+
+// The address of the current stack frame; the stack grows downwards.
+inline std::uintptr_t frameAddress()
+{
+    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+}
+
+// The lowest stack address a parse on this thread may reach, keeping a margin
+// for the hooks that run while the parse unwinds; 0 when unknown.
+std::uintptr_t threadStackFloor()
+{
+    thread_local const std::uintptr_t Floor = [] {
+        std::uintptr_t Result = 0;
+#if defined(__linux__)
+        pthread_attr_t Attributes;
+        if (pthread_getattr_np(pthread_self(), &Attributes) == 0) {
+            void *Address = nullptr;
+            size_t Size = 0;
+            if (pthread_attr_getstack(&Attributes, &Address, &Size) == 0 && Address)
+                Result = reinterpret_cast<std::uintptr_t>(Address) + std::min<size_t>(256 * 1024, Size / 4);
+            pthread_attr_destroy(&Attributes);
+        }
+#endif
+        return Result;
+    }();
+    return Floor;
+}
+
+// Where the stack size is unknown, a parse may use this much below its start.
+constexpr std::uintptr_t FallbackStackBudget = 512 * 1024;
 
 } // namespace
 
@@ -328,6 +362,9 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
     FErrorStr.clear();
     FDepth = 0;
     FDepthExceeded = false;
+    FStackFloor = threadStackFloor();
+    if (FStackFloor == 0 || FStackFloor >= frameAddress())
+        FStackFloor = frameAddress() > FallbackStackBudget ? frameAddress() - FallbackStackBudget : 0;
 
     BeforeParse();
     bool Result = ParseNonterminal(StartRule) && !FDepthExceeded;
@@ -337,9 +374,9 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
         FErrorStr.clear();
         Pos = FState->FCurPos;
     } else if (FDepthExceeded) {
-        FErrorStr = QStringLiteral("Text nested deeper than %1 levels at position %2; parse abandoned.")
-                        .arg(FMaxDepth)
-                        .arg(FDepthExceededAt);
+        FErrorStr = QStringLiteral("Text nested too deeply at position %1 (%2 levels); parse abandoned.")
+                        .arg(FDepthExceededAt)
+                        .arg(FDepthReached);
     }
     return Result;
 }
@@ -351,8 +388,9 @@ bool TLL1Parser::ParseNonterminal(const QString &Name)
         throw EGrammarError(QStringLiteral("Unknown nonterminal: ") + Name);
     if (FDepthExceeded)
         return false;
-    if (FDepth >= FMaxDepth) {
+    if (FDepth >= FMaxDepth || frameAddress() < FStackFloor) {
         FDepthExceededAt = FState->FCurPos;
+        FDepthReached = FDepth;
         FDepthExceeded = true;
         return false;
     }

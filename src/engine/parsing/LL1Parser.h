@@ -109,7 +109,8 @@ public:
 
     // Upper bound on the nesting of nonterminals being parsed. A parse that
     // reaches it anywhere fails as a whole (ParseString returns false and
-    // ErrorStr says so) instead of running out of stack.
+    // ErrorStr says so) instead of running out of stack. The parse also stops
+    // so when the thread's stack is nearly used up, whichever comes first.
     int MaxDepth() const { return FMaxDepth; }
     void SetMaxDepth(int Value) { FMaxDepth = Value; }
     static constexpr int DefaultMaxDepth = 20000;
@@ -198,4 +199,7 @@ private:
     int FMaxDepth = DefaultMaxDepth;
     bool FDepthExceeded = false;
     int FDepthExceededAt = 0;
+    int FDepthReached = 0;
+    // Below this stack address a parse stops as if MaxDepth had been reached.
+    std::uintptr_t FStackFloor = 0;
 };

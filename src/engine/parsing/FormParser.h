@@ -1,0 +1,196 @@
+// Form parser: reads one object of a form file in text form with the grammar
+// of FormRules and writes it anew. It records the object's keyword, name and
+// class, hands every property that stands directly in the object to
+// ConvertProperty, and keeps the text of every nested object unchanged.
+//
+// Invariant: the output properties (FProps) and nested object texts
+// (FNestedObjects) never hold more entries than the parse state counts
+// (PropCount, ObjectCount); restoring a saved state truncates them, which is
+// how a failed alternative takes back what it produced.
+#pragma once
+
+#include "LL1Parser.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class TFormParser;
+
+// One output property: its name and its value text split into lines.
+struct TFormProperty
+{
+    QString Name;
+    QStringList Lines;
+};
+
+// Answers the conversion rules' question for the value that replaces an old
+// property value (the replacer looks up database connections with it).
+using TGetPropertyValue = std::function<QString(const QString &PropName, const QString &OldPropValue)>;
+
+class TFormParseState : public TParseState
+{
+public:
+    explicit TFormParseState(TLL1Parser *AParser);
+
+    // Copies CurPos and every field below, then truncates the parser's
+    // FProps to PropCount and FNestedObjects to ObjectCount.
+    void Assign(const TParseState &Source) override;
+    // Empties ObjKeyWord, Name, TypeName and CurPropName; StartPos and
+    // PropCount become 0.
+    void Reset();
+
+    // One-based start of the watched nonterminal being recognised; 0 if none.
+    int StartPos() const { return FStartPos; }
+    void SetStartPos(int Value) { FStartPos = Value; }
+    // "object", "inherited" or "inline" as the object spells it.
+    const QString &ObjKeyWord() const { return FObjKeyWord; }
+    void SetObjKeyWord(const QString &Value) { FObjKeyWord = Value; }
+    const QString &Name() const { return FName; }
+    void SetName(const QString &Value) { FName = Value; }
+    // The object's class as written.
+    const QString &TypeName() const { return FTypeName; }
+    void SetTypeName(const QString &Value) { FTypeName = Value; }
+    // Full name of the property whose value is being read; empty otherwise.
+    const QString &CurPropName() const { return FCurPropName; }
+    void SetCurPropName(const QString &Value) { FCurPropName = Value; }
+    int PropCount() const { return FPropCount; }
+    int ObjectCount() const { return FObjectCount; }
+    // 0 while the parse is in the object itself, 1 or more in a nested one.
+    int NestedObject() const { return FNestedObject; }
+    void SetNestedObject(int Value) { FNestedObject = Value; }
+    // One-based start of the nested object being read at depth 1; 0 otherwise.
+    int ObjectPos() const { return FObjectPos; }
+    void SetObjectPos(int Value) { FObjectPos = Value; }
+
+protected:
+    int FPropCount = 0;
+    int FStartPos = 0;
+    QString FTypeName;
+    QString FCurPropName;
+    QString FObjKeyWord;
+    QString FName;
+    int FNestedObject = 0;
+    int FObjectCount = 0;
+    int FObjectPos = 0;
+
+private:
+    // The parser whose lists Assign truncates; null for a state of another parser.
+    TFormParser *FFormParser = nullptr;
+
+    friend class TFormParser;
+    friend class TFormParserUtils;
+};
+
+// Reaches fields of a TFormParseState from code outside this unit.
+class TFormParserUtils
+{
+public:
+    static QString GetTypeName(const TFormParseState &Obj) { return Obj.FTypeName; }
+    static QString GetName(const TFormParseState &Obj) { return Obj.FName; }
+    static void SetName(TFormParseState &Obj, const QString &Value) { Obj.FName = Value; }
+    // For rules that append to FProps directly: the count must follow.
+    static void SetPropCount(TFormParseState &Obj, int Value) { Obj.FPropCount = Value; }
+};
+
+class TFormParser : public TLL1Parser
+{
+public:
+    // ParseStateClass must create TFormParseState or a descendant of it.
+    explicit TFormParser(TParseStateClass ParseStateClass = &MakeParseState<TFormParseState>);
+    ~TFormParser() override;
+
+    // The class written into the header line; empty keeps the class as written.
+    const QString &NewClassName() const { return FNewClassName; }
+    void SetNewClassName(const QString &Value) { FNewClassName = Value; }
+    const TGetPropertyValue &OnGetPropertyValue() const { return FGetPropertyValue; }
+    void SetOnGetPropertyValue(TGetPropertyValue Value) { FGetPropertyValue = std::move(Value); }
+    // Copied from the replace options at the start of every run; no
+    // conversion reads them yet.
+    const QString &ConnectionDefFileName() const { return FConnectionDefFileName; }
+    void SetConnectionDefFileName(const QString &Value) { FConnectionDefFileName = Value; }
+    const QString &DriverConfFileName() const { return FDriverConfFileName; }
+    void SetDriverConfFileName(const QString &Value) { FDriverConfFileName = Value; }
+
+    TFormParseState &FormState() const { return static_cast<TFormParseState &>(*State()); }
+    const QList<TFormProperty> &Props() const { return FProps; }
+    const QStringList &NestedObjects() const { return FNestedObjects; }
+
+    // Called once each time a property value of the object itself is
+    // recognised, with the full property name and the value text exactly as
+    // written (trailing delimiters excluded). Backtracking may call it again
+    // for the same property; what an abandoned attempt appended is taken back.
+    // Its only output is what it appends with AddProperty. This one appends
+    // the property unchanged; the conversion rules override it.
+    virtual void ConvertProperty(const QString &PropName, const QString &PropValue);
+    // Appends Name with Value split into lines (at CR, LF or CR LF; a final
+    // line break adds no empty line) and counts it in PropCount.
+    void AddProperty(const QString &Name, const QString &Value);
+    // Resets the state and empties FProps and FNestedObjects.
+    void ClearObject();
+    // The object written anew, indented by Level steps of two spaces: header
+    // with the new class, the output properties, the nested objects as they
+    // were, "end"; every line ends with CR LF. Empty when no object was parsed.
+    virtual QString MakeObject(int Level);
+
+protected:
+    void GetTerminalSet(const QString &Name, TTerminalSet &Set, bool &IsSingle) override;
+    bool ParseNonterminal(const QString &Name) override;
+    void BeforeParse() override;
+    void AfterParse(bool &Result) override;
+
+    // The memo of calls inside nested objects is on by default; off, every
+    // call is evaluated (for comparison in tests).
+    void SetMemoEnabled(bool Value) { FIsMemoEnabled = Value; }
+
+    QList<TFormProperty> FProps;
+    QStringList FNestedObjects;
+
+private:
+    // What a call at nesting depth >= 1 did, for the memo (see ParseNonterminal).
+    struct TMemoEntry
+    {
+        int EntryStartPos;
+        int EntryNestedObject;
+        QString EntryCurPropName;
+        bool Result;
+        int ExitCurPos;
+        int ExitStartPos;
+        int ExitNestedObject;
+        QString ExitCurPropName;
+    };
+
+    bool parseWatched(const QString &Name, int Id);
+
+    QString FNewClassName;
+    TGetPropertyValue FGetPropertyValue;
+    QString FConnectionDefFileName;
+    QString FDriverConfFileName;
+
+    // Ids of the watched nonterminals in the prepared grammar.
+    int FKeywordId = -1;
+    int FObjNameId = -1;
+    int FObjTypeId = -1;
+    int FFullPropNameId = -1;
+    int FPropValueId = -1;
+    int FNestedObjId = -1;
+    // (nonterminal id, position) -> outcome; valid for one parse.
+    QHash<quint64, TMemoEntry> FMemo;
+    bool FIsMemoEnabled = true;
+
+    friend class TFormParseState;
+};
+
+// The "class" of the form parser a replacer creates.
+using TFormParserClass = std::unique_ptr<TFormParser> (*)(TParseStateClass ParseStateClass);
+
+// MakeFormParser<TMyParser> is the TFormParserClass of TMyParser.
+template <class TParser>
+std::unique_ptr<TFormParser> MakeFormParser(TParseStateClass ParseStateClass)
+{
+    return std::make_unique<TParser>(ParseStateClass);
+}
