@@ -67,12 +67,6 @@ TEST(BackupFileName, TurnsTheExtensionIntoTildeAndOldExtension)
 }
 
 #ifndef Q_OS_WIN
-TEST(NativePath, ConvertsBackslashesFromDelphiSources)
-{
-    EXPECT_EQ(NativePath(R"(..\Common\Utils.pas)"), "../Common/Utils.pas");
-    EXPECT_EQ(NativePath("Main.pas"), "Main.pas");
-}
-
 TEST(ForceFolders, TheRootNeedsNoCreation)
 {
     EXPECT_TRUE(ForceFolders("/"));

@@ -174,15 +174,3 @@ TEST(RemoveAmpersands, DropsAcceleratorMarks)
     EXPECT_EQ(RemoveAmpersands("Trailing&"), "Trailing");
     EXPECT_EQ(RemoveAmpersands(""), "");
 }
-
-TEST(IDEServicesScope, RestoresThePreviousServices)
-{
-    TFakeIde Outer;
-    TFakeIde Inner;
-    TIDEServicesScope A(&Outer);
-    {
-        TIDEServicesScope B(&Inner);
-        EXPECT_EQ(TIDEUtils::Services(), &Inner);
-    }
-    EXPECT_EQ(TIDEUtils::Services(), &Outer);
-}
