@@ -264,3 +264,15 @@ TEST(LL1ParserDepth, HostileNestingFailsCleanlyAndRealNestingParses)
     EXPECT_EQ(matchEnd(*P, nested(2)), 6);
     EXPECT_EQ(matchEnd(*P, nested(3)), 0);
 }
+
+TEST(LL1ParserDepth, ExponentialBacktrackingStopsAtTheWorkLimit)
+{
+    // Every level parses its inner text twice: 2^depth calls.
+    auto P = makeParser({"<e>-<t>!|<t>", "<t>-(<e>)|x"});
+    const auto nested = [](int Depth) { return QString(Depth, '(') + 'x' + QString(Depth, ')'); };
+    EXPECT_EQ(matchEnd(*P, nested(10), "<e>"), 22);
+    int Pos = 1;
+    EXPECT_FALSE(P->ParseString(nested(60), "<e>", Pos));
+    EXPECT_EQ(Pos, 1);
+    EXPECT_TRUE(P->ErrorStr().contains("too costly")) << P->ErrorStr().toStdString();
+}

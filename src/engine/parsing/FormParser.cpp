@@ -17,6 +17,14 @@ QString indent(int Level)
 
 const QString LineBreak = QStringLiteral("\r\n");
 
+// Saving and restoring states copies these texts all the time, and they are
+// mostly the same text already: skip the reference counting then.
+inline void copyText(QString &Target, const QString &Source)
+{
+    if (Target.constData() != Source.constData() || Target.size() != Source.size())
+        Target = Source;
+}
+
 } // namespace
 
 // --- TFormParseState ------------------------------------------------------------
@@ -31,15 +39,17 @@ TFormParseState::TFormParseState(TLL1Parser *AParser)
 void TFormParseState::Assign(const TParseState &Source)
 {
     TParseState::Assign(Source);
-    const auto *S = dynamic_cast<const TFormParseState *>(&Source);
+    // The states of one form parser all come from its state class.
+    const auto *S = FFormParser && Source.Parser() == FParser ? static_cast<const TFormParseState *>(&Source)
+                                                              : dynamic_cast<const TFormParseState *>(&Source);
     if (!S)
         return;
     FPropCount = S->FPropCount;
     FStartPos = S->FStartPos;
-    FTypeName = S->FTypeName;
-    FCurPropName = S->FCurPropName;
-    FObjKeyWord = S->FObjKeyWord;
-    FName = S->FName;
+    copyText(FTypeName, S->FTypeName);
+    copyText(FCurPropName, S->FCurPropName);
+    copyText(FObjKeyWord, S->FObjKeyWord);
+    copyText(FName, S->FName);
     FNestedObject = S->FNestedObject;
     FObjectCount = S->FObjectCount;
     FObjectPos = S->FObjectPos;
@@ -101,6 +111,19 @@ void TFormParser::BeforeParse()
     FFullPropNameId = NonterminalId(QStringLiteral("<full_prop_name>"));
     FPropValueId = NonterminalId(QStringLiteral("<prop_value>"));
     FNestedObjId = NonterminalId(QStringLiteral("<nested_obj>"));
+    // Remembered are the nonterminals whose alternatives share prefixes that
+    // hold objects, properties or collection items: re-parsing those is what
+    // multiplies with nesting. The small ones are cheaper to parse again.
+    FIsMemoized.clear();
+    for (const char16_t *Memoized : {u"<object>", u"<nested_obj>", u"<properties>", u"<prop>", u"<value>",
+                                     u"<col_item>", u"<item_prop>"}) {
+        const int Id = NonterminalId(QString::fromUtf16(Memoized));
+        if (Id < 0)
+            continue;
+        if (Id >= int(FIsMemoized.size()))
+            FIsMemoized.resize(Id + 1, false);
+        FIsMemoized[Id] = true;
+    }
 }
 
 void TFormParser::AfterParse(bool &Result)
@@ -137,6 +160,7 @@ void TFormParser::ClearObject()
 //    NestedObject. The memo keys on the nonterminal and CurPos, checks that
 //    StartPos, NestedObject and CurPropName are those of the remembered call,
 //    and replays their remembered values on exit.
+// Only the nonterminals listed in BeforeParse are remembered.
 // Calls at depth 0 are never answered from memory: a descendant's
 // ParseNonterminal override sees each of them, and every ConvertProperty call,
 // exactly as without the memo. At depth >= 1 it sees each call that is made,
@@ -148,8 +172,8 @@ bool TFormParser::ParseNonterminal(const QString &Name)
         return parseWatched(Name, NonterminalId(Name));
 
     const int Id = NonterminalId(Name);
-    if (Id < 0)
-        return parseWatched(Name, Id);   // raises "Unknown nonterminal"
+    if (Id < 0 || Id >= int(FIsMemoized.size()) || !FIsMemoized[Id])
+        return parseWatched(Name, Id);   // an unknown name raises "Unknown nonterminal"
     const quint64 Key = (quint64(quint32(Id)) << 32) | quint32(S.FCurPos);
     const auto It = FMemo.constFind(Key);
     if (It != FMemo.constEnd() && It->EntryStartPos == S.FStartPos && It->EntryNestedObject == S.FNestedObject &&

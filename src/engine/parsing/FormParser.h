@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class TFormParser;
 
@@ -180,6 +181,7 @@ private:
     int FNestedObjId = -1;
     // (nonterminal id, position) -> outcome; valid for one parse.
     QHash<quint64, TMemoEntry> FMemo;
+    std::vector<bool> FIsMemoized;
     bool FIsMemoEnabled = true;
 
     friend class TFormParseState;

@@ -362,6 +362,9 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
     FErrorStr.clear();
     FDepth = 0;
     FDepthExceeded = false;
+    FIsWorkExceeded = false;
+    FCallCount = 0;
+    FCallLimit = qint64(FWorkLimitPerChar) * (std::max<qint64>(InpStr.size() - Pos + 1, 0) + 1) + 1000000;
     FStackFloor = threadStackFloor();
     if (FStackFloor == 0 || FStackFloor >= frameAddress())
         FStackFloor = frameAddress() > FallbackStackBudget ? frameAddress() - FallbackStackBudget : 0;
@@ -373,6 +376,11 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
         FErrorPos = -1;
         FErrorStr.clear();
         Pos = FState->FCurPos;
+    } else if (FIsWorkExceeded) {
+        FErrorStr = QStringLiteral("Text too costly to parse (more than %1 steps), stopped at position %2; "
+                                   "parse abandoned.")
+                        .arg(FCallLimit)
+                        .arg(FDepthExceededAt);
     } else if (FDepthExceeded) {
         FErrorStr = QStringLiteral("Text nested too deeply at position %1 (%2 levels); parse abandoned.")
                         .arg(FDepthExceededAt)
@@ -388,7 +396,8 @@ bool TLL1Parser::ParseNonterminal(const QString &Name)
         throw EGrammarError(QStringLiteral("Unknown nonterminal: ") + Name);
     if (FDepthExceeded)
         return false;
-    if (FDepth >= FMaxDepth || frameAddress() < FStackFloor) {
+    if (FDepth >= FMaxDepth || frameAddress() < FStackFloor || ++FCallCount > FCallLimit) {
+        FIsWorkExceeded = FCallCount > FCallLimit;
         FDepthExceededAt = FState->FCurPos;
         FDepthReached = FDepth;
         FDepthExceeded = true;

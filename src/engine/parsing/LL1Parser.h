@@ -114,6 +114,14 @@ public:
     int MaxDepth() const { return FMaxDepth; }
     void SetMaxDepth(int Value) { FMaxDepth = Value; }
     static constexpr int DefaultMaxDepth = 20000;
+    // Upper bound on the work of one parse: at most this many nonterminal
+    // calls per character from the start position to the end of the input
+    // (plus a fixed allowance). Ordered choice with backtracking can take
+    // exponential time on hostile nesting; such a parse fails like one that
+    // is nested too deeply.
+    int WorkLimitPerChar() const { return FWorkLimitPerChar; }
+    void SetWorkLimitPerChar(int Value) { FWorkLimitPerChar = Value; }
+    static constexpr int DefaultWorkLimitPerChar = 1000;
 
 protected:
     // Gives the characters of a terminal class (for instance "<*digits>") and
@@ -134,7 +142,8 @@ protected:
     const QString &InputStr() const { return FInputStr; }
     // The current nesting of ParseNonterminal calls of the engine.
     int Depth() const { return FDepth; }
-    // True once a parse has hit MaxDepth; every pending call then fails.
+    // True once a parse has hit MaxDepth or its work limit; every pending
+    // call then fails.
     bool IsDepthExceeded() const { return FDepthExceeded; }
 
     std::unique_ptr<TParseState> FState;
@@ -200,6 +209,10 @@ private:
     bool FDepthExceeded = false;
     int FDepthExceededAt = 0;
     int FDepthReached = 0;
+    int FWorkLimitPerChar = DefaultWorkLimitPerChar;
+    qint64 FCallCount = 0;
+    qint64 FCallLimit = 0;
+    bool FIsWorkExceeded = false;
     // Below this stack address a parse stops as if MaxDepth had been reached.
     std::uintptr_t FStackFloor = 0;
 };
