@@ -143,6 +143,8 @@ std::vector<TLayoutCase> layoutCases()
         {"empty string", oneProperty("Caption", value().Str("")), "  Caption = ''\r\n"},
         {"non-ASCII string", oneProperty("Caption", value().Utf8("\xD0\x9F\xD1\x80!")),
          "  Caption = #1055#1088'!'\r\n"},
+        {"lone surrogate stays a wide string", oneProperty("Caption", value().WStr(u"a\xD800")),
+         "  Caption = 'a'#55296\r\n"},
         {"string beyond the BMP", oneProperty("Caption", value().Utf8("\xF0\x9F\x98\x80")),
          "  Caption = #55357#56832\r\n"},
         {"string of 64 characters stays on the line", oneProperty("Text", value().Str(QByteArray(64, 'x'))),
