@@ -210,4 +210,6 @@ TEST_F(ReplacerUnits, ResourceDirectivesNameFormFiles)
     }
     EXPECT_EQ(TComponentReplacer::FormFileOfDirective(QStringLiteral("{$R *.nfm}"), Unit),
               Dir.filePath(QStringLiteral("Main.NFM")));
+    EXPECT_EQ(Replacer.FindFileIgnoringCase(Dir.filePath(QStringLiteral("OTHER.DFM"))), Dir.filePath(QStringLiteral("Other.dfm")));
+    EXPECT_EQ(Replacer.FindFileIgnoringCase(Dir.filePath(QStringLiteral("None.dfm"))), QString());
 }

@@ -1,6 +1,9 @@
 #include "Tokenizer.h"
 
 #include <algorithm>
+#include <mutex>
+#include <typeindex>
+#include <unordered_map>
 
 // Written by hand rather than with a lexer generator: the cut must be
 // lossless for any input (lone surrogates, unbalanced quotes and braces), the
@@ -104,6 +107,33 @@ bool TParser::IsStringQuoteChar(QChar Ch) const
 
 void TParser::InitParser()
 {
+    // The character tests answer from the character alone, so the table of a
+    // class of tokenizer is built once and shared by its instances (a unit's
+    // rewriting creates one lexer per comment).
+    static std::mutex Lock;
+    static std::unordered_map<std::type_index, std::array<uint8_t, 256>> Tables;
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        const auto It = Tables.find(std::type_index(typeid(*this)));
+        if (It != Tables.end()) {
+            FClasses = It->second;
+        } else {
+            BuildClasses();
+            Tables.emplace(std::type_index(typeid(*this)), FClasses);
+        }
+    }
+    FSymbolCodes.fill(0);
+    if (FSymbols)
+        for (int I = 0; I < FSymbols->Count(); ++I) {
+            const QString &T = FSymbols->Text(I);
+            if (T.size() == 1 && T[0].unicode() < 128)
+                FSymbolCodes[T[0].unicode()] = FSymbols->Code(I);
+        }
+    FInitialized = true;
+}
+
+void TParser::BuildClasses()
+{
     for (int C = 0; C < 256; ++C) {
         const QChar Ch{char16_t(C)};
         uint8_t Cls = 0;
@@ -126,20 +156,10 @@ void TParser::InitParser()
             Cls |= ccSymbol;
         FClasses[size_t(C)] = Cls;
     }
-    FSymbolCodes.fill(0);
-    if (FSymbols)
-        for (int I = 0; I < FSymbols->Count(); ++I) {
-            const QString &T = FSymbols->Text(I);
-            if (T.size() == 1 && T[0].unicode() < 128)
-                FSymbolCodes[T[0].unicode()] = FSymbols->Code(I);
-        }
-    FInitialized = true;
 }
 
-uint8_t TParser::ClassOf(char16_t Ch) const
+uint8_t TParser::ClassOfWide(char16_t Ch) const
 {
-    if (Ch < 256)
-        return FClasses[Ch];
     const QChar C(Ch);
     uint8_t Cls = 0;
     if (IsAlpha(C))

@@ -103,7 +103,9 @@ private:
         ccSymbol = 32,
         ccQuote = 64,
     };
-    uint8_t ClassOf(char16_t Ch) const;
+    uint8_t ClassOf(char16_t Ch) const { return Ch < 256 ? FClasses[Ch] : ClassOfWide(Ch); }
+    uint8_t ClassOfWide(char16_t Ch) const;
+    void BuildClasses();
     int ReadLexem(qsizetype &Start, qsizetype &End);
 
     QString FText;

@@ -223,17 +223,41 @@ QString TComponentReplacer::FormFileOfDirective(const QString &Comment, const QS
             return {};
         FormFile = JoinPath(QFileInfo(UnitPath).path(), Comment.mid(B, P - B) + Comment.mid(P, 4));
     }
+    return FormFile;
+}
+
+QString TComponentReplacer::FindFileIgnoringCase(const QString &Path)
+{
+    const QFileInfo Info(Path);
+    if (Info.isFile())
+        return Path;
     // Delphi projects come from case-insensitive file systems: "Main.DFM"
     // names the file "Main.dfm".
-    return ResolvePathCase(FormFile);
+    const QString Folder = Info.path();
+    auto It = FFolderEntries.find(Folder);
+    if (It == FFolderEntries.end()) {
+        const QDir Dir(Folder);
+        if (!Dir.exists()) {
+            // The folder itself may be spelled in another case.
+            const QString Resolved = ResolvePathCase(Path);
+            return QFileInfo(Resolved).isFile() ? Resolved : QString();
+        }
+        QHash<QString, QString> Entries;
+        for (const QString &Name : Dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            Entries.insert(Name.toLower(), Name);
+        It = FFolderEntries.insert(Folder, Entries);
+    }
+    const auto Found = It->constFind(Info.fileName().toLower());
+    return Found != It->constEnd() ? JoinPath(Folder, *Found) : QString();
 }
 
 int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePath)
 {
     const QString U = Comment.left(11).toUpper();
     if (U.startsWith(QLatin1String("{$R ")) || U.startsWith(QLatin1String("{$RESOURCE "))) {
-        const QString FormFile = FormFileOfDirective(Comment, SourcePath);
-        if (!FormFile.isEmpty() && QFileInfo(FormFile).isFile())
+        const QString Named = FormFileOfDirective(Comment, SourcePath);
+        const QString FormFile = Named.isEmpty() ? QString() : FindFileIgnoringCase(Named);
+        if (!FormFile.isEmpty())
             FUnitList.append(FormFile);
         return 0;
     }
@@ -262,44 +286,44 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                                      const QString &OutputPath)
 {
     TPasParser Lexer(Text);
+    // The output is the lexemes' texts in order. Unchanged lexemes are copied
+    // as spans of the input (from SpanStart to the lexeme being changed), so
+    // the common case costs one copy per change, not one per lexeme.
     QString Output;
-    Output.reserve(Text.size() + Text.size() / 16);
+    qsizetype SpanStart = 0;
+    auto Emit = [&](qsizetype LexemStart, qsizetype LexemEnd, QStringView Replacement) {
+        if (Output.isEmpty())
+            Output.reserve(Text.size() + Text.size() / 16);
+        Output += QStringView(Text).mid(SpanStart, LexemStart - SpanStart);
+        Output += Replacement;
+        SpanStart = LexemEnd;
+    };
     bool InUses = false;
-    bool Unchanged = true;
     int Changes = 0;
     QString Replaced;
     QStringView Lexem;
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        const qsizetype Start = Lexer.PrevPos();
+        const qsizetype End = Start + Lexem.size();
         switch (Code) {
-        case lexComment: {
-            // Only a comment that can hold a class name or a directive is
-            // looked at again.
+        case lexComment:
             Replaced = Lexem.toString();
             Changes += HandleComment(Replaced, SourcePath);
-            if (Replaced != Lexem) {
-                Unchanged = false;
-                Output += Replaced;
-                continue;
-            }
+            if (Replaced != Lexem)
+                Emit(Start, End, Replaced);
             break;
-        }
         case lexIdentifier:
             if (InUses && Lexem.size() == FOldUsesUnit.size()
                 && Lexem.compare(FOldUsesUnit, Qt::CaseInsensitive) == 0) {
+                // The old unit stays and the new units follow it.
                 ++Changes;
-                Output += Lexem;
-                Output += FNewUsesList;
                 if (!FNewUsesList.isEmpty())
-                    Unchanged = false;
-                continue;
-            }
-            if (const QString *NewName = FindNewComp(Lexem)) {
+                    Emit(Start, End, Lexem.toString() + FNewUsesList);
+            } else if (const QString *NewName = FindNewComp(Lexem)) {
                 ++Changes;
                 Replaced = GetReplacementText(Lexem.toString(), *NewName);
                 if (Replaced != Lexem)
-                    Unchanged = false;
-                Output += Replaced;
-                continue;
+                    Emit(Start, End, Replaced);
             }
             break;
         case lexSemicolon:
@@ -311,11 +335,11 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         default:
             break;
         }
-        Output += Lexem;
     }
     FLog.WriteLine(ChangeCountLine(Changes));
-    if (Unchanged)
-        return; // nothing differs: no output file
+    if (SpanStart == 0 && Output.isEmpty())
+        return; // no lexeme differs: no output file
+    Output += QStringView(Text).mid(SpanStart);
     WriteWholeFile(OutputPath, TextCodec::EncodeFile(Output, Encoding));
     ++FChangedFilesCount;
 }
@@ -757,6 +781,7 @@ bool TComponentReplacer::PerformReplace()
                 FOutputFolders.clear();
                 FClaimedOutputNames.clear();
                 FClaimedBackups.clear();
+                FFolderEntries.clear();
             });
             InitUnitList();
             CreateBackupFolder();

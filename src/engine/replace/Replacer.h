@@ -164,8 +164,14 @@ public:
     void RewriteUnit(const QString &Text, const QString &SourcePath, const TTextEncoding &Encoding,
                      const QString &OutputPath);
     // The form file named by a resource directive comment of the unit at
-    // UnitPath, or an empty text when the comment names none.
+    // UnitPath, as the directive spells it, or an empty text when the comment
+    // names none.
     static QString FormFileOfDirective(const QString &Comment, const QString &UnitPath);
+    // The path of an existing file that Path names when letter case is
+    // ignored (Path itself when it exists), or an empty text. Folder listings
+    // are kept for the rest of the run, so a folder of thousands of units is
+    // listed once, not once per unit.
+    QString FindFileIgnoringCase(const QString &Path);
 
     // Reads a form file, binary (FF 0A 00, resource header, component stream)
     // or text. Raises EStreamError naming FileName for a truncated header or
@@ -233,4 +239,5 @@ private:
     QHash<QString, QString> FOutputFolders;
     QHash<QString, QString> FClaimedOutputNames; // lower-case output path -> original
     QHash<QString, QString> FClaimedBackups;     // lower-case backup path -> original
+    QHash<QString, QHash<QString, QString>> FFolderEntries; // folder -> lower-case name -> name
 };
