@@ -4,6 +4,8 @@
 
 #include "TextCodec.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>

@@ -190,6 +190,27 @@ void WriteWholeFile(const QString &Path, const QByteArray &Bytes)
     }
 }
 
+// Where reading goes on after an object that a parse recognised up to
+// ParsedEnd (after the delimiters that follow its "end"): right after the
+// first line break behind "end", or at ParsedEnd when there is none.
+qsizetype ResumePosAfterObject(const QString &Text, qsizetype ParsedEnd)
+{
+    auto IsDelim = [&](qsizetype I) {
+        const char16_t C = Text[I].unicode();
+        return C == u' ' || C == u'\t' || C == u'\r' || C == u'\n';
+    };
+    qsizetype P = ParsedEnd;
+    while (P > 0 && IsDelim(P - 1))
+        --P; // just after "end"
+    while (P < ParsedEnd && (Text[P] == u' ' || Text[P] == u'\t'))
+        ++P;
+    if (P < ParsedEnd && Text[P] == u'\r')
+        ++P;
+    if (P < ParsedEnd && Text[P] == u'\n')
+        ++P;
+    return P;
+}
+
 QString ChangeCountLine(int Count)
 {
     return Count == 0 ? RExpertRes::sNoChanges : QString::number(Count) + RExpertRes::sChanges;
@@ -282,9 +303,16 @@ int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePat
     return Changes;
 }
 
+QString TComponentReplacer::LineBreakOf(QStringView Text)
+{
+    const qsizetype Lf = Text.indexOf(u'\n');
+    return Lf >= 0 && (Lf == 0 || Text[Lf - 1] != u'\r') ? QStringLiteral("\n") : QStringLiteral("\r\n");
+}
+
 void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourcePath, const TTextEncoding &Encoding,
                                      const QString &OutputPath)
 {
+    FLineBreak = LineBreakOf(Text);
     TPasParser Lexer(Text);
     // The output is the lexemes' texts in order. Unchanged lexemes are copied
     // as spans of the input (from SpanStart to the lexeme being changed), so
@@ -400,8 +428,11 @@ void TComponentReplacer::WriteFormFile(const QString &OutputPath, const QString 
 void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputPath, const TTextEncoding &Encoding,
                                      bool Binary, const TRCData &RCData)
 {
-    QString Current = Text;
-    TPasParser Lexer(Current);
+    FLineBreak = LineBreakOf(Text);
+    const bool LfOnly = FLineBreak == QLatin1String("\n");
+    // Reading goes on after a re-created object by moving the lexer's
+    // position in the one text, so positions stay those of the whole text.
+    TPasParser Lexer(Text);
     QString Output;
     Output.reserve(Text.size() + Text.size() / 8);
     TFormObject Obj;
@@ -438,15 +469,27 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     // Convert the object that starts at the last OBJECT.
                     FFormParser->SetNewClassName(*NewName);
                     int Pos = ObjectTextPos + 1;
-                    if (FFormParser->ParseString(Current, QStringLiteral("<object>"), Pos)) {
+                    if (FFormParser->ParseString(Text, QStringLiteral("<object>"), Pos)) {
                         ++Changes;
+                        // The re-created object brings its own indentation:
+                        // the blanks already written before its keyword go.
+                        qsizetype Cut = ObjectOutputPos;
+                        while (Cut > 0 && (Output[Cut - 1] == u' ' || Output[Cut - 1] == u'\t'))
+                            --Cut;
+                        if (Cut == 0 || Output[Cut - 1] == u'\n' || Output[Cut - 1] == u'\r')
+                            ObjectOutputPos = Cut;
                         Output.truncate(ObjectOutputPos);
-                        Output += FFormParser->MakeObject(Level);
-                        // Go on after the object's "end" and the blanks that
-                        // follow it; its END has been consumed by the parse.
-                        Current = Current.mid(Pos - 1);
-                        Lexer.SetText(Current);
-                        --Level;
+                        QString Object = FFormParser->MakeObject(Level);
+                        if (LfOnly)
+                            Object.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+                        Output += Object;
+                        // The parse consumed the object's "end" and the blanks
+                        // and line breaks after it. The object text ends with
+                        // its own line break, so reading goes on right after
+                        // the line break that followed "end": the next line
+                        // keeps its indentation.
+                        Lexer.SetPos(ResumePosAfterObject(Text, Pos - 1));
+                        --Level; // the object's END has been consumed
                     } else {
                         // Not accepted: the class name alone is replaced and
                         // the objects nested in it are examined in turn.

@@ -192,6 +192,12 @@ public:
     // Converts one file of the run into OutputFolder.
     void ProcessFile(const QString &FileName, const QString &OutputFolder);
 
+    // The line break of the file being rewritten: "\n" when its first line
+    // break is a lone line feed, "\r\n" otherwise. Text that the rewriting
+    // inserts uses it, so a file keeps one line-break style.
+    const QString &LineBreak() const { return FLineBreak; }
+    static QString LineBreakOf(QStringView Text);
+
 protected:
     void InitUnitList();
     void ScanDirectory(const QString &Folder, bool IncludeSubDirs);
@@ -216,6 +222,7 @@ protected:
     int FChangedFilesCount = 0;
     TNameValueList FUndoList;
     TNameValueList FDBList;
+    QString FLineBreak = QStringLiteral("\r\n");
 
 private:
     struct TPair

@@ -1,0 +1,296 @@
+// Form file rewriting: text forms in their encodings, binary forms with their
+// resource header, the layout around re-created objects, objects the form
+// parser refuses, and the pre-scan of database names.
+#include "Replacer.h"
+
+#include "ComponentStream.h"
+#include "Errors.h"
+#include "TextCodec.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray ReadBytes(const QString &Path)
+{
+    QFile F(Path);
+    if (!F.open(QIODevice::ReadOnly))
+        return {};
+    return F.readAll();
+}
+
+void WriteBytes(const QString &Path, const QByteArray &Bytes)
+{
+    QFile F(Path);
+    ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+    F.write(Bytes);
+}
+
+QByteArray BinaryForm(const QByteArray &Name, const QString &Text)
+{
+    const QByteArray Stream = ObjectTextToBinary(Text);
+    QByteArray B("\xFF\x0A\x00", 3);
+    B += Name;
+    B += '\0';
+    B += QByteArray("\x30\x10", 2);
+    const quint32 Size = quint32(Stream.size());
+    for (int Shift = 0; Shift < 32; Shift += 8)
+        B += char((Size >> Shift) & 0xFF);
+    return B + Stream;
+}
+
+// The replacer's own form parser keeps every property as it is (no product
+// rules), so the expected texts show the layout and the class change alone.
+class ReplacerForms : public ::testing::Test
+{
+protected:
+    ReplacerForms()
+        : Options(QStringLiteral("BDE/IBX/FibPlus")),
+          Replacer(nullptr, QStringLiteral("DBTables"), QString(), &Options)
+    {
+        Replacer.AddReplacePair(QStringLiteral("TDatabase"), QStringLiteral("TOrxConnection"));
+        Replacer.AddReplacePair(QStringLiteral("TQuery"), QStringLiteral("TOrxQuery"));
+    }
+
+    // Converts the form file bytes; returns the written file's bytes (empty
+    // when none was written) and the log's count line.
+    QByteArray Convert(const QByteArray &Bytes, QString *LogLine = nullptr)
+    {
+        const QString In = Dir.filePath(QStringLiteral("Main.dfm"));
+        WriteBytes(In, Bytes);
+        const QString OutFolder = Dir.filePath(QStringLiteral("out"));
+        QDir().mkpath(OutFolder);
+        QFile::remove(OutFolder + QStringLiteral("/Main.dfm"));
+        const QString LogPath = Dir.filePath(QStringLiteral("log.txt"));
+        Replacer.Log().SetHeader(QString());
+        Replacer.Log().SetEmptyLineAfterString(false);
+        Replacer.Log().OpenLogFile(LogPath);
+        Replacer.ProcessFile(In, OutFolder);
+        Replacer.Log().CloseLogFile();
+        if (LogLine)
+            *LogLine = QString::fromLatin1(ReadBytes(LogPath).split('\n').value(2)).trimmed();
+        return ReadBytes(OutFolder + QStringLiteral("/Main.dfm"));
+    }
+
+    QString ConvertText(const QString &Text, QString *LogLine = nullptr)
+    {
+        const QByteArray Out = Convert(TextCodec::EncodeAnsi(Text), LogLine);
+        return Out.isEmpty() ? QString() : TextCodec::DecodeAnsi(Out);
+    }
+
+    QTemporaryDir Dir;
+    TReplaceOptions Options;
+    TComponentReplacer Replacer;
+};
+
+} // namespace
+
+TEST_F(ReplacerForms, FormWithoutConvertibleObjectsIsLeftAlone)
+{
+    QString Log;
+    EXPECT_EQ(ConvertText(QStringLiteral("object Form1: TForm1\r\n  Left = 1\r\n  object B: TButton\r\n  end\r\nend\r\n"),
+                          &Log),
+              QString());
+    EXPECT_EQ(Log, QStringLiteral("No changes"));
+    EXPECT_EQ(Replacer.ChangedFilesCount(), 0);
+}
+
+TEST_F(ReplacerForms, NestedObjectsAreRecreatedInPlaceKeepingTheLayoutAround)
+{
+    const QString In = QStringLiteral(
+        "object Form1: TForm1\r\n"
+        "  Left = 8\r\n"
+        "  object Panel1: TPanel\r\n"
+        "    Left = 0\r\n"
+        "    object Query1: TQuery\r\n"
+        "      object Query1ID: TIntegerField\r\n"
+        "        FieldName = 'ID'\r\n"
+        "      end\r\n"
+        "      SQL.Strings = (\r\n"
+        "        'select *'\r\n"
+        "        'from T')\r\n"
+        "      Left = 16\r\n"
+        "    end\r\n"
+        "    Top = 4\r\n"
+        "  end\r\n"
+        "  object Query2: TQUERY\r\n"
+        "    Tag = 1\r\n"
+        "  end\r\n"
+        "end\r\n");
+    const QString Expected = QStringLiteral(
+        "object Form1: TForm1\r\n"
+        "  Left = 8\r\n"
+        "  object Panel1: TPanel\r\n"
+        "    Left = 0\r\n"
+        "    object Query1: TOrxQuery\r\n"
+        "      SQL.Strings = (\r\n"
+        // Further lines of a value: the object's property indentation, two
+        // more blanks, then the line with its own indentation.
+        "                'select *'\r\n"
+        "                'from T')\r\n"
+        "      Left = 16\r\n"
+        "      object Query1ID: TIntegerField\r\n"
+        "        FieldName = 'ID'\r\n"
+        "      end\r\n"
+        "    end\r\n"
+        "    Top = 4\r\n"
+        "  end\r\n"
+        "  object Query2: TOrxQuery\r\n"
+        "    Tag = 1\r\n"
+        "  end\r\n"
+        "end\r\n");
+    QString Log;
+    EXPECT_EQ(ConvertText(In, &Log), Expected);
+    EXPECT_EQ(Log, QStringLiteral("2 change(s)"));
+    EXPECT_EQ(Replacer.ChangedFilesCount(), 1);
+}
+
+TEST_F(ReplacerForms, LineFeedFormsGetLineFeedObjects)
+{
+    const QString Out = ConvertText(QStringLiteral("object Form1: TForm1\n  object Q: TQuery\n    Tag = 1\n  end\nend\n"));
+    EXPECT_EQ(Out, QStringLiteral("object Form1: TForm1\n  object Q: TOrxQuery\n    Tag = 1\n  end\nend\n"));
+}
+
+TEST_F(ReplacerForms, RefusedObjectsKeepTheirTextOrOnlyTheirClassName)
+{
+    // "$FF" is no value of the form grammar: the object is not re-created.
+    const QString Refused = QStringLiteral("  object Bad: TQuery\r\n    Tag = $FF\r\n  end\r\n");
+    QString Log;
+    EXPECT_EQ(ConvertText(QStringLiteral("object Form1: TForm1\r\n") + Refused + QStringLiteral("end\r\n"), &Log),
+              QString());
+    EXPECT_EQ(Log, QStringLiteral("No changes"));
+
+    const QString Out = ConvertText(QStringLiteral("object Form1: TForm1\r\n") + Refused
+                                    + QStringLiteral("  object Good: TQuery\r\n  end\r\nend\r\n"),
+                                    &Log);
+    EXPECT_EQ(Log, QStringLiteral("1 change(s)"));
+    EXPECT_TRUE(Out.contains(QStringLiteral("  object Bad: TOrxQuery\r\n    Tag = $FF\r\n  end\r\n")));
+    EXPECT_TRUE(Out.contains(QStringLiteral("  object Good: TOrxQuery\r\n  end\r\n")));
+}
+
+TEST_F(ReplacerForms, InheritedObjectsAreNotConvertedButTheirChildrenAre)
+{
+    const QString Out = ConvertText(QStringLiteral("inherited Frame1: TFrame1\r\n"
+                                                   "  inherited Query1: TQuery\r\n"
+                                                   "    object Query2: TQuery\r\n"
+                                                   "    end\r\n"
+                                                   "  end\r\n"
+                                                   "end\r\n"));
+    EXPECT_EQ(Out, QStringLiteral("inherited Frame1: TFrame1\r\n"
+                                  "  inherited Query1: TQuery\r\n"
+                                  "    object Query2: TOrxQuery\r\n"
+                                  "    end\r\n"
+                                  "  end\r\n"
+                                  "end\r\n"));
+}
+
+TEST_F(ReplacerForms, UnicodeFormsKeepTheirEncoding)
+{
+    const QString In = QString::fromUtf8("object Форма: TForm1\r\n  Caption = 'x'\r\n  object Q: TQuery\r\n  end\r\nend\r\n");
+    const QString Expected = QString::fromUtf8("object Форма: TForm1\r\n  Caption = 'x'\r\n  object Q: TOrxQuery\r\n  end\r\nend\r\n");
+    EXPECT_EQ(Convert(QByteArray("\xFF\xFE", 2) + TextCodec::EncodeUtf16LE(In)),
+              QByteArray("\xFF\xFE", 2) + TextCodec::EncodeUtf16LE(Expected));
+    EXPECT_EQ(Convert(QByteArray("\xEF\xBB\xBF") + TextCodec::EncodeUtf8(In)),
+              QByteArray("\xEF\xBB\xBF") + TextCodec::EncodeUtf8(Expected));
+}
+
+TEST_F(ReplacerForms, BinaryFormsAreWrittenBinaryWithTheirResourceName)
+{
+    const QString Text = QStringLiteral("object DataModule1: TDataModule1\r\n"
+                                        "  Left = 200\r\n"
+                                        "  object Query1: TQuery\r\n"
+                                        "    SQL.Strings = (\r\n"
+                                        "      'select 1')\r\n"
+                                        "    Left = 16\r\n"
+                                        "  end\r\n"
+                                        "  object Label1: TLabel\r\n"
+                                        "    Caption = #1055#1088#1080'!'\r\n"
+                                        "  end\r\n"
+                                        "end\r\n");
+    const QByteArray Original = BinaryForm("TDATAMODULE1", Text);
+    QString Log;
+    const QByteArray Out = Convert(Original, &Log);
+    EXPECT_EQ(Log, QStringLiteral("1 change(s)"));
+    ASSERT_TRUE(Out.startsWith(QByteArray("\xFF\x0A\x00" "TDATAMODULE1\0\x30\x10", 18)));
+    const QByteArray Stream = Out.mid(22);
+    const auto *S = reinterpret_cast<const unsigned char *>(Out.constData() + 18);
+    EXPECT_EQ(quint32(S[0] | S[1] << 8 | S[2] << 16 | S[3] << 24), quint32(Stream.size()));
+    QString Expected = Text;
+    Expected.replace(QStringLiteral("TQuery"), QStringLiteral("TOrxQuery"));
+    EXPECT_EQ(ObjectBinaryToText(Stream), ObjectBinaryToText(ObjectTextToBinary(Expected)));
+}
+
+TEST_F(ReplacerForms, UnconvertedObjectsOfBinaryFormsKeepTheirExactBytes)
+{
+    // A label whose caption is an 8-bit string in the code page: written
+    // back by a text-to-binary conversion alone it would change type.
+    QByteArray Stream("TPF0", 4);
+    auto ShortStr = [&](const QByteArray &S) { Stream += char(S.size()); Stream += S; };
+    ShortStr("TForm1"); ShortStr("Form1");
+    ShortStr("Left"); Stream += '\x04'; Stream += QByteArray("\x05\0\0\0", 4); // Int32 holding 5
+    Stream += '\0';
+    ShortStr("TLabel"); ShortStr("Label1");
+    ShortStr("Caption"); Stream += '\x06'; ShortStr("caf\xE9");
+    Stream += '\0'; Stream += '\0';
+    ShortStr("TQuery"); ShortStr("Query1");
+    Stream += '\0'; Stream += '\0';
+    Stream += '\0';
+    QByteArray File("\xFF\x0A\x00" "TFORM1\0\x30\x10", 12);
+    const quint32 Size = quint32(Stream.size());
+    for (int Shift = 0; Shift < 32; Shift += 8)
+        File += char((Size >> Shift) & 0xFF);
+    File += Stream;
+    const QByteArray Out = Convert(File);
+    ASSERT_FALSE(Out.isEmpty());
+    EXPECT_TRUE(Out.contains(QByteArray("\x04Left\x04\x05\0\0\0", 10))) << "Int32 kept";
+    EXPECT_TRUE(Out.contains(QByteArray("\x07" "Caption\x06\x04" "caf\xE9", 14))) << "vaString kept";
+    EXPECT_TRUE(Out.contains("TOrxQuery"));
+}
+
+TEST_F(ReplacerForms, TruncatedBinaryFormsStopWithAnErrorNamingTheFile)
+{
+    for (const QByteArray &Bytes : {QByteArray("\xFF\x0A\x00" "TFOR", 7), QByteArray("\xFF\x0A\x00" "T\0\x30", 6),
+                                    QByteArray("\xFF\x0A\x00" "T\0\x30\x10\x10\0\0\0TPF0\x06TF", 18)}) {
+        try {
+            Convert(Bytes);
+            ADD_FAILURE() << "no error for " << Bytes.toHex().constData();
+        } catch (const EStreamError &E) {
+            EXPECT_TRUE(E.Message().contains(QStringLiteral("Main.dfm"))) << E.Message().toStdString();
+        }
+    }
+}
+
+TEST_F(ReplacerForms, PreScanCollectsDatabaseNamesOfDatabaseObjects)
+{
+    const QString Form = Dir.filePath(QStringLiteral("Data.dfm"));
+    WriteBytes(Form, "object DataModule1: TDataModule1\r\n"
+                     "  object Database1: TDatabase\r\n"
+                     "    DatabaseName = 'MyDB'\r\n"
+                     "  end\r\n"
+                     "  object Database2: tdatabase\r\n"
+                     "    DatabaseName = 'Lower'\r\n"
+                     "  end\r\n"
+                     "  object Database3: TDatabase\r\n"
+                     "    databasename = 'LowerProp'\r\n"
+                     "  end\r\n"
+                     "  inherited Database4: TDatabase\r\n"
+                     "    DatabaseName = 'Inherited'\r\n"
+                     "  end\r\n"
+                     "  object Database5: TDatabase\r\n"
+                     "    DatabaseName = 'It''s'\r\n"
+                     "  end\r\n"
+                     "end\r\n");
+    Replacer.CollectDatabaseNames(Form);
+    EXPECT_EQ(Replacer.DBList().Lines(),
+              (QStringList{QStringLiteral("MyDB=DataModule1.Database1"), QStringLiteral("It's=DataModule1.Database5")}));
+    EXPECT_EQ(Replacer.GetDatabaseConnection(QStringLiteral("DatabaseName"), QStringLiteral("mydb")),
+              QStringLiteral("DataModule1.Database1"));
+    EXPECT_EQ(Replacer.GetDatabaseConnection(QStringLiteral("DatabaseName"), QStringLiteral("Other")), QString());
+    EXPECT_THROW(Replacer.GetDatabaseConnection(QStringLiteral("Database"), QStringLiteral("MyDB")), EAssertionFailed);
+}
