@@ -247,7 +247,9 @@ void TLL1Parser::PrepareRules()
     if (FRulesPrepared)
         return;
     const QString Placeholder = QStringLiteral("<__Spec>");
-    for (auto &[NHead, NList] : FGrammSL) {
+    for (auto &Entry : FGrammSL) {
+        const QString &NHead = Entry.first;
+        QStringList &NList = Entry.second;
         if (!NList.contains(QString()))
             continue;
         const auto rewrite = [&](QStringList &RList) {

@@ -5,7 +5,10 @@
 // virtual operations (ParseNonterminal, ParseTerminal, BeforeParse, AfterParse)
 // and keeps its own state in a TParseState descendant, which the engine saves
 // before the alternatives of a nonterminal and restores after each failed one.
-// Invariant: when ParseNonterminal returns false, the state is as it was on entry.
+// Invariant: when the engine's ParseNonterminal returns false, the state is as
+// it was on entry. Literals match the input without regard to letter case
+// (rules are lower-cased, the input is lower-cased one UTF-16 unit at a time,
+// which keeps positions); terminal classes test the input as given.
 #pragma once
 
 #include <QHash>
