@@ -258,6 +258,15 @@ QString ResolvePathCase(const QString &Path)
 
 bool ReplaceFileAtomically(const QString &Source, const QString &Target, QString *Error)
 {
+    // A read-only original stays as it is, also for a user (root) whom the
+    // file system would let replace it: read-only is what its owner chose.
+    // (WriteUser is left out: it answers for the current user, and root may
+    // write anything.)
+    constexpr QFile::Permissions AnyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (QFileInfo::exists(Target) && !(QFile::permissions(Target) & AnyWrite)) {
+        setError(Error, QStringLiteral("Cannot replace \"%1\": the file is read-only").arg(Target));
+        return false;
+    }
     QFile In(Source);
     if (!In.open(QIODevice::ReadOnly)) {
         setError(Error, QStringLiteral("Cannot read \"%1\": %2").arg(Source, In.errorString()));
