@@ -1,0 +1,224 @@
+// The command line in-process: which arguments it refuses and with which
+// status, what --help promises, how options become the run's settings (units,
+// backup folder, log, code page), what it prints, and that a run leaves the
+// process's code page as it found it.
+#include "Cli.h"
+
+#include "TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+QByteArray readBytes(const QString &Path)
+{
+    QFile F(Path);
+    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &Path, const QByteArray &Bytes)
+{
+    QDir().mkpath(QFileInfo(Path).path());
+    QFile F(Path);
+    ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Path.toStdString();
+    F.write(Bytes);
+}
+
+QByteArray bdeUnit(const char *Name)
+{
+    return QByteArray("unit ") + Name + ";\r\ninterface\r\nuses DB, DBTables;\r\nvar Q: TQuery;\r\nimplementation\r\nend.\r\n";
+}
+
+// Every file below Folder with its bytes, for "nothing changed" checks.
+QMap<QString, QByteArray> snapshot(const QString &Folder)
+{
+    QMap<QString, QByteArray> Files;
+    QDirIterator It(Folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (It.hasNext()) {
+        const QString Path = It.next();
+        Files.insert(Path, readBytes(Path));
+    }
+    return Files;
+}
+
+class Cli : public ::testing::Test
+{
+protected:
+    Cli()
+    {
+        writeBytes(path("App/App.dpr"), "program App;\r\nuses Forms,\r\n  Main in 'Main.pas',\r\n"
+                                        "  Util in 'Lib\\Util.pas';\r\nbegin\r\nend.\r\n");
+        writeBytes(path("App/Main.pas"), bdeUnit("Main"));
+        writeBytes(path("App/Lib/Util.pas"), bdeUnit("Util"));
+    }
+
+    QString path(const QString &Relative) const { return QDir::toNativeSeparators(Dir.filePath(Relative)); }
+    QString path(const char *Relative) const { return path(QString::fromUtf8(Relative)); }
+
+    int run(const QStringList &Args, bool Progress = false)
+    {
+        Out.clear();
+        Err.clear();
+        QTextStream OutStream(&Out), ErrStream(&Err);
+        return runCli(Args, OutStream, ErrStream, Progress);
+    }
+
+    QTemporaryDir Dir;
+    QString Out, Err;
+};
+
+} // namespace
+
+TEST_F(Cli, UsageErrorsExitWithTwoAndTouchNothing)
+{
+    const QString Dpr = path("App/App.dpr");
+    const QString Folder = path("App");
+    struct Row
+    {
+        QStringList Args;
+        const char *Message;
+    };
+    const Row Rows[] = {
+        {{}, "no command given"},
+        {{"convert"}, "unknown command \"convert\""},
+        {{"replace", "--dir", Folder}, "replace needs --from"},
+        {{"replace", "--from", "ado", "--dir", Folder}, "unknown source set \"ado\""},
+        {{"replace", "--from", "bde"}, "either --project or --dir"},
+        {{"replace", "--from", "bde", "--project", Dpr, "--dir", Folder}, "either --project or --dir"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--bogus"}, "unknown option --bogus"},
+        {{"replace", "--dir", Folder, "--from"}, "--from needs a value"},
+        {{"replace", "--from=", "--dir", Folder}, "--from needs a value"},
+        {{"replace", "--from", "bde", "--from", "ibx", "--dir", Folder}, "--from is given twice"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--no-log=yes"}, "--no-log takes no value"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--units", "Main.pas"}, "--units goes with --project"},
+        {{"replace", "--from", "bde", "--project", Dpr, "--subdirs"}, "--subdirs goes with --dir"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--no-backup", "--backup-dir", Folder}, "exclude each other"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--codepage", "klingon"}, "unknown code page \"klingon\""},
+        {{"replace", "--from", "bde", "--project", path("App/None.dpr")}, "does not exist"},
+        {{"replace", "--from", "bde", "--dir", path("Nowhere")}, "does not exist"},
+        {{"replace", "--from", "bde", "--project", Dpr, "--units", "Main.pas,Other.pas"}, "\"Other.pas\" is not a unit"},
+        {{"replace", "--from", "bde", "--project", Dpr, "--units", "Lib/Util.pas"}, "without folders"},
+        {{"replace", "--from", "bde", "--project", Dpr, "--units", ","}, "--units names no unit"},
+        {{"replace", "--from", "bde", "--dir", Folder, "extra"}, "unexpected argument \"extra\""},
+        {{"restore"}, "restore needs the undo file"},
+        {{"restore", path("a.reu"), path("b.reu")}, "restore takes one undo file"},
+        {{"restore", path("Missing.reu")}, "does not exist"},
+        {{"restore", path("x.reu"), "--from", "bde"}, "unknown option --from"},
+    };
+    const auto Before = snapshot(Dir.path());
+    for (const Row &R : Rows) {
+        EXPECT_EQ(run(R.Args), 2) << R.Args.join(u' ').toStdString();
+        EXPECT_TRUE(Err.contains(QString::fromUtf8(R.Message))) << Err.toStdString();
+        EXPECT_TRUE(Err.contains(QStringLiteral("migwiz --help"))) << Err.toStdString();
+        EXPECT_TRUE(Out.isEmpty()) << Out.toStdString();
+    }
+    EXPECT_EQ(snapshot(Dir.path()), Before);
+}
+
+TEST_F(Cli, HelpNamesEveryOptionDefaultFileAndStatus)
+{
+    EXPECT_EQ(run({"--help"}), 0);
+    for (const char *Word : {"--from", "bde", "ibx", "fibplus", "--project", ".dproj", "--units", "--dir",
+                             "--subdirs", "--backup-dir", "RBackup", "--no-backup", "--no-log", "--codepage",
+                             "windows-1252", "restore", "RExpert.reu", "Wiz_Log.txt", "Main.~pas", "$DS",
+                             "TMPDIR", "[i/n] path", "0  success", "1  the operation reported failure",
+                             "2  usage error", "3  an error stopped the run"})
+        EXPECT_TRUE(Out.contains(QString::fromUtf8(Word))) << Word;
+    EXPECT_TRUE(Err.isEmpty());
+
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_TRUE(Out.startsWith(QStringLiteral("migwiz "))) << Out.toStdString();
+}
+
+TEST_F(Cli, ProjectModeConvertsEveryUnitWithBackupAndLogBesideTheProject)
+{
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
+    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n")
+                       .arg(path("App/Wiz_Log.txt"), path("App/RBackup/RExpert.reu")));
+    EXPECT_TRUE(Err.isEmpty()) << Err.toStdString();
+    EXPECT_TRUE(readBytes(path("App/Main.pas")).contains("var Q: TOrxQuery;"));
+    EXPECT_TRUE(readBytes(path("App/Lib/Util.pas")).contains("var Q: TOrxQuery;"));
+    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")),
+              (path("App/Main.pas") + u'=' + path("App/RBackup/Main.~pas") + QStringLiteral("\r\n")
+               + path("App/Lib/Util.pas") + u'=' + path("App/RBackup/Util.~pas") + QStringLiteral("\r\n"))
+                  .toUtf8());
+}
+
+TEST_F(Cli, UnitsOptionChoosesUnitsIgnoringLetterCase)
+{
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--units", " UTIL.PAS "}), 0)
+        << Err.toStdString();
+    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
+    EXPECT_TRUE(readBytes(path("App/Lib/Util.pas")).contains("TOrxQuery"));
+}
+
+TEST_F(Cli, DprojProjectAndOptionValuesAfterEquals)
+{
+    writeBytes(path("App/App.dproj"), "<Project xmlns=\"http://schemas.microsoft.com/developer/msbuild/2003\">"
+                                      "<ItemGroup><DCCReference Include=\"Lib\\Util.pas\"/>"
+                                      "<DCCReference Include=\"rtl.dcp\"/></ItemGroup></Project>");
+    EXPECT_EQ(run({"replace", "--from=BDE", "--project=" + path("App/App.dproj"), "--backup-dir=" + path("Saved"),
+                   "--no-log"}),
+              0)
+        << Err.toStdString();
+    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
+    EXPECT_EQ(readBytes(path("Saved/Util.~pas")), bdeUnit("Util"));
+    EXPECT_FALSE(QFileInfo::exists(path("App/Wiz_Log.txt")));
+    EXPECT_FALSE(Out.contains(QStringLiteral("Log:")));
+}
+
+TEST_F(Cli, MalformedProjectFileStopsWithThree)
+{
+    writeBytes(path("App/Bad.dproj"), "<Project><ItemGroup>");
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/Bad.dproj")}), 3);
+    EXPECT_TRUE(Err.contains(QStringLiteral("Malformed project file"))) << Err.toStdString();
+    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
+}
+
+TEST_F(Cli, CodePageAppliesToTheRunAndIsPutBackAfterIt)
+{
+    const QString Before = TextCodec::AnsiCodePage();
+    // The log names the files in the chosen code page.
+    const QString Folder = path("Проект");
+    writeBytes(Folder + QStringLiteral("/Main.pas"), bdeUnit("Main"));
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", Folder, "--codepage", "windows-1251"}), 0)
+        << Err.toStdString();
+    EXPECT_TRUE(readBytes(Folder + QStringLiteral("/Wiz_Log.txt"))
+                    .contains(QByteArray("Processing file: ") + QDir::toNativeSeparators(Dir.path()).toUtf8()
+                              + "/\xCF\xF0\xEE\xE5\xEA\xF2/Main.pas"));
+    EXPECT_EQ(TextCodec::AnsiCodePage(), Before);
+    EXPECT_EQ(run({"restore", Folder + QStringLiteral("/RBackup/RExpert.reu"), "--codepage", "windows-1251"}), 0)
+        << Err.toStdString();
+    EXPECT_EQ(readBytes(Folder + QStringLiteral("/Main.pas")), bdeUnit("Main"));
+    EXPECT_EQ(TextCodec::AnsiCodePage(), Before);
+}
+
+TEST_F(Cli, ProgressListsEachFileOnlyWhenAsked)
+{
+    const QString Folder = path("App");
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", Folder, "--subdirs", "--no-backup"}, true), 0);
+    EXPECT_EQ(Err, QStringLiteral("[1/3] %1\n[2/3] %2\n[3/3] %3\n")
+                       .arg(path("App/App.dpr"), path("App/Lib/Util.pas"), path("App/Main.pas")));
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", Folder, "--no-backup"}, false), 0);
+    EXPECT_TRUE(Err.isEmpty()) << Err.toStdString();
+}
+
+TEST_F(Cli, RestoreReportsItsOutcome)
+{
+    ASSERT_EQ(run({"replace", "--from", "bde", "--dir", path("App")}), 0) << Err.toStdString();
+    const QString Undo = path("App/RBackup/RExpert.reu");
+    EXPECT_EQ(run({"restore", Undo}), 0);
+    EXPECT_EQ(Out, QStringLiteral("Files were succefully restored.\n"));
+    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
+
+    writeBytes(path("App/Empty.reu"), QByteArray());
+    EXPECT_EQ(run({"restore", path("App/Empty.reu")}), 1);
+    EXPECT_TRUE(Out.isEmpty());
+    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+}
