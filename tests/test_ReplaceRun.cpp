@@ -5,6 +5,7 @@
 #include "Errors.h"
 #include "FakeIde.h"
 #include "QtPrinters.h"
+#include "TestFiles.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -14,22 +15,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-QByteArray ReadBytes(const QString &Path)
-{
-    QFile F(Path);
-    if (!F.open(QIODevice::ReadOnly))
-        return {};
-    return F.readAll();
-}
-
-void WriteBytes(const QString &Path, const QByteArray &Bytes)
-{
-    QDir().mkpath(QFileInfo(Path).path());
-    QFile F(Path);
-    ASSERT_TRUE(F.open(QIODevice::WriteOnly));
-    F.write(Bytes);
-}
 
 // The log's messages, without the header, the date line and the empty lines.
 QStringList LogMessages(const QString &Path)

@@ -8,6 +8,7 @@
 #include "TextCodec.h"
 
 #include "QtPrinters.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,32 +18,9 @@
 
 namespace {
 
-QByteArray ReadBytes(const QString &Path)
-{
-    QFile F(Path);
-    if (!F.open(QIODevice::ReadOnly))
-        return {};
-    return F.readAll();
-}
-
-void WriteBytes(const QString &Path, const QByteArray &Bytes)
-{
-    QFile F(Path);
-    ASSERT_TRUE(F.open(QIODevice::WriteOnly));
-    F.write(Bytes);
-}
-
 QByteArray BinaryForm(const QByteArray &Name, const QString &Text)
 {
-    const QByteArray Stream = ObjectTextToBinary(Text);
-    QByteArray B("\xFF\x0A\x00", 3);
-    B += Name;
-    B += '\0';
-    B += QByteArray("\x30\x10", 2);
-    const quint32 Size = quint32(Stream.size());
-    for (int Shift = 0; Shift < 32; Shift += 8)
-        B += char((Size >> Shift) & 0xFF);
-    return B + Stream;
+    return TComponentReplacer::MakeBinaryFormFile(Name, ObjectTextToBinary(Text));
 }
 
 // The replacer's own form parser keeps every property as it is (no product
@@ -241,12 +219,7 @@ TEST_F(ReplacerForms, UnconvertedObjectsOfBinaryFormsKeepTheirExactBytes)
     ShortStr("TQuery"); ShortStr("Query1");
     Stream += '\0'; Stream += '\0';
     Stream += '\0';
-    QByteArray File("\xFF\x0A\x00" "TFORM1\0\x30\x10", 12);
-    const quint32 Size = quint32(Stream.size());
-    for (int Shift = 0; Shift < 32; Shift += 8)
-        File += char((Size >> Shift) & 0xFF);
-    File += Stream;
-    const QByteArray Out = Convert(File);
+    const QByteArray Out = Convert(TComponentReplacer::MakeBinaryFormFile("TFORM1", Stream));
     ASSERT_FALSE(Out.isEmpty());
     EXPECT_TRUE(Out.contains(QByteArray("\x04Left\x04\x05\0\0\0", 10))) << "Int32 kept";
     EXPECT_TRUE(Out.contains(QByteArray("\x07" "Caption\x06\x04" "caf\xE9", 14))) << "vaString kept";

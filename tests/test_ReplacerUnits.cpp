@@ -5,6 +5,7 @@
 #include "TextCodec.h"
 
 #include "QtPrinters.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +14,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-QByteArray ReadBytes(const QString &Path)
-{
-    QFile F(Path);
-    if (!F.open(QIODevice::ReadOnly))
-        return {};
-    return F.readAll();
-}
-
-void WriteBytes(const QString &Path, const QByteArray &Bytes)
-{
-    QFile F(Path);
-    ASSERT_TRUE(F.open(QIODevice::WriteOnly));
-    F.write(Bytes);
-}
 
 // A BDE-like replacer whose log goes to a file of the fixture's folder.
 class ReplacerUnits : public ::testing::Test

@@ -413,16 +413,19 @@ void TComponentReplacer::WriteFormFile(const QString &OutputPath, const QString 
         WriteWholeFile(OutputPath, TextCodec::EncodeFile(FormText, Encoding));
         return;
     }
-    const QByteArray Stream = ObjectTextToBinary(FormText, RCData.Originals.get());
+    WriteWholeFile(OutputPath, MakeBinaryFormFile(RCData.Name, ObjectTextToBinary(FormText, RCData.Originals.get())));
+}
+
+QByteArray TComponentReplacer::MakeBinaryFormFile(const QByteArray &ResourceName, const QByteArray &Stream)
+{
     QByteArray Bytes("\xFF\x0A\x00", 3);
-    Bytes += RCData.Name;
+    Bytes += ResourceName;
     Bytes += '\0';
     Bytes += QByteArray("\x30\x10", 2);
     const quint32 Size = quint32(Stream.size());
     for (int Shift = 0; Shift < 32; Shift += 8)
         Bytes += char((Size >> Shift) & 0xFF);
-    Bytes += Stream;
-    WriteWholeFile(OutputPath, Bytes);
+    return Bytes + Stream;
 }
 
 void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputPath, const TTextEncoding &Encoding,

@@ -178,6 +178,9 @@ public:
     // a corrupt stream.
     static void ReadFormText(QIODevice &Stream, const QString &FileName, TRCData &RCData, QString &Text,
                              TTextEncoding &Encoding, bool &Binary);
+    // A binary form file: the resource header (FF 0A 00, the name and its
+    // zero byte, the flags 30 10, the size of the stream) and the stream.
+    static QByteArray MakeBinaryFormFile(const QByteArray &ResourceName, const QByteArray &Stream);
     // Re-creates every OBJECT whose class has a pair under its new class and
     // writes OutputPath (binary or text, as it came) when any was re-created.
     void RewriteForm(const QString &Text, const QString &OutputPath, const TTextEncoding &Encoding, bool Binary,
