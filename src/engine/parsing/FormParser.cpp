@@ -1,5 +1,6 @@
 #include "FormParser.h"
 
+#include "DefaultConversion.h"
 #include "Errors.h"
 #include "FormRules.h"
 
@@ -255,7 +256,7 @@ bool TFormParser::parseWatched(const QString &Name, int Id)
 
 void TFormParser::ConvertProperty(const QString &PropName, const QString &PropValue)
 {
-    AddProperty(PropName, PropValue);
+    ConvertPropertyByDefault(*this, PropName, PropValue);
 }
 
 void TFormParser::AddProperty(const QString &Name, const QString &Value)

@@ -125,8 +125,8 @@ public:
     // recognised, with the full property name and the value text exactly as
     // written (trailing delimiters excluded). Backtracking may call it again
     // for the same property; what an abandoned attempt appended is taken back.
-    // Its only output is what it appends with AddProperty. This one appends
-    // the property unchanged; the conversion rules override it.
+    // Its only output is what it appends with AddProperty. This one applies
+    // the default rules (DefaultConversion.h); product rules override it.
     virtual void ConvertProperty(const QString &PropName, const QString &PropValue);
     // Appends Name with Value split into lines (at CR, LF or CR LF; a final
     // line break adds no empty line) and counts it in PropCount.

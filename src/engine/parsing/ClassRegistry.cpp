@@ -1,0 +1,41 @@
+#include "ClassRegistry.h"
+
+TPublishedProperties::TPublishedProperties(const QStringList &Names)
+{
+    FNames.reserve(Names.size());
+    for (const QString &Name : Names)
+        FNames.insert(Name.toLower());
+}
+
+bool TPublishedProperties::Contains(QStringView Name) const
+{
+    return FNames.contains(Name.toString().toLower());
+}
+
+TClassRegistry &TClassRegistry::Global()
+{
+    static TClassRegistry Registry;
+    return Registry;
+}
+
+void TClassRegistry::RegisterClass(const QString &ClassName, const QStringList &PublishedProperties)
+{
+    FClasses.insert(ClassName.toLower(), TPublishedProperties(PublishedProperties));
+}
+
+void TClassRegistry::UnregisterClass(const QString &ClassName)
+{
+    FClasses.remove(ClassName.toLower());
+}
+
+const TPublishedProperties *TClassRegistry::FindClass(QStringView ClassName) const
+{
+    const auto It = FClasses.constFind(ClassName.toString().toLower());
+    return It == FClasses.constEnd() ? nullptr : &*It;
+}
+
+bool TClassRegistry::HasPublishedProperty(QStringView ClassName, QStringView PropertyName) const
+{
+    const TPublishedProperties *Properties = FindClass(ClassName);
+    return Properties && Properties->Contains(PropertyName);
+}

@@ -1,0 +1,51 @@
+// The class registry: classes registered by name, each with the names of the
+// properties it publishes. It stands where the runtime's class registry and
+// its published-property information stand in Delphi. The default property
+// conversion asks it whether a converted object's new class publishes a
+// property; the product fills it with the Orvex classes at start-up.
+//
+// Names are looked up without regard to letter case, as the runtime's class
+// lookup and its form reader do.
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// The published property names of one class.
+class TPublishedProperties
+{
+public:
+    TPublishedProperties() = default;
+    explicit TPublishedProperties(const QStringList &Names);
+
+    bool Contains(QStringView Name) const;
+    int Count() const { return int(FNames.size()); }
+
+private:
+    QSet<QString> FNames; // in lower case
+};
+
+class TClassRegistry
+{
+public:
+    // The process-wide registry (created on first use).
+    static TClassRegistry &Global();
+
+    // Registers ClassName with its published properties; registering a name
+    // again replaces what was registered under it.
+    void RegisterClass(const QString &ClassName, const QStringList &PublishedProperties);
+    void UnregisterClass(const QString &ClassName);
+    // The published properties of a registered class, or nullptr when the
+    // class is not registered. The pointer stays valid until the class is
+    // registered again or unregistered.
+    const TPublishedProperties *FindClass(QStringView ClassName) const;
+    // True when ClassName is registered and publishes PropertyName.
+    bool HasPublishedProperty(QStringView ClassName, QStringView PropertyName) const;
+    bool IsEmpty() const { return FClasses.isEmpty(); }
+
+private:
+    QHash<QString, TPublishedProperties> FClasses; // lower-case class name -> properties
+};
