@@ -52,6 +52,8 @@ replace
   --subdirs           with --dir: the subfolders of DIR as well.
   --backup-dir DIR    where the originals of changed files are copied
                       (default: RBackup below the project's folder or DIR).
+                      A folder that holds the undo file of an earlier run is
+                      refused, so that its backups are never overwritten.
   --no-backup         make no backups and no undo file.
   --no-log            write no log.
   --codepage NAME     the ANSI code page of the sources, forms, log and undo
@@ -86,7 +88,8 @@ Exit status:
      --dir, unknown --from or --codepage, a project file, folder or undo file
      that does not exist
   3  an error stopped the run (a file that cannot be read or converted, a
-     backup folder that cannot be made); the message is on standard error and
+     backup folder that cannot be made, a backup folder that already holds
+     the undo file of an earlier run); the message is on standard error and
      no original was overwritten
 )";
 
@@ -378,6 +381,13 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
 
     const QString LogPath = JoinPath(Folder, RExpertRes::sLogFileName);
     const QString UndoPath = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
+    // A second run into the same backup folder would replace the backups of
+    // the originals by those of already converted files, and the undo file
+    // by one that leads back only to them.
+    if (Options.MakeBackup && QFileInfo::exists(UndoPath))
+        throw EFileError(QStringLiteral("the backup folder already holds the undo file \"%1\" of an earlier run; "
+                                        "restore from it, or move it away, or choose another --backup-dir")
+                             .arg(UndoPath));
 
     TIDEServicesScope Scope(&Ide);
     TCliUI UI(Out, Err);
@@ -397,10 +407,11 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     TExpertOutcome Outcome;
     try {
         Outcome = Expert.PerformReplace(Replacer);
-    } catch (const EMigError &) {
+    } catch (const EMigError &E) {
+        Err << "migwiz: error: " << E.Message() << '\n';
         if (Options.WriteLog && QFileInfo::exists(LogPath))
             Err << "Log: " << LogPath << '\n';
-        throw;
+        return csStopped;
     }
     if (Outcome == TExpertOutcome::Succeeded || Outcome == TExpertOutcome::Failed) {
         if (Options.WriteLog)

@@ -1,0 +1,413 @@
+// End-to-end runs of the migwiz executable over projects built in temporary
+// folders: what a replace writes (converted files, backups, undo file, log),
+// what it leaves alone when a file cannot be written or a form cannot be
+// read, and that a restore gives back the original bytes. Each run gets a
+// TMPDIR of its own, which must be empty again afterwards.
+#include "ComponentStream.h"
+#include "TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray readBytes(const QString &Path)
+{
+    QFile F(Path);
+    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &Path, const QByteArray &Bytes)
+{
+    QDir().mkpath(QFileInfo(Path).path());
+    QFile F(Path);
+    ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Path.toStdString();
+    F.write(Bytes);
+}
+
+const QByteArray MainUnit = "unit Main;\r\n\r\ninterface\r\n\r\nuses\r\n  Forms, DB, DBTables;\r\n\r\ntype\r\n"
+                            "  TMainForm = class(TForm)\r\n    Query1: TQuery;\r\n    Table1: TTable;\r\n  end;\r\n\r\n"
+                            "implementation\r\n\r\n{$R *.dfm}\r\n\r\nend.\r\n";
+const QByteArray MainForm = "object MainForm: TMainForm\r\n  Caption = 'Main'\r\n  object Query1: TQuery\r\n"
+                            "    Left = 8\r\n  end\r\n  object Table1: TTable\r\n    Left = 40\r\n  end\r\nend\r\n";
+const QByteArray UtilUnit = "unit Util;\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
+const QByteArray AppDpr = "program App;\r\n\r\nuses\r\n  Forms,\r\n  Main in 'Main.pas' {MainForm},\r\n"
+                          "  Util in 'Util.pas';\r\n\r\nbegin\r\n  Application.Run;\r\nend.\r\n";
+
+// A form file in binary form: resource header FF 0A 00, the name, 00, the
+// flags 30 10, the stream's size and the component stream.
+QByteArray binaryForm(const QByteArray &Name, const QByteArray &Text)
+{
+    const QByteArray Stream = ObjectTextToBinary(TextCodec::DecodeAnsi(Text));
+    QByteArray File("\xFF\x0A\x00", 3);
+    File += Name;
+    File += QByteArray("\x00\x30\x10", 3);
+    const quint32 Size = quint32(Stream.size());
+    for (int Shift = 0; Shift < 32; Shift += 8)
+        File += char((Size >> Shift) & 0xFF);
+    return File + Stream;
+}
+
+// Every file below Folder with its bytes, leaving out what a run adds.
+QMap<QString, QByteArray> originals(const QString &Folder)
+{
+    QMap<QString, QByteArray> Files;
+    QDirIterator It(Folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (It.hasNext()) {
+        const QString Path = It.next();
+        const QString Relative = QDir(Folder).relativeFilePath(Path);
+        if (!Relative.startsWith(QLatin1String("RBackup/")) && Relative != QLatin1String("Wiz_Log.txt"))
+            Files.insert(Relative, readBytes(Path));
+    }
+    return Files;
+}
+
+QStringList entries(const QString &Folder)
+{
+    return QDir(Folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+// The lines of a log; the line of its creation date is left as "Created at:".
+QStringList logLines(const QString &Path)
+{
+    const QString Text = TextCodec::DecodeAnsi(readBytes(Path));
+    QStringList Lines = Text.split(QStringLiteral("\r\n"));
+    for (QString &Line : Lines)
+        if (Line.startsWith(QLatin1String("Created at: ")) && Line.size() > 20)
+            Line = QStringLiteral("Created at:");
+    return Lines;
+}
+
+// The lines as TLogWriter writes them with the replacer's settings: a
+// header, the creation line, then each message, each followed by an empty
+// line.
+QStringList expectedLog(const QStringList &Messages)
+{
+    QStringList Lines{QStringLiteral("BDE/IBX/FibPlus Migration Wizard log"), QString(), QStringLiteral("Created at:"),
+                      QString()};
+    for (const QString &M : Messages)
+        Lines << M << QString();
+    Lines << QString(); // after the last CR LF
+    return Lines;
+}
+
+// Makes a file unwritable, for root too (whom permissions do not stop).
+class TUnwritable
+{
+public:
+    explicit TUnwritable(const QString &Path)
+        : FPath(Path)
+    {
+        QFile::setPermissions(Path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        FImmutable = geteuid() == 0 && QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), Path}) == 0;
+    }
+    ~TUnwritable()
+    {
+        if (FImmutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), FPath});
+        QFile::setPermissions(FPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+    bool IsEffective() const { return geteuid() != 0 || FImmutable; }
+
+private:
+    QString FPath;
+    bool FImmutable = false;
+};
+
+class EndToEnd : public ::testing::Test
+{
+protected:
+    EndToEnd() { QDir().mkpath(TempFolder()); }
+
+    QString path(const QString &Relative) const { return QDir::toNativeSeparators(Dir.filePath(Relative)); }
+    QString path(const char *Relative) const { return path(QString::fromUtf8(Relative)); }
+    QString TempFolder() const { return path("tmp"); }
+
+    void makeProject()
+    {
+        writeBytes(path("App/App.dpr"), AppDpr);
+        writeBytes(path("App/Main.pas"), MainUnit);
+        writeBytes(path("App/Main.dfm"), MainForm);
+        writeBytes(path("App/Util.pas"), UtilUnit);
+    }
+
+    // Runs migwiz with its temporary folders made in TempFolder().
+    int run(const QStringList &Args)
+    {
+        QProcess P;
+        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+        Env.insert(QStringLiteral("TMPDIR"), TempFolder());
+        P.setProcessEnvironment(Env);
+        P.start(QStringLiteral(MIGWIZ_EXE), Args);
+        EXPECT_TRUE(P.waitForFinished(120000)) << "migwiz did not finish";
+        Out = QString::fromLocal8Bit(P.readAllStandardOutput());
+        Err = QString::fromLocal8Bit(P.readAllStandardError());
+        EXPECT_EQ(P.exitStatus(), QProcess::NormalExit);
+        EXPECT_TRUE(entries(TempFolder()).isEmpty()) << "left behind: " << entries(TempFolder()).join(u' ').toStdString();
+        return P.exitCode();
+    }
+
+    QTemporaryDir Dir;
+    QString Out, Err;
+};
+
+} // namespace
+
+TEST_F(EndToEnd, ProjectModeWritesConvertedFilesBackupsUndoFileAndLog)
+{
+    makeProject();
+    const QString Backup = path("Saved/Backup");
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--backup-dir", Backup}), 0)
+        << Err.toStdString();
+    const QString Undo = path("Saved/Backup/RExpert.reu");
+    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n")
+                       .arg(path("App/Wiz_Log.txt"), Undo));
+
+    const QByteArray Unit = readBytes(path("App/Main.pas"));
+    EXPECT_TRUE(Unit.contains("uses\r\n  Forms, DB, DBTables, Quorvel, Orx")) << Unit.constData();
+    EXPECT_TRUE(Unit.contains("Query1: TOrxQuery;\r\n")) << Unit.constData();
+    EXPECT_TRUE(Unit.contains("Table1: TOrxTable;\r\n")) << Unit.constData();
+    const QByteArray Form = readBytes(path("App/Main.dfm"));
+    EXPECT_TRUE(Form.contains("object Query1: TOrxQuery\r\n")) << Form.constData();
+    EXPECT_TRUE(Form.contains("object Table1: TOrxTable\r\n")) << Form.constData();
+    EXPECT_EQ(readBytes(path("App/Util.pas")), UtilUnit);
+    EXPECT_EQ(readBytes(path("App/App.dpr")), AppDpr);
+
+    EXPECT_EQ(entries(Backup), (QStringList{"Main.~dfm", "Main.~pas", "RExpert.reu"}));
+    EXPECT_EQ(readBytes(path("Saved/Backup/Main.~pas")), MainUnit);
+    EXPECT_EQ(readBytes(path("Saved/Backup/Main.~dfm")), MainForm);
+    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(Undo)),
+              path("App/Main.pas") + u'=' + path("Saved/Backup/Main.~pas") + QStringLiteral("\r\n")
+                  + path("App/Main.dfm") + u'=' + path("Saved/Backup/Main.~dfm") + QStringLiteral("\r\n"));
+    EXPECT_EQ(logLines(path("App/Wiz_Log.txt")),
+              expectedLog({
+                  QStringLiteral("Initializing unit list"),
+                  QStringLiteral("Creating backup folder"),
+                  QStringLiteral("Allocating temporary folder"),
+                  QStringLiteral("Processing file: ") + path("App/Main.pas"),
+                  QStringLiteral("3 change(s)"),
+                  QStringLiteral("Processing file: ") + path("App/Util.pas"),
+                  QStringLiteral("No changes"),
+                  QStringLiteral("Processing file: ") + path("App/Main.dfm"),
+                  QStringLiteral("2 change(s)"),
+                  QStringLiteral("Replacing original files with changed versions"),
+                  QStringLiteral("Backup file: ") + Undo,
+                  QStringLiteral("Removing temporary folder"),
+                  QStringLiteral("Replace procedure was performed sucessfully."),
+              }));
+}
+
+TEST_F(EndToEnd, FolderModeWithAndWithoutSubfolders)
+{
+    for (const char *Root : {"Flat", "Deep"}) {
+        const QString R = QString::fromLatin1(Root);
+        writeBytes(path(R + QStringLiteral("/A.pas")), MainUnit);
+        writeBytes(path(R + QStringLiteral("/A.dfm")), MainForm);
+        writeBytes(path(R + QStringLiteral("/Sub/B.pas")), MainUnit);
+        writeBytes(path(R + QStringLiteral("/Sub/B.dfm")), MainForm);
+        writeBytes(path(R + QStringLiteral("/Sub/Old.pas/C.txt")), "a folder named like a unit"); // never listed as a unit
+        writeBytes(path(R + QStringLiteral("/Notes.txt")), "TQuery");
+    }
+
+    // Without subfolders: Sub is passed over.
+    ASSERT_EQ(run({"replace", "--from", "bde", "--dir", path("Flat")}), 0) << Err.toStdString();
+    EXPECT_TRUE(readBytes(path("Flat/A.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(readBytes(path("Flat/A.dfm")).contains("TOrxQuery"));
+    EXPECT_EQ(readBytes(path("Flat/Sub/B.pas")), MainUnit);
+    EXPECT_EQ(readBytes(path("Flat/Sub/B.dfm")), MainForm);
+    EXPECT_EQ(readBytes(path("Flat/Notes.txt")), QByteArray("TQuery"));
+    EXPECT_EQ(entries(path("Flat/RBackup")), (QStringList{"A.~dfm", "A.~pas", "RExpert.reu"}));
+    EXPECT_EQ(logLines(path("Flat/Wiz_Log.txt")).filter(QStringLiteral("Processing file:")),
+              (QStringList{QStringLiteral("Processing file: ") + path("Flat/A.pas"),
+                           QStringLiteral("Processing file: ") + path("Flat/A.dfm")}));
+
+    // With subfolders, into a backup folder elsewhere: B is backed up at its
+    // relative path.
+    const QString Backup = path("Backup");
+    ASSERT_EQ(run({"replace", "--from", "bde", "--dir", path("Deep"), "--subdirs", "--backup-dir", Backup}), 0)
+        << Err.toStdString();
+    EXPECT_TRUE(readBytes(path("Deep/A.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(readBytes(path("Deep/Sub/B.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(readBytes(path("Deep/Sub/B.dfm")).contains("TOrxQuery"));
+    EXPECT_EQ(readBytes(path("Backup/Sub/B.~pas")), MainUnit);
+    EXPECT_EQ(readBytes(path("Backup/Sub/B.~dfm")), MainForm);
+    EXPECT_EQ(readBytes(path("Deep/Sub/Old.pas/C.txt")), QByteArray("a folder named like a unit"));
+    // Units in name order, each form right after the units.
+    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(path("Backup/RExpert.reu"))),
+              path("Deep/A.pas") + u'=' + path("Backup/A.~pas") + QStringLiteral("\r\n")
+                  + path("Deep/Sub/B.pas") + u'=' + path("Backup/Sub/B.~pas") + QStringLiteral("\r\n")
+                  + path("Deep/A.dfm") + u'=' + path("Backup/A.~dfm") + QStringLiteral("\r\n")
+                  + path("Deep/Sub/B.dfm") + u'=' + path("Backup/Sub/B.~dfm") + QStringLiteral("\r\n"));
+}
+
+TEST_F(EndToEnd, SecondRunIntoTheSameBackupFolderIsRefused)
+{
+    // A second run would overwrite the backups of the originals with those
+    // of the converted files, and the undo file with one that leads back
+    // only to them.
+    makeProject();
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
+    const auto Converted = originals(path("App"));
+    const QByteArray Undo = readBytes(path("App/RBackup/RExpert.reu"));
+    const QByteArray Log = readBytes(path("App/Wiz_Log.txt"));
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 3);
+    EXPECT_TRUE(Err.contains(path("App/RBackup/RExpert.reu"))) << Err.toStdString();
+    EXPECT_EQ(originals(path("App")), Converted);
+    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")), Undo);
+    EXPECT_EQ(readBytes(path("App/RBackup/Main.~pas")), MainUnit);
+    EXPECT_EQ(readBytes(path("App/Wiz_Log.txt")), Log);
+}
+
+TEST_F(EndToEnd, WithoutBackupAndLogOnlyTheConvertedFilesChange)
+{
+    makeProject();
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--no-backup", "--no-log"}), 0)
+        << Err.toStdString();
+    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\n"));
+    EXPECT_EQ(entries(path("App")), (QStringList{"App.dpr", "Main.dfm", "Main.pas", "Util.pas"}));
+    EXPECT_TRUE(readBytes(path("App/Main.pas")).contains("TOrxQuery"));
+
+    // Backups on, log off; and the other way round.
+    writeBytes(path("App/Main.pas"), MainUnit);
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--no-log"}), 0);
+    EXPECT_FALSE(QFileInfo::exists(path("App/Wiz_Log.txt")));
+    EXPECT_EQ(readBytes(path("App/RBackup/Main.~pas")), MainUnit);
+    writeBytes(path("App/Main.pas"), MainUnit);
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--no-backup"}), 0);
+    EXPECT_TRUE(logLines(path("App/Wiz_Log.txt")).filter(QStringLiteral("backup"), Qt::CaseInsensitive).isEmpty());
+}
+
+TEST_F(EndToEnd, NothingToChangeWritesAnEmptyUndoFile)
+{
+    writeBytes(path("App/App.dpr"), "program App;\r\nuses Util in 'Util.pas';\r\nbegin end.\r\n");
+    writeBytes(path("App/Util.pas"), UtilUnit);
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
+    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")), QByteArray());
+    EXPECT_TRUE(logLines(path("App/Wiz_Log.txt")).filter(QStringLiteral("Replacing original")).isEmpty());
+    // An empty undo file restores nothing: a failure.
+    EXPECT_EQ(run({"restore", path("App/RBackup/RExpert.reu")}), 1);
+    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+}
+
+TEST_F(EndToEnd, FormNamedByTwoUnitsIsConvertedTwiceWithOneUndoLine)
+{
+    const QByteArray Unit = "unit %;\r\ninterface\r\nuses DBTables;\r\nimplementation\r\n{$R Shared.dfm}\r\nend.\r\n";
+    writeBytes(path("App/App.dpr"), "program App;\r\nuses A in 'A.pas', B in 'B.pas';\r\nbegin end.\r\n");
+    writeBytes(path("App/A.pas"), QByteArray(Unit).replace('%', 'A'));
+    writeBytes(path("App/B.pas"), QByteArray(Unit).replace('%', 'B'));
+    writeBytes(path("App/Shared.dfm"), MainForm);
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
+    EXPECT_TRUE(readBytes(path("App/Shared.dfm")).contains("object Query1: TOrxQuery"));
+    EXPECT_EQ(readBytes(path("App/RBackup/Shared.~dfm")), MainForm);
+    const QString UndoText = TextCodec::DecodeAnsi(readBytes(path("App/RBackup/RExpert.reu")));
+    EXPECT_EQ(UndoText.count(path("App/Shared.dfm") + u'='), 1) << UndoText.toStdString();
+    EXPECT_EQ(logLines(path("App/Wiz_Log.txt")).count(QStringLiteral("Processing file: ") + path("App/Shared.dfm")), 2);
+}
+
+TEST_F(EndToEnd, UnwritableOriginalFailsAndLeavesTheOthersInPlace)
+{
+    makeProject();
+    {
+        TUnwritable Lock(path("App/Main.pas"));
+        if (!Lock.IsEffective())
+            GTEST_SKIP() << "cannot make a file unwritable here";
+        EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 1);
+    }
+    EXPECT_EQ(Err, QStringLiteral("Replace failed.\n"));
+    EXPECT_TRUE(Out.contains(QStringLiteral("Undo file: "))) << Out.toStdString();
+    EXPECT_EQ(readBytes(path("App/Main.pas")), MainUnit);
+    EXPECT_TRUE(readBytes(path("App/Main.dfm")).contains("TOrxQuery"));
+    // Nothing half-written beside the originals.
+    EXPECT_EQ(entries(path("App")), (QStringList{"App.dpr", "Main.dfm", "Main.pas", "RBackup", "Util.pas", "Wiz_Log.txt"}));
+    // The undo file lists both backups; the log ends as after any run.
+    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(path("App/RBackup/RExpert.reu"))).count(u'\n'), 2);
+    const QStringList Log = logLines(path("App/Wiz_Log.txt"));
+    EXPECT_EQ(Log.value(Log.size() - 3), QStringLiteral("Replace procedure was performed sucessfully."));
+}
+
+TEST_F(EndToEnd, TruncatedBinaryFormStopsTheRunWithEveryOriginalUntouched)
+{
+    makeProject();
+    const QByteArray Binary = binaryForm("MAINFORM", MainForm);
+    writeBytes(path("App/Main.dfm"), Binary.left(Binary.size() - 12));
+    const auto Before = originals(path("App"));
+
+    for (const char *Mode : {"--project", "--dir"}) {
+        const QString Target = QString::fromLatin1(Mode) == QLatin1String("--dir") ? path("App") : path("App/App.dpr");
+        EXPECT_EQ(run({"replace", "--from", "bde", Mode, Target}), 3) << Mode;
+        EXPECT_TRUE(Err.startsWith(QStringLiteral("migwiz: error: ") + path("App/Main.dfm"))) << Err.toStdString();
+        EXPECT_TRUE(Err.contains(QStringLiteral("Log: ") + path("App/Wiz_Log.txt"))) << Err.toStdString();
+        EXPECT_TRUE(Out.isEmpty()) << Out.toStdString();
+        EXPECT_EQ(originals(path("App")), Before) << Mode;
+        // No undo file is written for a run that stopped, and the log has no
+        // success line.
+        EXPECT_FALSE(QFileInfo::exists(path("App/RBackup/RExpert.reu"))) << Mode;
+        EXPECT_TRUE(logLines(path("App/Wiz_Log.txt")).filter(QStringLiteral("sucessfully")).isEmpty()) << Mode;
+    }
+}
+
+TEST_F(EndToEnd, RestoreAfterReplaceGivesBackTheOriginalBytes)
+{
+    makeProject();
+    // A binary form and a UTF-8 unit with a byte-order mark among them.
+    writeBytes(path("App/Data.pas"), QByteArray("\xEF\xBB\xBFunit Data;\r\n// Данные\r\ninterface\r\nuses DBTables;\r\n"
+                                                "type TData = class(TDataModule)\r\n    Db: TDatabase;\r\n  end;\r\n"
+                                                "implementation\r\n{$R *.dfm}\r\nend.\r\n"));
+    writeBytes(path("App/Data.dfm"),
+               binaryForm("DATA", "object Data: TData\r\n  object Db: TDatabase\r\n    DatabaseName = 'X'\r\n  end\r\nend\r\n"));
+    writeBytes(path("App/App.dpr"), "program App;\r\nuses Main in 'Main.pas', Util in 'Util.pas', Data in 'Data.pas';\r\n"
+                                    "begin end.\r\n");
+    const auto Before = originals(path("App"));
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
+    ASSERT_NE(originals(path("App")), Before);
+    EXPECT_TRUE(readBytes(path("App/Data.dfm")).startsWith(QByteArray("\xFF\x0A\x00" "DATA\x00\x30\x10", 10)));
+
+    const QString Undo = path("App/RBackup/RExpert.reu");
+    for (int Round = 0; Round < 2; ++Round) { // restoring twice succeeds both times
+        EXPECT_EQ(run({"restore", Undo}), 0) << Err.toStdString();
+        EXPECT_EQ(Out, QStringLiteral("Files were succefully restored.\n"));
+        EXPECT_EQ(originals(path("App")), Before);
+    }
+    EXPECT_EQ(entries(path("App/RBackup")),
+              (QStringList{"Data.~dfm", "Data.~pas", "Main.~dfm", "Main.~pas", "RExpert.reu"}));
+}
+
+TEST_F(EndToEnd, RestoreWithAMissingBackupChangesNothing)
+{
+    makeProject();
+    ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
+    const auto Converted = originals(path("App"));
+    ASSERT_TRUE(QFile::remove(path("App/RBackup/Main.~dfm")));
+    EXPECT_EQ(run({"restore", path("App/RBackup/RExpert.reu")}), 1);
+    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+    EXPECT_EQ(originals(path("App")), Converted);
+}
+
+TEST_F(EndToEnd, UsageErrorsAndMissingInputsExitWithTwo)
+{
+    makeProject();
+    const QStringList Rows[] = {
+        {"replace", "--from", "bde", "--dir", path("Missing")},
+        {"replace", "--from", "bde", "--project", path("App/App.dpr"), "--dir", path("App")},
+        {"replace", "--from", "bde", "--project", path("App/None.dpr")},
+        {"replace", "--from", "paradox", "--dir", path("App")},
+        {"restore", path("App/RBackup/RExpert.reu")},
+        {"--frobnicate"},
+    };
+    const auto Before = originals(path("App"));
+    for (const QStringList &Args : Rows) {
+        EXPECT_EQ(run(Args), 2) << Args.join(u' ').toStdString();
+        EXPECT_TRUE(Out.isEmpty());
+        EXPECT_TRUE(Err.startsWith(QStringLiteral("migwiz: "))) << Err.toStdString();
+    }
+    EXPECT_EQ(originals(path("App")), Before);
+    EXPECT_FALSE(QFileInfo::exists(path("App/RBackup")));
+}
