@@ -225,6 +225,13 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     EXPECT_FALSE(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).contains(QStringLiteral("Replace procedure was performed sucessfully.")));
     EXPECT_TRUE(Replacer.UnitList().isEmpty());
 
+    // No temporary folder can be made: the run stops and removes nothing.
+    qputenv("TMPDIR", Root.filePath(QStringLiteral("no-such-folder")).toLocal8Bit());
+    EXPECT_THROW(Replacer.PerformReplace(), EFCreateError);
+    qputenv("TMPDIR", Tmp.toLocal8Bit());
+    EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).last(), QStringLiteral("Allocating temporary folder"));
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
+
     // A chosen unit that the project does not have.
     WriteBytes(P(QStringLiteral("Main.dfm")), MainDfm);
     Options.ModuleList = QStringLiteral("Main.pas\r\nGhost.pas");
