@@ -1,0 +1,138 @@
+#include "OrxReplacer.h"
+
+#include "OrxClasses.h"
+#include "OrxFormParser.h"
+
+namespace {
+
+struct TReplacePair
+{
+    const char *OldClass;
+    const char *NewClass;
+    // The Orvex class registered right after this pair is added; null for none.
+    const char *RegisteredClass = nullptr;
+};
+
+// The Orvex classes that every source set needs, registered before the first
+// replacer is created.
+constexpr const char *CommonClasses[] = {
+    "TOrxConnection", "TOrxTransaction", "TOrxQuery", "TOrxTable",
+    "TOrxStoredProc", "TOrxSQL",         "TOrxScript", "TOrxUpdateSQL",
+};
+
+constexpr TReplacePair BdePairs[] = {
+    {"TDatabase", "TOrxConnection"},   {"TQuery", "TOrxQuery"},
+    {"TwwQuery", "TOrxQuery"},         {"TTable", "TOrxTable"},
+    {"TwwTable", "TOrxTable"},         {"TStoredProc", "TOrxStoredProc"},
+    {"TwwStoredProc", "TOrxStoredProc"}, {"TUpdateSQL", "TOrxUpdateSQL"},
+    {"EDBEngineError", "EOrxError"},   {"TBatchMove", "TKxBatchMove"},
+};
+
+constexpr TReplacePair IbxPairs[] = {
+    {"TIBDatabase", "TOrxConnection"}, {"TIBTransaction", "TOrxTransaction"}, {"TIBQuery", "TOrxQuery"},
+    {"TIBSQL", "TOrxSQL"},             {"TIBScript", "TOrxScript"},           {"TIBDataset", "TOrxQuery"},
+    {"TIBTable", "TOrxTable"},         {"TIBStoredProc", "TOrxStoredProc"},   {"TIBUpdateSQL", "TOrxUpdateSQL"},
+};
+
+// "TIBDataset" and "TpFIBDataset" are written with a lower-case "s"; the pair
+// lookup ignores case, so they match "TIBDataSet" and "TpFIBDataSet".
+constexpr TReplacePair FibPlusPairs[] = {
+    {"TpFIBDatabase", "TOrxConnection"},
+    {"TpFIBTransaction", "TOrxTransaction"},
+    {"TpFIBQuery", "TOrxSQL"},
+    {"TpFIBScripter", "TOrxScript"},
+    {"TpFIBDataset", "TOrxQuery"},
+    {"TpFIBStoredProc", "TOrxStoredProc"},
+    {"TSIBfibEventAlerter", "TOrxAlerter", "TOrxAlerter"},
+    {"TFIBSQLMonitor", "TOrxSQLMonitor", "TOrxSQLMonitor"},
+    {"EFIBError", "EOrxError"},
+    {"TpFIBServerProperties", "TOrxServerProperties", "TOrxServerProperties"},
+    {"TpFIBConfigService", "TOrxConfigService", "TOrxConfigService"},
+    {"TpFIBLicensingService", "TOrxLicensingService", "TOrxLicensingService"},
+    {"TpFIBLogService", "TOrxLogService", "TOrxLogService"},
+    {"TpFIBStatisticalService", "TOrxStatisticalService", "TOrxStatisticalService"},
+    {"TpFIBBackupService", "TOrxBackupService", "TOrxBackupService"},
+    {"TpFIBRestoreService", "TOrxRestoreService", "TOrxRestoreService"},
+    {"TpFIBValidationService", "TOrxValidationService", "TOrxValidationService"},
+    {"TpFIBSecurityService", "TOrxSecurityService", "TOrxSecurityService"},
+    {"TpFIBNBackupService", "TOrxBackupService"},
+    {"TpFIBNRestoreService", "TOrxRestoreService"},
+};
+
+std::unique_ptr<TOrxComponentReplacer> makeReplacer(const char *OldUsesUnit, const char *NewUsesList,
+                                                     TReplaceOptions *Options)
+{
+    return std::make_unique<TOrxComponentReplacer>(&MakeFormParser<TOrxFormParser>, QString::fromLatin1(OldUsesUnit),
+                                                   QString::fromLatin1(NewUsesList), Options);
+}
+
+template <std::size_t N>
+void addPairs(TComponentReplacer &Replacer, const TReplacePair (&Pairs)[N])
+{
+    for (const TReplacePair &Pair : Pairs) {
+        Replacer.AddReplacePair(QString::fromLatin1(Pair.OldClass), QString::fromLatin1(Pair.NewClass));
+        if (Pair.RegisteredClass)
+            registerOrxClass(QString::fromLatin1(Pair.RegisteredClass));
+    }
+}
+
+} // namespace
+
+QString TOrxComponentReplacer::GetReplacementText(const QString &OldName, const QString &NewName) const
+{
+    if (NewName == u"TOrxConnection" && OldName == u"TDatabase")
+        return NewName + u';' + LineBreak() + QStringLiteral("    Transaction: TOrxTransaction");
+    return TComponentReplacer::GetReplacementText(OldName, NewName);
+}
+
+TOrxProduct::TOrxProduct()
+{
+    FReplaceOptions = std::make_unique<TReplaceOptions>(QStringLiteral("BDE/IBX/FibPlus"));
+    for (const char *Class : CommonClasses)
+        registerOrxClass(QString::fromLatin1(Class));
+
+    // The new units are written right behind the old unit's name in a uses
+    // clause, hence the leading comma.
+    FBdeReplacer = makeReplacer("DBTables", ", Quorvel, Orx, Lintra, OrxError", FReplaceOptions.get());
+    addPairs(*FBdeReplacer, BdePairs);
+    FIbxReplacer = makeReplacer("IBDatabase", ", Quorvel, Orx, OrxScript, Lintra, OrxError", FReplaceOptions.get());
+    addPairs(*FIbxReplacer, IbxPairs);
+    FFibPlusReplacer = makeReplacer("FIBDatabase",
+                                    ", Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
+                                    "OrxSQLMonitor, OrxError, OrxAdmin",
+                                    FReplaceOptions.get());
+    addPairs(*FFibPlusReplacer, FibPlusPairs);
+}
+
+TOrxProduct::~TOrxProduct()
+{
+    // The replacers first, in the order of creation; the options they share last.
+    FBdeReplacer.reset();
+    FIbxReplacer.reset();
+    FFibPlusReplacer.reset();
+    FReplaceOptions.reset();
+}
+
+TOrxComponentReplacer *TOrxProduct::Replacer(int Position) const
+{
+    switch (Position) {
+    case BdePosition:
+        return FBdeReplacer.get();
+    case IbxPosition:
+        return FIbxReplacer.get();
+    case FibPlusPosition:
+        return FFibPlusReplacer.get();
+    default:
+        return nullptr;
+    }
+}
+
+QStringList TOrxProduct::SourceSetNames()
+{
+    return {QStringLiteral("bde"), QStringLiteral("ibx"), QStringLiteral("fibplus")};
+}
+
+int TOrxProduct::ReplacerIndexOf(const QString &SourceSet)
+{
+    return int(SourceSetNames().indexOf(SourceSet.toLower()));
+}

@@ -1,0 +1,235 @@
+// The product's replacers: their uses units and replace pairs, the shared
+// options, the registered Orvex classes, the choice of a replacer by source
+// set, and the transaction declared with every renamed TDatabase.
+#include "ClassRegistry.h"
+#include "Errors.h"
+#include "OrxClasses.h"
+#include "OrxFormParser.h"
+#include "OrxReplacer.h"
+#include "TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <ostream>
+
+void PrintTo(const QString &Text, std::ostream *Out)
+{
+    *Out << '"' << QString(Text).replace("\r", "\\r").replace("\n", "\\n").toStdString() << '"';
+}
+
+namespace {
+
+class OrxReplacer : public ::testing::Test
+{
+protected:
+    // The unit Text rewritten by the replacer at Position; Text itself when
+    // the rewriting left no output file.
+    QString rewrite(int Position, const QString &Text)
+    {
+        TComponentReplacer &Replacer = *Product.Replacer(Position);
+        const QString Unit = Dir.filePath(QStringLiteral("Unit1.pas"));
+        const QString Out = Dir.filePath(QStringLiteral("out.pas"));
+        QFile::remove(Out);
+        Replacer.RewriteUnit(Text, Unit, TTextEncoding::Ansi(), Out);
+        QFile F(Out);
+        if (!F.open(QIODevice::ReadOnly))
+            return Text;
+        return TextCodec::DecodeAnsi(F.readAll());
+    }
+
+    QTemporaryDir Dir;
+    TOrxProduct Product;
+};
+
+} // namespace
+
+TEST_F(OrxReplacer, ThreeReplacersShareOneOptionsObject)
+{
+    struct Row
+    {
+        int Position;
+        const char *SourceSet;
+        const char *OldUsesUnit;
+        const char *NewUsesList;
+    };
+    const Row Rows[] = {
+        {0, "bde", "DBTABLES", ", Quorvel, Orx, Lintra, OrxError"},
+        {1, "ibx", "IBDATABASE", ", Quorvel, Orx, OrxScript, Lintra, OrxError"},
+        {2, "fibplus", "FIBDATABASE",
+         ", Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, OrxSQLMonitor, OrxError, "
+         "OrxAdmin"},
+    };
+    for (const Row &R : Rows) {
+        SCOPED_TRACE(R.SourceSet);
+        TComponentReplacer *Replacer = Product.Replacer(R.Position);
+        ASSERT_NE(Replacer, nullptr);
+        EXPECT_EQ(Replacer->OldUsesUnit(), QString::fromLatin1(R.OldUsesUnit));
+        EXPECT_EQ(Replacer->NewUsesList(), QString::fromLatin1(R.NewUsesList));
+        EXPECT_EQ(Replacer->ReplaceOptions(), &Product.ReplaceOptions());
+        EXPECT_NE(dynamic_cast<TOrxFormParser *>(&Replacer->FormParser()), nullptr);
+        EXPECT_EQ(Replacer->Log().Header(), QStringLiteral("BDE/IBX/FibPlus Migration Wizard log"));
+        EXPECT_EQ(TOrxProduct::ReplacerIndexOf(QString::fromLatin1(R.SourceSet)), R.Position);
+        EXPECT_EQ(TOrxProduct::ReplacerIndexOf(QString::fromLatin1(R.SourceSet).toUpper()), R.Position);
+    }
+    EXPECT_EQ(Product.ReplaceOptions().Caption(), QStringLiteral("BDE/IBX/FibPlus Migration Wizard"));
+    EXPECT_EQ(TOrxProduct::ReplacerIndexOf("FIBPlus"), 2);
+    for (const char *Name : {"", "ado", "bde ", "dbx"})
+        EXPECT_EQ(TOrxProduct::ReplacerIndexOf(Name), -1) << Name;
+    EXPECT_EQ(Product.Replacer(-1), nullptr);
+    EXPECT_EQ(Product.Replacer(3), nullptr);
+    EXPECT_EQ(Product.Replacer(100), nullptr);
+}
+
+TEST_F(OrxReplacer, PairsOfEachSourceSet)
+{
+    struct Row
+    {
+        int Position;
+        const char *OldClass;
+        const char *NewClass; // null: no pair
+    };
+    const Row Rows[] = {
+        {0, "TDatabase", "TOrxConnection"},   {0, "TQuery", "TOrxQuery"},
+        {0, "TwwQuery", "TOrxQuery"},         {0, "TTable", "TOrxTable"},
+        {0, "TwwTable", "TOrxTable"},         {0, "TStoredProc", "TOrxStoredProc"},
+        {0, "TwwStoredProc", "TOrxStoredProc"}, {0, "TUpdateSQL", "TOrxUpdateSQL"},
+        {0, "EDBEngineError", "EOrxError"},   {0, "TBatchMove", "TKxBatchMove"},
+        {0, "TQUERY", "TOrxQuery"},           {0, "TIBQuery", nullptr},
+        {0, "TDataSource", nullptr},          {0, "TSession", nullptr},
+        {1, "TIBDatabase", "TOrxConnection"}, {1, "TIBTransaction", "TOrxTransaction"},
+        {1, "TIBQuery", "TOrxQuery"},         {1, "TIBSQL", "TOrxSQL"},
+        {1, "TIBScript", "TOrxScript"},       {1, "TIBDataSet", "TOrxQuery"},
+        {1, "TIBTable", "TOrxTable"},         {1, "TIBStoredProc", "TOrxStoredProc"},
+        {1, "TIBUpdateSQL", "TOrxUpdateSQL"}, {1, "TDatabase", nullptr},
+        {1, "TIBEvents", nullptr},
+        {2, "TpFIBDatabase", "TOrxConnection"}, {2, "TpFIBTransaction", "TOrxTransaction"},
+        {2, "TpFIBQuery", "TOrxSQL"},         {2, "TpFIBScripter", "TOrxScript"},
+        {2, "TpFIBDataSet", "TOrxQuery"},     {2, "TpFIBStoredProc", "TOrxStoredProc"},
+        {2, "TSIBfibEventAlerter", "TOrxAlerter"}, {2, "TFIBSQLMonitor", "TOrxSQLMonitor"},
+        {2, "EFIBError", "EOrxError"},        {2, "TpFIBServerProperties", "TOrxServerProperties"},
+        {2, "TpFIBConfigService", "TOrxConfigService"}, {2, "TpFIBLicensingService", "TOrxLicensingService"},
+        {2, "TpFIBLogService", "TOrxLogService"}, {2, "TpFIBStatisticalService", "TOrxStatisticalService"},
+        {2, "TpFIBBackupService", "TOrxBackupService"}, {2, "TpFIBRestoreService", "TOrxRestoreService"},
+        {2, "TpFIBValidationService", "TOrxValidationService"}, {2, "TpFIBSecurityService", "TOrxSecurityService"},
+        {2, "TpFIBNBackupService", "TOrxBackupService"}, {2, "TpFIBNRestoreService", "TOrxRestoreService"},
+        {2, "TIBDatabase", nullptr},
+    };
+    for (const Row &R : Rows) {
+        const QString *NewName = Product.Replacer(R.Position)->FindNewComp(QString::fromLatin1(R.OldClass));
+        EXPECT_EQ(NewName ? *NewName : QString(), QString::fromLatin1(R.NewClass)) << R.Position << ' ' << R.OldClass;
+    }
+}
+
+TEST_F(OrxReplacer, RegistersTheNineteenOrvexClasses)
+{
+    const QStringList Names = orxClassNames();
+    EXPECT_EQ(Names.size(), 19);
+    for (const QString &Name : Names) {
+        const TPublishedProperties *Properties = TClassRegistry::Global().FindClass(Name);
+        ASSERT_NE(Properties, nullptr) << Name.toStdString();
+        for (const char *Common : {"Name", "Tag"})
+            EXPECT_TRUE(Properties->Contains(QString::fromLatin1(Common))) << Name.toStdString();
+    }
+    EXPECT_EQ(TClassRegistry::Global().FindClass(u"TKxBatchMove"), nullptr);
+    EXPECT_EQ(TClassRegistry::Global().FindClass(u"EOrxError"), nullptr);
+    EXPECT_THROW(registerOrxClass("TOrxNothing"), EAssertionFailed);
+}
+
+// What the rules write for a class, and what users rely on, must be published
+// by it, or the default conversion would drop it.
+TEST_F(OrxReplacer, ClassesPublishWhatTheRulesWriteAndUsersRelyOn)
+{
+    const std::pair<const char *, const char *> Rows[] = {
+        {"TOrxConnection", "Connected Database Username Password Server LoginPrompt ClientLibrary Options Params "
+                           "DefaultTransaction SQLDialect AfterConnect BeforeConnect OnLogin"},
+        {"TOrxTransaction", "Active DefaultConnection DefaultCloseAction IsolationLevel"},
+        {"TOrxQuery", "Active AutoCalcFields Filter Filtered FilterOptions BeforeOpen AfterOpen BeforePost AfterPost "
+                      "BeforeDelete AfterScroll OnCalcFields OnNewRecord OnPostError Connection Transaction SQL "
+                      "SQLInsert SQLUpdate SQLDelete SQLRefresh KeyFields KeyGenerator GeneratorStep UpdatingTable "
+                      "Options FetchAll Macros AutoCommit MasterSource DetailFields MasterFields Params ParamData "
+                      "CachedUpdates ReadOnly UniDirectional UpdateObject"},
+        {"TOrxTable", "Active Filter Filtered BeforeOpen OnCalcFields Connection Transaction TableName DetailFields "
+                      "IndexFieldNames MasterSource MasterFields AutoCommit CachedUpdates ReadOnly UpdateObject"},
+        {"TOrxStoredProc", "Active Connection Transaction StoredProcName Params ParamData AutoCommit Options"},
+        {"TOrxSQL", "Connection Transaction SQL Params AutoCommit"},
+        {"TOrxScript", "Connection Transaction SQL Delimiter AutoCommit"},
+        {"TOrxUpdateSQL", "InsertSQL ModifySQL DeleteSQL RefreshSQL"},
+        {"TOrxAlerter", "Connection Events"},
+        {"TOrxBackupService", "Server Protocol ClientLibrary Database BackupFile Options NBackupLevel"},
+        {"TOrxRestoreService", "Server Protocol ClientLibrary Database BackupFile Options"},
+        {"TOrxValidationService", "Database Options GlobalAction"},
+        {"TOrxSecurityService", "SecurityAction UserInfo"},
+        {"TOrxLicensingService", "Action"},
+        {"TOrxStatisticalService", "Options"},
+    };
+    for (const auto &[Class, Properties] : Rows)
+        for (const QString &Property : QString::fromLatin1(Properties).split(u' '))
+            EXPECT_TRUE(TClassRegistry::Global().HasPublishedProperty(QString::fromLatin1(Class), Property))
+                << Class << '.' << Property.toStdString();
+}
+
+TEST_F(OrxReplacer, TDatabaseAlsoDeclaresATransaction)
+{
+    const TComponentReplacer &Bde = *Product.Replacer(0);
+    EXPECT_EQ(Bde.GetReplacementText("TDatabase", "TOrxConnection"),
+              QStringLiteral("TOrxConnection;\r\n    Transaction: TOrxTransaction"));
+    // The comparison is exact on both names.
+    EXPECT_EQ(Bde.GetReplacementText("tdatabase", "TOrxConnection"), QStringLiteral("TOrxConnection"));
+    EXPECT_EQ(Bde.GetReplacementText("TDatabase", "TOrxQuery"), QStringLiteral("TOrxQuery"));
+    EXPECT_EQ(Bde.GetReplacementText("TQuery", "TOrxQuery"), QStringLiteral("TOrxQuery"));
+    EXPECT_EQ(Bde.TranslateName("TDatabase"), QStringLiteral("TOrxConnection;\r\n    Transaction: TOrxTransaction"));
+    EXPECT_EQ(Bde.TranslateName("Form1"), QStringLiteral("Form1"));
+    EXPECT_EQ(Product.Replacer(1)->TranslateName("TIBDatabase"), QStringLiteral("TOrxConnection"));
+    EXPECT_EQ(Product.Replacer(2)->TranslateName("TpFIBDatabase"), QStringLiteral("TOrxConnection"));
+}
+
+TEST_F(OrxReplacer, UnitsGetTheTransactionLineInTheirOwnLineBreaks)
+{
+    struct Case
+    {
+        int Position;
+        QString Unit;
+        QString Expected;
+    };
+    const Case Cases[] = {
+        {0,
+         "unit U;\r\ninterface\r\nuses DB, DBTables;\r\ntype\r\n  TDM = class(TDataModule)\r\n"
+         "      Database1: TDatabase;\r\n    Query1: TQuery;\r\n  end;\r\n",
+         "unit U;\r\ninterface\r\nuses DB, DBTables, Quorvel, Orx, Lintra, OrxError;\r\ntype\r\n"
+         "  TDM = class(TDataModule)\r\n      Database1: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n"
+         "    Query1: TOrxQuery;\r\n  end;\r\n"},
+        // Two connections: two declarations of the transaction.
+        {0, "  A: TDatabase;\r\n  B: TDatabase;\r\n",
+         "  A: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n  B: TOrxConnection;\r\n"
+         "    Transaction: TOrxTransaction;\r\n"},
+        // A unit with LF line ends gets an LF line.
+        {0, "type\n  TDM = class\n    Database1: TDatabase;\n  end;\n",
+         "type\n  TDM = class\n    Database1: TOrxConnection;\n    Transaction: TOrxTransaction;\n  end;\n"},
+        // Another spelling, a comment: the plain new name.
+        {0, "  Db: tdatabase; { a TDatabase }\r\n", "  Db: TOrxConnection; { a TOrxConnection }\r\n"},
+        {0, "  Db: TDatabase;\r\nuses dbtables;", "  Db: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n"
+                                                  "uses dbtables, Quorvel, Orx, Lintra, OrxError;"},
+        {1, "uses IBDatabase, IBTable;\r\n  Db: TIBDatabase;\r\n  Ds: TIBDataSet;\r\n",
+         "uses IBDatabase, Quorvel, Orx, OrxScript, Lintra, OrxError, IBTable;\r\n  Db: TOrxConnection;\r\n"
+         "  Ds: TOrxQuery;\r\n"},
+        {2, "uses FIBDatabase, pFIBDatabase;\r\n  Q: TpFIBQuery;\r\n  B: TpFIBNBackupService;\r\n",
+         "uses FIBDatabase, Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
+         "OrxSQLMonitor, OrxError, OrxAdmin, pFIBDatabase;\r\n  Q: TOrxSQL;\r\n  B: TOrxBackupService;\r\n"},
+    };
+    for (const Case &C : Cases)
+        EXPECT_EQ(rewrite(C.Position, C.Unit), C.Expected) << C.Unit.toStdString();
+}
+
+// FIXME: the transaction line is added wherever "TDatabase" stands, so code
+// that names the class outside a declaration no longer compiles. The rename
+// needs the text that follows the name to tell a declaration from a call or a
+// cast; the unit rewriting does not hand it over yet.
+TEST_F(OrxReplacer, DISABLED_TDatabaseOutsideADeclarationStaysCompilable)
+{
+    EXPECT_EQ(rewrite(0, "  Db := TDatabase.Create(nil);\r\n  TDatabase(Sender).Open;\r\n  if X is TDatabase then"),
+              QStringLiteral("  Db := TOrxConnection.Create(nil);\r\n  TOrxConnection(Sender).Open;\r\n"
+                             "  if X is TOrxConnection then"));
+}
