@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "FileUtils.h"
 #include "IDEUtils.h"
+#include "OrxReplacer.h"
 #include "ProjectIde.h"
 #include "RExpertRes.h"
 #include "ReplaceExpert.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -92,58 +92,6 @@ Exit status:
      the undo file of an earlier run); the message is on standard error and
      no original was overwritten
 )";
-
-// The source sets as --from names them, in the order of the expert's list.
-const char *const SourceSetKeys[] = {"bde", "ibx", "fibplus"};
-
-// FIXME: stand-in for the product's replacers until the product layer is in
-// the tree; it knows only the BDE replace pairs.
-class TCliProduct
-{
-public:
-    TCliProduct()
-        : FOptions(QStringLiteral("BDE/IBX/FibPlus"))
-    {
-        struct TSet
-        {
-            const char *OldUses;
-            const char *NewUses;
-        };
-        const TSet Sets[] = {
-            {"DBTables", ", Quorvel, Orx, Lintra, OrxError"},
-            {"IBDatabase", ", Quorvel, Orx, OrxScript, Lintra, OrxError"},
-            {"FIBDatabase", ", Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
-                            "OrxSQLMonitor, OrxError, OrxAdmin"},
-        };
-        for (const TSet &S : Sets)
-            FReplacers.push_back(std::make_unique<TComponentReplacer>(nullptr, QString::fromLatin1(S.OldUses),
-                                                                      QString::fromLatin1(S.NewUses), &FOptions));
-        const char *const BdePairs[][2] = {
-            {"TDatabase", "TOrxConnection"}, {"TQuery", "TOrxQuery"},         {"TwwQuery", "TOrxQuery"},
-            {"TTable", "TOrxTable"},         {"TwwTable", "TOrxTable"},       {"TStoredProc", "TOrxStoredProc"},
-            {"TwwStoredProc", "TOrxStoredProc"}, {"TUpdateSQL", "TOrxUpdateSQL"}, {"EDBEngineError", "EOrxError"},
-            {"TBatchMove", "TKxBatchMove"},
-        };
-        for (const auto &P : BdePairs)
-            FReplacers[0]->AddReplacePair(QString::fromLatin1(P[0]), QString::fromLatin1(P[1]));
-    }
-
-    TReplaceOptions &Options() { return FOptions; }
-    TComponentReplacer *Replacer(int Position) const { return FReplacers[size_t(Position)].get(); }
-    int Count() const { return int(FReplacers.size()); }
-
-private:
-    TReplaceOptions FOptions;
-    std::vector<std::unique_ptr<TComponentReplacer>> FReplacers;
-};
-
-int sourceSetIndex(const QString &Key)
-{
-    for (int I = 0; I < int(std::size(SourceSetKeys)); ++I)
-        if (Key.compare(QLatin1String(SourceSetKeys[I]), Qt::CaseInsensitive) == 0)
-            return I;
-    return -1;
-}
 
 // Terminal output for the expert: messages with the information icon go to
 // Out, those with the error icon to Err. There is nobody to ask, and the
@@ -340,7 +288,7 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
         throw EUsage(QStringLiteral("unexpected argument \"%1\"").arg(A.Positional.first()));
     if (!A.From)
         throw EUsage(QStringLiteral("replace needs --from bde|ibx|fibplus"));
-    const int SourceSet = sourceSetIndex(*A.From);
+    const int SourceSet = TOrxProduct::ReplacerIndexOf(*A.From);
     if (SourceSet < 0)
         throw EUsage(QStringLiteral("unknown source set \"%1\" (bde, ibx or fibplus)").arg(*A.From));
     if (A.Project.has_value() == A.Dir.has_value())
@@ -353,8 +301,8 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
         throw EUsage(QStringLiteral("--backup-dir and --no-backup exclude each other"));
     setCodePage(A);
 
-    TCliProduct Product;
-    TReplaceOptions &Options = Product.Options();
+    TOrxProduct Product;
+    TReplaceOptions &Options = Product.ReplaceOptions();
     TProjectFileIde Ide;
     QString Folder; // where the log goes and the default backup folder lies
     if (A.Project) {
@@ -392,7 +340,7 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     TIDEServicesScope Scope(&Ide);
     TCliUI UI(Out, Err);
     TCompReplaceExpert Expert(ProductName, Product.Replacer(0), &UI);
-    for (int I = 1; I < Product.Count(); ++I)
+    for (int I = 1; I < TOrxProduct::ReplacerCount; ++I)
         Expert.RegisterReplacer(Product.Replacer(I));
     TComponentReplacer &Replacer = *Expert.GetReplacer(SourceSet);
     TCliProgress Progress(Err);
@@ -432,7 +380,7 @@ int runRestore(const TArguments &A, QTextStream &Out, QTextStream &Err)
     if (!QFileInfo(UndoFile).isFile())
         throw EUsage(QStringLiteral("the undo file \"%1\" does not exist").arg(UndoFile));
 
-    TCliProduct Product;
+    TOrxProduct Product;
     TProjectFileIde Ide; // no project open: nothing to close or reopen
     TIDEServicesScope Scope(&Ide);
     TCliUI UI(Out, Err);
