@@ -1,4 +1,4 @@
-// A whole replace run (the BDE replacer in folder mode with subfolders,
+// A whole replace run (the Orvex BDE replacer in folder mode with subfolders,
 // backups and log, as `migwiz replace --from bde --dir TREE --subdirs` runs it) over a generated tree of 2,000 units and their 2,000 forms
 // (a fifth of them binary), beside `cp -r` of the same tree in the same run.
 // Every iteration converts a fresh copy of the tree; making that copy is not
@@ -6,7 +6,7 @@
 // slower than cp -r the run is.
 #include "ComponentStream.h"
 #include "Corpus.h"
-#include "Replacer.h"
+#include "OrxReplacer.h"
 #include "TextCodec.h"
 
 #include <benchmark/benchmark.h>
@@ -96,18 +96,6 @@ TTree &tree()
     return Instance;
 }
 
-void addBdePairs(TComponentReplacer &Replacer)
-{
-    const char *const Pairs[][2] = {
-        {"TDatabase", "TOrxConnection"}, {"TQuery", "TOrxQuery"},     {"TwwQuery", "TOrxQuery"},
-        {"TTable", "TOrxTable"},         {"TwwTable", "TOrxTable"},   {"TStoredProc", "TOrxStoredProc"},
-        {"TwwStoredProc", "TOrxStoredProc"}, {"TUpdateSQL", "TOrxUpdateSQL"}, {"EDBEngineError", "EOrxError"},
-        {"TBatchMove", "TKxBatchMove"},
-    };
-    for (const auto &P : Pairs)
-        Replacer.AddReplacePair(QString::fromLatin1(P[0]), QString::fromLatin1(P[1]));
-}
-
 double seconds(std::chrono::steady_clock::duration D)
 {
     return std::chrono::duration<double>(D).count();
@@ -119,14 +107,13 @@ void BM_ReplaceRun(benchmark::State &State)
     double RunSeconds = 0, CopySeconds = 0;
     for (auto _ : State) {
         const QString Work = T.freshCopy(QStringLiteral("work"));
-        TReplaceOptions Options(QStringLiteral("BDE/IBX/FibPlus"));
+        TOrxProduct Product;
+        TReplaceOptions &Options = Product.ReplaceOptions();
         Options.Dest = sdDirectory;
         Options.Directory = QDir::toNativeSeparators(Work);
         Options.IncludeSubDirs = true;
         Options.BackupDir = QDir::toNativeSeparators(Work + QStringLiteral("/RBackup"));
-        TComponentReplacer Replacer(nullptr, QStringLiteral("DBTables"),
-                                    QStringLiteral(", Quorvel, Orx, Lintra, OrxError"), &Options);
-        addBdePairs(Replacer);
+        TComponentReplacer &Replacer = *Product.Replacer(TOrxProduct::BdePosition);
         const auto Start = std::chrono::steady_clock::now();
         const bool Result = Replacer.PerformReplace();
         const double Run = seconds(std::chrono::steady_clock::now() - Start);
