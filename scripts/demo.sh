@@ -1,8 +1,35 @@
 #!/usr/bin/env bash
-# Installs what is needed and builds. (The migwiz command line, which will
-# convert a copy of a bundled example project here, is not built yet.)
+# Installs what is needed, builds, and converts a copy of the bundled BDE
+# example project (examples/bde) with the migwiz command line, then shows
+# what changed and restores the originals from the undo file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/build.sh
-echo "Built: build/ (the migwiz command line comes with a later change)."
+
+MIGWIZ=build/src/apps/migwiz/migwiz
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cp -r examples/bde "$WORK/bde"
+PROJECT=$(ls "$WORK"/bde/*.dpr | head -n 1)
+
+echo "== migwiz replace --from bde --project $PROJECT"
+"$MIGWIZ" replace --from bde --project "$PROJECT"
+
+echo
+echo "== What changed (diff -r examples/bde against the converted copy)"
+diff -r examples/bde "$WORK/bde" || true
+
+echo
+echo "== The log"
+tr -d '\r' < "$WORK/bde/Wiz_Log.txt"
+
+echo
+echo "== migwiz restore $WORK/bde/RBackup/RExpert.reu"
+"$MIGWIZ" restore "$WORK/bde/RBackup/RExpert.reu"
+if diff -r -x RBackup -x Wiz_Log.txt examples/bde "$WORK/bde" >/dev/null; then
+  echo "Every original is back, byte for byte."
+else
+  echo "The restored copy differs from examples/bde." >&2
+  exit 1
+fi
