@@ -1,0 +1,157 @@
+object SalesDM: TSalesDM
+  OldCreateOrder = False
+  Left = 192
+  Top = 125
+  Height = 300
+  Width = 420
+  object SalesDB: TDatabase
+    AliasName = 'SALES_IB'
+    DatabaseName = 'SALES'
+    LoginPrompt = False
+    Params.Strings = (
+      'SERVER NAME=dbhost:C:\Data\SALES.GDB'
+      'USER NAME=SYSDBA'
+      'PASSWORD=masterkey'
+      'SQLPASSTHRU MODE=SHARED AUTOCOMMIT')
+    SessionName = 'Default'
+    TransIsolation = tiReadCommitted
+    Left = 32
+    Top = 16
+  end
+  object CustomersTable: TTable
+    Active = True
+    Filtered = True
+    OnFilterRecord = CustomersTableFilterRecord
+    DatabaseName = 'SALES'
+    IndexDefs = <
+      item
+        Name = 'RDB$PRIMARY1'
+        Fields = 'CUST_NO'
+        Options = [ixPrimary, ixUnique]
+      end>
+    IndexFieldNames = 'CUST_NO'
+    StoreDefs = True
+    TableName = 'CUSTOMER'
+    Left = 32
+    Top = 72
+    object CustomersTableCUST_NO: TIntegerField
+      FieldName = 'CUST_NO'
+      Required = True
+    end
+    object CustomersTableNAME: TStringField
+      DisplayLabel = 'Customer'
+      FieldName = 'NAME'
+      Size = 40
+    end
+    object CustomersTableCITY: TStringField
+      FieldName = 'CITY'
+      Size = 30
+    end
+  end
+  object CustomersSource: TDataSource
+    DataSet = CustomersTable
+    Left = 128
+    Top = 16
+  end
+  object OrdersQuery: TQuery
+    CachedUpdates = True
+    BeforeOpen = OrdersQueryBeforeOpen
+    AfterPost = OrdersQueryAfterPost
+    OnCalcFields = OrdersQueryCalcFields
+    DatabaseName = 'SALES'
+    DataSource = CustomersSource
+    SQL.Strings = (
+      'select ORDER_NO, CUST_NO, AMOUNT'
+      'from ORDERS'
+      'where CUST_NO = :CUST_NO'
+      'order by ORDER_NO')
+    UpdateObject = OrdersUpdate
+    Left = 128
+    Top = 72
+    ParamData = <
+      item
+        DataType = ftInteger
+        Name = 'CUST_NO'
+        ParamType = ptUnknown
+      end>
+    object OrdersQueryORDER_NO: TIntegerField
+      FieldName = 'ORDER_NO'
+      Origin = 'ORDERS.ORDER_NO'
+    end
+    object OrdersQueryCUST_NO: TIntegerField
+      FieldName = 'CUST_NO'
+      Origin = 'ORDERS.CUST_NO'
+    end
+    object OrdersQueryAMOUNT: TFloatField
+      FieldName = 'AMOUNT'
+      Origin = 'ORDERS.AMOUNT'
+      currency = True
+    end
+    object OrdersQueryTAX: TFloatField
+      FieldKind = fkCalculated
+      FieldName = 'TAX'
+      Calculated = True
+    end
+  end
+  object OrdersSource: TDataSource
+    DataSet = OrdersQuery
+    Left = 224
+    Top = 16
+  end
+  object OrdersUpdate: TUpdateSQL
+    ModifySQL.Strings = (
+      'update ORDERS'
+      'set'
+      '  AMOUNT = :AMOUNT'
+      'where'
+      '  ORDER_NO = :OLD_ORDER_NO')
+    InsertSQL.Strings = (
+      'insert into ORDERS'
+      '  (ORDER_NO, CUST_NO, AMOUNT)'
+      'values'
+      '  (:ORDER_NO, :CUST_NO, :AMOUNT)')
+    DeleteSQL.Strings = (
+      'delete from ORDERS'
+      'where'
+      '  ORDER_NO = :OLD_ORDER_NO')
+    Left = 224
+    Top = 72
+  end
+  object NextOrderProc: TStoredProc
+    DatabaseName = 'SALES'
+    StoredProcName = 'NEXT_ORDER_NO'
+    Left = 320
+    Top = 72
+    ParamData = <
+      item
+        DataType = ftInteger
+        Name = 'ORDER_NO'
+        ParamType = ptOutput
+      end>
+  end
+  object ItemsQuery: TwwQuery
+    DatabaseName = 'SALES'
+    DataSource = OrdersSource
+    SQL.Strings = (
+      'select * from ITEMS'
+      'where ORDER_NO = :ORDER_NO')
+    ValidateWithMask = True
+    ControlType.Strings = (
+      'PAID;CheckBox;Y;N')
+    Left = 128
+    Top = 136
+    ParamData = <
+      item
+        DataType = ftInteger
+        Name = 'ORDER_NO'
+        ParamType = ptUnknown
+      end>
+  end
+  object PartsTable: TwwTable
+    DatabaseName = 'SALES'
+    IndexFieldNames = 'PART_NO'
+    TableName = 'PARTS'
+    Left = 224
+    Top = 136
+  end
+end

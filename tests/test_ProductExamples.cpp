@@ -1,0 +1,250 @@
+// End-to-end conversion of the bundled example applications (examples/bde,
+// examples/ibx, examples/fibplus): each is copied into a temporary folder and
+// converted in project mode with backup and log, and every file is compared
+// with its expected version under tests/data/examples-expected, made by hand
+// from the replacement tables and the property rules. A file without an
+// expected version must come out unchanged.
+#include "ComponentStream.h"
+#include "OrxReplacer.h"
+#include "ProjectIde.h"
+#include "TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <ostream>
+
+namespace {
+
+const QString ExamplesDir = QStringLiteral(MIGWIZ_SOURCE_DIR "/examples");
+const QString ExpectedDir = QStringLiteral(MIGWIZ_TEST_DATA "/examples-expected");
+const QString SourcesDir = QStringLiteral(MIGWIZ_TEST_DATA "/example-sources");
+
+QByteArray readBytes(const QString &Path)
+{
+    QFile F(Path);
+    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &Path, const QByteArray &Bytes)
+{
+    QFile F(Path);
+    ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Path.toStdString();
+    F.write(Bytes);
+}
+
+// The resource header of a binary form: FF 0A 00, the name, 00, the flags
+// 30 10, the size of the stream that follows.
+QByteArray binaryForm(const QByteArray &ResourceName, const QByteArray &Stream)
+{
+    QByteArray Bytes("\xFF\x0A\x00", 3);
+    Bytes += ResourceName;
+    Bytes += '\0';
+    Bytes += QByteArray("\x30\x10", 2);
+    const quint32 Size = quint32(Stream.size());
+    for (int Shift = 0; Shift < 32; Shift += 8)
+        Bytes += char((Size >> Shift) & 0xFF);
+    return Bytes + Stream;
+}
+
+// The component stream of a binary form, after checking its header.
+QByteArray streamOfBinaryForm(const QByteArray &Bytes, const QByteArray &ResourceName)
+{
+    const QByteArray Header = QByteArray("\xFF\x0A\x00", 3) + ResourceName + QByteArray("\0\x30\x10", 3);
+    EXPECT_TRUE(Bytes.startsWith(Header));
+    const qsizetype SizePos = Header.size();
+    quint32 Size = 0;
+    for (int I = 3; I >= 0; --I)
+        Size = (Size << 8) | quint8(Bytes.at(SizePos + I));
+    EXPECT_EQ(qsizetype(Size), Bytes.size() - SizePos - 4);
+    return Bytes.mid(SizePos + 4);
+}
+
+struct TExampleForm
+{
+    const char *Example;
+    const char *FileName;
+    const char *ResourceName;
+};
+
+// The binary forms among the examples, made from their text under
+// tests/data/example-sources by our own ObjectTextToBinary.
+const TExampleForm BinaryForms[] = {{"bde", "Orders.dfm", "TORDERSFORM"}};
+
+struct TExample
+{
+    const char *Name;
+    const char *SourceSet;
+    const char *Project;
+    QStringList Units;
+    // The log of the run: file name and change count line, in order.
+    QList<QPair<QString, QString>> Processed;
+};
+
+const TExample Examples[] = {
+    {"bde", "bde", "Sales.dpr", {"SalesData.pas", "Main.pas", "Orders.pas"},
+     {{"SalesData.pas", "11 change(s)"}, {"Main.pas", "2 change(s)"}, {"Orders.pas", "4 change(s)"},
+      {"SalesData.dfm", "7 change(s)"}, {"Main.dfm", "1 change(s)"}, {"Orders.dfm", "1 change(s)"}}},
+    {"ibx", "ibx", "Inventory.dpr", {"InvData.pas", "StockMain.pas"},
+     {{"InvData.pas", "7 change(s)"}, {"StockMain.pas", "2 change(s)"}, {"InvData.dfm", "6 change(s)"},
+      {"StockMain.dfm", "1 change(s)"}}},
+    {"fibplus", "fibplus", "Accounts.dpr", {"AccData.pas", "AdminTools.pas"},
+     {{"AccData.pas", "10 change(s)"}, {"AdminTools.pas", "5 change(s)"}, {"AccData.dfm", "8 change(s)"},
+      {"AdminTools.dfm", "4 change(s)"}}},
+};
+
+// Empty when the texts are equal; otherwise the first line that differs,
+// with its number, as both texts have it.
+std::string firstDifference(const QString &Result, const QString &Expected)
+{
+    if (Result == Expected)
+        return {};
+    const QStringList A = Result.split(QStringLiteral("\n")), B = Expected.split(QStringLiteral("\n"));
+    qsizetype I = 0;
+    while (I < A.size() && I < B.size() && A[I] == B[I])
+        ++I;
+    auto show = [](const QStringList &Lines, qsizetype I) {
+        return I < Lines.size() ? QString(Lines[I]).replace(u'\r', QStringLiteral("\\r")) : QStringLiteral("(end)");
+    };
+    return QStringLiteral("line %1:\n  result:   %2\n  expected: %3").arg(I + 1).arg(show(A, I), show(B, I)).toStdString();
+}
+
+// The log's messages without its header, date line and empty lines.
+QStringList logMessages(const QString &Path)
+{
+    QStringList Lines = TextCodec::DecodeAnsi(readBytes(Path)).split(QStringLiteral("\r\n"));
+    Lines.removeAll(QString());
+    return Lines.mid(2);
+}
+
+class ProductExamples : public ::testing::TestWithParam<TExample>
+{
+protected:
+    ProductExamples()
+    {
+        OldTmp = qgetenv("TMPDIR");
+        Tmp = Root.filePath(QStringLiteral("tmp"));
+        QDir().mkpath(Tmp);
+        qputenv("TMPDIR", Tmp.toLocal8Bit());
+    }
+    ~ProductExamples() override { qputenv("TMPDIR", OldTmp); }
+
+    // Copies the example into the temporary folder; returns its new folder.
+    QString copyExample(const QString &Name)
+    {
+        const QString Target = Root.filePath(Name);
+        QDir().mkpath(Target);
+        for (const QString &File : QDir(ExamplesDir + u'/' + Name).entryList(QDir::Files))
+            EXPECT_TRUE(QFile::copy(ExamplesDir + u'/' + Name + u'/' + File, Target + u'/' + File)) << File.toStdString();
+        return Target;
+    }
+
+    QTemporaryDir Root;
+    QString Tmp;
+    QByteArray OldTmp;
+};
+
+void PrintTo(const TExample &Example, std::ostream *Out)
+{
+    *Out << Example.Name;
+}
+
+} // namespace
+
+TEST(ProductExampleForms, BinaryFormsAreTheirTextSources)
+{
+    // MIGWIZ_WRITE_EXAMPLE_FORMS=1 (re)writes the binary forms from their text.
+    const bool IsWriting = qEnvironmentVariableIntValue("MIGWIZ_WRITE_EXAMPLE_FORMS") == 1;
+    for (const TExampleForm &Form : BinaryForms) {
+        SCOPED_TRACE(Form.FileName);
+        const QString Path = ExamplesDir + u'/' + Form.Example + u'/' + Form.FileName;
+        const QString Text = TextCodec::DecodeAnsi(
+            readBytes(SourcesDir + u'/' + Form.Example + u'/' + Form.FileName + QStringLiteral(".txt")));
+        ASSERT_FALSE(Text.isEmpty());
+        if (IsWriting)
+            writeBytes(Path, binaryForm(Form.ResourceName, ObjectTextToBinary(Text)));
+        const QByteArray Stream = streamOfBinaryForm(readBytes(Path), Form.ResourceName);
+        EXPECT_EQ(ObjectBinaryToText(Stream), Text);
+    }
+}
+
+TEST_P(ProductExamples, ConvertsTheWholeProject)
+{
+    const TExample &Example = GetParam();
+    const QString Dir = copyExample(Example.Name);
+    const QString Backup = Dir + QStringLiteral("/RBackup");
+    TProjectFileIde Ide;
+    ASSERT_TRUE(Ide.OpenProject(Dir + u'/' + Example.Project)) << Ide.ErrorString().toStdString();
+    TIDEServicesScope Scope(&Ide);
+
+    TOrxProduct Product;
+    TReplaceOptions &Options = Product.ReplaceOptions();
+    Options.Dest = sdProject;
+    Options.ModuleList = Example.Units.join(QStringLiteral("\r\n"));
+    Options.MakeBackup = true;
+    Options.BackupDir = Backup;
+    Options.WriteLog = true;
+    TComponentReplacer *Replacer = Product.Replacer(TOrxProduct::ReplacerIndexOf(Example.SourceSet));
+    ASSERT_NE(Replacer, nullptr);
+    ASSERT_TRUE(Replacer->PerformReplace());
+
+    // Every file of the project: converted as expected, or untouched.
+    const QString Original = ExamplesDir + u'/' + Example.Name;
+    const QString Expected = ExpectedDir + u'/' + Example.Name;
+    QStringList Changed;
+    for (const QString &File : QDir(Original).entryList(QDir::Files)) {
+        SCOPED_TRACE(File.toStdString());
+        const QByteArray Result = readBytes(Dir + u'/' + File);
+        const auto Binary = std::find_if(std::begin(BinaryForms), std::end(BinaryForms), [&](const TExampleForm &F) {
+            return File == QLatin1String(F.FileName) && Example.Name == QLatin1String(F.Example);
+        });
+        if (Binary != std::end(BinaryForms)) {
+            // A binary form stays binary, under its resource name; its
+            // content is compared as text.
+            EXPECT_EQ(firstDifference(ObjectBinaryToText(streamOfBinaryForm(Result, Binary->ResourceName)),
+                                      TextCodec::DecodeAnsi(readBytes(Expected + u'/' + File + QStringLiteral(".txt")))),
+                      "");
+            Changed << File;
+        } else if (QFile::exists(Expected + u'/' + File)) {
+            EXPECT_EQ(firstDifference(QString::fromLatin1(Result), QString::fromLatin1(readBytes(Expected + u'/' + File))),
+                      "");
+            Changed << File;
+        } else {
+            EXPECT_EQ(Result, readBytes(Original + u'/' + File));
+        }
+    }
+
+    // Each changed original is backed up and listed in the undo file, in
+    // the order of conversion.
+    QString Undo;
+    QStringList Log{"Initializing unit list", "Creating backup folder", "Allocating temporary folder"};
+    for (const auto &[File, Changes] : Example.Processed) {
+        const QString Path = QDir::toNativeSeparators(Dir + u'/' + File);
+        const QString BackupName = File.section(u'.', 0, 0) + QStringLiteral(".~") + File.section(u'.', 1);
+        EXPECT_EQ(readBytes(Backup + u'/' + BackupName), readBytes(Original + u'/' + File)) << BackupName.toStdString();
+        Undo += Path + u'=' + QDir::toNativeSeparators(Backup + u'/' + BackupName) + QStringLiteral("\r\n");
+        Log << QStringLiteral("Processing file: ") + Path << Changes;
+        EXPECT_TRUE(Changed.contains(File)) << File.toStdString();
+    }
+    EXPECT_EQ(Changed.size(), Example.Processed.size());
+    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(Backup + QStringLiteral("/RExpert.reu"))), Undo);
+    Log << "Replacing original files with changed versions"
+        << QStringLiteral("Backup file: ") + QDir::toNativeSeparators(Backup + QStringLiteral("/RExpert.reu"))
+        << "Removing temporary folder"
+        << "Replace procedure was performed sucessfully.";
+    EXPECT_EQ(logMessages(Dir + QStringLiteral("/Wiz_Log.txt")), Log);
+    EXPECT_TRUE(QDir(Tmp).isEmpty());
+    // MIGWIZ_KEEP_EXAMPLES=DIR keeps the converted project there, for a look.
+    if (const QString Keep = qEnvironmentVariable("MIGWIZ_KEEP_EXAMPLES"); !Keep.isEmpty()) {
+        QDir().mkpath(Keep + u'/' + Example.Name);
+        for (const QString &File : QDir(Dir).entryList(QDir::Files))
+            QFile::copy(Dir + u'/' + File, Keep + u'/' + Example.Name + u'/' + File);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ProductExamples, ::testing::ValuesIn(Examples),
+                         [](const ::testing::TestParamInfo<TExample> &Info) { return std::string(Info.param.Name); });
