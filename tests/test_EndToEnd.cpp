@@ -411,3 +411,19 @@ TEST_F(EndToEnd, UsageErrorsAndMissingInputsExitWithTwo)
     EXPECT_EQ(originals(path("App")), Before);
     EXPECT_FALSE(QFileInfo::exists(path("App/RBackup")));
 }
+
+TEST_F(EndToEnd, PathThatTheUndoFileCannotNameStopsTheRunBeforeAnyChange)
+{
+    // Undo lines are split at their first "=": a backed-up original whose
+    // path holds one could never be restored.
+    writeBytes(path("a=b/A.pas"), MainUnit);
+    writeBytes(path("a=b/A.dfm"), MainForm);
+    const auto Before = originals(path("a=b"));
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("a=b")}), 3);
+    EXPECT_TRUE(Err.contains(QStringLiteral("cannot name \"%1\"").arg(path("a=b/A.pas")))) << Err.toStdString();
+    EXPECT_EQ(originals(path("a=b")), Before);
+    EXPECT_FALSE(QFileInfo::exists(path("a=b/RBackup/RExpert.reu")));
+    // Without backups there is no undo file to worry about.
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("a=b"), "--no-backup"}), 0) << Err.toStdString();
+    EXPECT_TRUE(readBytes(path("a=b/A.pas")).contains("TOrxQuery"));
+}

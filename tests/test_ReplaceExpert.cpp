@@ -300,3 +300,20 @@ TEST_F(ReplaceExpert, RestoreRunsOnTheDefaultReplacerAndReplacerIndexesAreChecke
     // The title is the default replacer's caption.
     EXPECT_EQ(UI.Messages.back().Caption, Caption);
 }
+
+// FIXME: enable when the undo file can name such originals. A run below a
+// folder whose path holds "=" writes undo lines that the restore splits at
+// the wrong "=", so it finds no backup and restores nothing (the command
+// line refuses such runs for now).
+TEST_F(ReplaceExpert, DISABLED_UndoFileOfAFolderWithAnEqualsSignRestores)
+{
+    ASSERT_TRUE(QDir().mkpath(path("a=b")));
+    writeBytes(path("a=b/Main.pas"), MainUnit);
+    Options.Dest = sdDirectory;
+    Options.Directory = path("a=b");
+    Options.BackupDir = path("a=b/RBackup");
+    ASSERT_EQ(Expert.PerformReplace(Replacer), TExpertOutcome::Succeeded);
+    ASSERT_NE(readBytes(path("a=b/Main.pas")), MainUnit);
+    EXPECT_EQ(Expert.PerformRestore(path("a=b/RBackup/RExpert.reu")), TExpertOutcome::Succeeded);
+    EXPECT_EQ(readBytes(path("a=b/Main.pas")), MainUnit);
+}

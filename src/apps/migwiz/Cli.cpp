@@ -89,8 +89,9 @@ Exit status:
      that does not exist
   3  an error stopped the run (a file that cannot be read or converted, a
      backup folder that cannot be made, a backup folder that already holds
-     the undo file of an earlier run); the message is on standard error and
-     no original was overwritten
+     the undo file of an earlier run, with backups a file whose path holds
+     "=", which the undo file cannot name); the message is on standard error
+     and no original was overwritten
 )";
 
 // Terminal output for the expert: messages with the information icon go to
@@ -115,21 +116,34 @@ private:
     QTextStream &FErr;
 };
 
+// Watches every file of a run before it is converted: shows "[i/n] path"
+// when asked to, and stops the run (while no original has been touched yet)
+// at a file that the undo file could not name. An undo line is split at its
+// first "=", so the restore would look for the backup of "/src/a=b/Main.pas"
+// under "b/Main.pas=..." and never find it.
 class TCliProgress : public TReplaceProgress
 {
 public:
-    explicit TCliProgress(QTextStream &Err)
-        : FErr(Err)
+    TCliProgress(QTextStream &Err, bool Show, bool MakeBackup)
+        : FErr(Err), FShow(Show), FMakeBackup(MakeBackup)
     {
     }
     void FileStarted(int Index, int Count, const QString &Path) override
     {
-        FErr << '[' << Index + 1 << '/' << Count << "] " << Path << '\n';
-        FErr.flush();
+        if (FShow) {
+            FErr << '[' << Index + 1 << '/' << Count << "] " << Path << '\n';
+            FErr.flush();
+        }
+        if (FMakeBackup && Path.contains(u'='))
+            throw EFileError(QStringLiteral("the undo file cannot name \"%1\" (a path with \"=\" in it could not be "
+                                            "restored); move the files or use --no-backup")
+                                 .arg(Path));
     }
 
 private:
     QTextStream &FErr;
+    bool FShow;
+    bool FMakeBackup;
 };
 
 // Puts the process-wide ANSI code page back when a run is over, so that one
@@ -343,9 +357,8 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     for (int I = 1; I < TOrxProduct::ReplacerCount; ++I)
         Expert.RegisterReplacer(Product.Replacer(I));
     TComponentReplacer &Replacer = *Expert.GetReplacer(SourceSet);
-    TCliProgress Progress(Err);
-    if (ShowProgress)
-        Replacer.SetProgress(&Progress);
+    TCliProgress Progress(Err, ShowProgress, Options.MakeBackup);
+    Replacer.SetProgress(&Progress);
     struct TDetach
     {
         TComponentReplacer &R;
