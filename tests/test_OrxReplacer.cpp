@@ -91,31 +91,17 @@ TEST_F(OrxReplacer, PairsOfEachSourceSet)
         const char *OldClass;
         const char *NewClass; // null: no pair
     };
+    // Every pair of the three tables is exercised by the example projects;
+    // these are the facts that they do not show.
     const Row Rows[] = {
-        {0, "TDatabase", "TOrxConnection"},   {0, "TQuery", "TOrxQuery"},
-        {0, "TwwQuery", "TOrxQuery"},         {0, "TTable", "TOrxTable"},
-        {0, "TwwTable", "TOrxTable"},         {0, "TStoredProc", "TOrxStoredProc"},
-        {0, "TwwStoredProc", "TOrxStoredProc"}, {0, "TUpdateSQL", "TOrxUpdateSQL"},
-        {0, "EDBEngineError", "EOrxError"},   {0, "TBatchMove", "TKxBatchMove"},
-        {0, "TQUERY", "TOrxQuery"},           {0, "TIBQuery", nullptr},
-        {0, "TDataSource", nullptr},          {0, "TSession", nullptr},
-        {1, "TIBDatabase", "TOrxConnection"}, {1, "TIBTransaction", "TOrxTransaction"},
-        {1, "TIBQuery", "TOrxQuery"},         {1, "TIBSQL", "TOrxSQL"},
-        {1, "TIBScript", "TOrxScript"},       {1, "TIBDataSet", "TOrxQuery"},
-        {1, "TIBTable", "TOrxTable"},         {1, "TIBStoredProc", "TOrxStoredProc"},
-        {1, "TIBUpdateSQL", "TOrxUpdateSQL"}, {1, "TDatabase", nullptr},
-        {1, "TIBEvents", nullptr},
-        {2, "TpFIBDatabase", "TOrxConnection"}, {2, "TpFIBTransaction", "TOrxTransaction"},
-        {2, "TpFIBQuery", "TOrxSQL"},         {2, "TpFIBScripter", "TOrxScript"},
-        {2, "TpFIBDataSet", "TOrxQuery"},     {2, "TpFIBStoredProc", "TOrxStoredProc"},
-        {2, "TSIBfibEventAlerter", "TOrxAlerter"}, {2, "TFIBSQLMonitor", "TOrxSQLMonitor"},
-        {2, "EFIBError", "EOrxError"},        {2, "TpFIBServerProperties", "TOrxServerProperties"},
-        {2, "TpFIBConfigService", "TOrxConfigService"}, {2, "TpFIBLicensingService", "TOrxLicensingService"},
-        {2, "TpFIBLogService", "TOrxLogService"}, {2, "TpFIBStatisticalService", "TOrxStatisticalService"},
-        {2, "TpFIBBackupService", "TOrxBackupService"}, {2, "TpFIBRestoreService", "TOrxRestoreService"},
-        {2, "TpFIBValidationService", "TOrxValidationService"}, {2, "TpFIBSecurityService", "TOrxSecurityService"},
-        {2, "TpFIBNBackupService", "TOrxBackupService"}, {2, "TpFIBNRestoreService", "TOrxRestoreService"},
-        {2, "TIBDatabase", nullptr},
+        {0, "TQUERY", "TOrxQuery"},           {0, "EDBEngineError", "EOrxError"},
+        {0, "TBatchMove", "TKxBatchMove"},    {0, "TIBQuery", nullptr},
+        {0, "TDataSource", nullptr},          {1, "TIBDataSet", "TOrxQuery"},
+        {1, "TIBUpdateSQL", "TOrxUpdateSQL"}, {1, "TIBStoredProc", "TOrxStoredProc"},
+        {1, "TDatabase", nullptr},            {2, "TpFIBDataSet", "TOrxQuery"},
+        {2, "TpFIBQuery", "TOrxSQL"},         {2, "TpFIBNBackupService", "TOrxBackupService"},
+        {2, "TpFIBNRestoreService", "TOrxRestoreService"}, {2, "TFIBSQLMonitor", "TOrxSQLMonitor"},
+        {2, "TpFIBServerProperties", "TOrxServerProperties"}, {2, "TIBDatabase", nullptr},
     };
     for (const Row &R : Rows) {
         const QString *NewName = Product.Replacer(R.Position)->FindNewComp(QString::fromLatin1(R.OldClass));
@@ -136,39 +122,6 @@ TEST_F(OrxReplacer, RegistersTheNineteenOrvexClasses)
     EXPECT_EQ(TClassRegistry::Global().FindClass(u"TKxBatchMove"), nullptr);
     EXPECT_EQ(TClassRegistry::Global().FindClass(u"EOrxError"), nullptr);
     EXPECT_THROW(registerOrxClass("TOrxNothing"), EAssertionFailed);
-}
-
-// What the rules write for a class, and what users rely on, must be published
-// by it, or the default conversion would drop it.
-TEST_F(OrxReplacer, ClassesPublishWhatTheRulesWriteAndUsersRelyOn)
-{
-    const std::pair<const char *, const char *> Rows[] = {
-        {"TOrxConnection", "Connected Database Username Password Server LoginPrompt ClientLibrary Options Params "
-                           "DefaultTransaction SQLDialect AfterConnect BeforeConnect OnLogin"},
-        {"TOrxTransaction", "Active DefaultConnection DefaultCloseAction IsolationLevel"},
-        {"TOrxQuery", "Active AutoCalcFields Filter Filtered FilterOptions BeforeOpen AfterOpen BeforePost AfterPost "
-                      "BeforeDelete AfterScroll OnCalcFields OnNewRecord OnPostError Connection Transaction SQL "
-                      "SQLInsert SQLUpdate SQLDelete SQLRefresh KeyFields KeyGenerator GeneratorStep UpdatingTable "
-                      "Options FetchAll Macros AutoCommit MasterSource DetailFields MasterFields Params ParamData "
-                      "CachedUpdates ReadOnly UniDirectional UpdateObject"},
-        {"TOrxTable", "Active Filter Filtered BeforeOpen OnCalcFields Connection Transaction TableName DetailFields "
-                      "IndexFieldNames MasterSource MasterFields AutoCommit CachedUpdates ReadOnly UpdateObject"},
-        {"TOrxStoredProc", "Active Connection Transaction StoredProcName Params ParamData AutoCommit Options"},
-        {"TOrxSQL", "Connection Transaction SQL Params AutoCommit"},
-        {"TOrxScript", "Connection Transaction SQL Delimiter AutoCommit"},
-        {"TOrxUpdateSQL", "InsertSQL ModifySQL DeleteSQL RefreshSQL"},
-        {"TOrxAlerter", "Connection Events"},
-        {"TOrxBackupService", "Server Protocol ClientLibrary Database BackupFile Options NBackupLevel"},
-        {"TOrxRestoreService", "Server Protocol ClientLibrary Database BackupFile Options"},
-        {"TOrxValidationService", "Database Options GlobalAction"},
-        {"TOrxSecurityService", "SecurityAction UserInfo"},
-        {"TOrxLicensingService", "Action"},
-        {"TOrxStatisticalService", "Options"},
-    };
-    for (const auto &[Class, Properties] : Rows)
-        for (const QString &Property : QString::fromLatin1(Properties).split(u' '))
-            EXPECT_TRUE(TClassRegistry::Global().HasPublishedProperty(QString::fromLatin1(Class), Property))
-                << Class << '.' << Property.toStdString();
 }
 
 TEST_F(OrxReplacer, TDatabaseAlsoDeclaresATransaction)
