@@ -285,8 +285,8 @@ QString editText(QString Value, TNames Removals, TNamePairs Renames)
         if (P < 0)
             continue;
         const qsizetype N = Element.size();
-        if (P >= 1 && Value[P - 1] == u' ')
-            Value.remove(qMax<qsizetype>(P - 2, 0), N + 2);
+        if (P >= 2 && Value[P - 1] == u' ')
+            Value.remove(P - 2, N + 2);
         else if (P + N < Value.size() && Value[P + N] == u',')
             Value.remove(P, N + 2);
         else
