@@ -264,6 +264,14 @@ TEST_F(EndToEnd, SecondRunIntoTheSameBackupFolderIsRefused)
     EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")), Undo);
     EXPECT_EQ(readBytes(path("App/RBackup/Main.~pas")), MainUnit);
     EXPECT_EQ(readBytes(path("App/Wiz_Log.txt")), Log);
+
+    // A run that changed nothing leaves an empty undo file, which guards no
+    // backup: the next source set can be converted into the same folder.
+    ASSERT_EQ(run({"restore", path("App/RBackup/RExpert.reu")}), 0) << Err.toStdString();
+    ASSERT_TRUE(QDir(path("App/RBackup")).removeRecursively());
+    ASSERT_EQ(run({"replace", "--from", "ibx", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
+    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")), QByteArray());
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
 }
 
 TEST_F(EndToEnd, WithoutBackupAndLogOnlyTheConvertedFilesChange)
@@ -412,18 +420,15 @@ TEST_F(EndToEnd, UsageErrorsAndMissingInputsExitWithTwo)
     EXPECT_FALSE(QFileInfo::exists(path("App/RBackup")));
 }
 
-TEST_F(EndToEnd, PathThatTheUndoFileCannotNameStopsTheRunBeforeAnyChange)
+TEST_F(EndToEnd, FolderWithAnEqualsSignIsConvertedAndRestored)
 {
-    // Undo lines are split at their first "=": a backed-up original whose
-    // path holds one could never be restored.
+    // Undo lines are "original=backup" without an escape: the restore must
+    // still find where the original's path ends.
     writeBytes(path("a=b/A.pas"), MainUnit);
     writeBytes(path("a=b/A.dfm"), MainForm);
     const auto Before = originals(path("a=b"));
-    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("a=b")}), 3);
-    EXPECT_TRUE(Err.contains(QStringLiteral("cannot name \"%1\"").arg(path("a=b/A.pas")))) << Err.toStdString();
-    EXPECT_EQ(originals(path("a=b")), Before);
-    EXPECT_FALSE(QFileInfo::exists(path("a=b/RBackup/RExpert.reu")));
-    // Without backups there is no undo file to worry about.
-    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("a=b"), "--no-backup"}), 0) << Err.toStdString();
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("a=b")}), 0) << Err.toStdString();
     EXPECT_TRUE(readBytes(path("a=b/A.pas")).contains("TOrxQuery"));
+    EXPECT_EQ(run({"restore", path("a=b/RBackup/RExpert.reu")}), 0) << Err.toStdString();
+    EXPECT_EQ(originals(path("a=b")), Before);
 }

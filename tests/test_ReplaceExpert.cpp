@@ -305,7 +305,7 @@ TEST_F(ReplaceExpert, RestoreRunsOnTheDefaultReplacerAndReplacerIndexesAreChecke
 // folder whose path holds "=" writes undo lines that the restore splits at
 // the wrong "=", so it finds no backup and restores nothing (the command
 // line refuses such runs for now).
-TEST_F(ReplaceExpert, DISABLED_UndoFileOfAFolderWithAnEqualsSignRestores)
+TEST_F(ReplaceExpert, UndoFileOfAFolderWithAnEqualsSignRestores)
 {
     ASSERT_TRUE(QDir().mkpath(path("a=b")));
     writeBytes(path("a=b/Main.pas"), MainUnit);

@@ -52,8 +52,9 @@ replace
   --subdirs           with --dir: the subfolders of DIR as well.
   --backup-dir DIR    where the originals of changed files are copied
                       (default: RBackup below the project's folder or DIR).
-                      A folder that holds the undo file of an earlier run is
-                      refused, so that its backups are never overwritten.
+                      A folder that holds the undo file of an earlier run
+                      that changed files is refused, so that its backups are
+                      never overwritten.
   --no-backup         make no backups and no undo file.
   --no-log            write no log.
   --codepage NAME     the ANSI code page of the sources, forms, log and undo
@@ -89,9 +90,8 @@ Exit status:
      that does not exist
   3  an error stopped the run (a file that cannot be read or converted, a
      backup folder that cannot be made, a backup folder that already holds
-     the undo file of an earlier run, with backups a file whose path holds
-     "=", which the undo file cannot name); the message is on standard error
-     and no original was overwritten
+     the undo file of an earlier run that changed files); the message is on
+     standard error and no original was overwritten
 )";
 
 // Terminal output for the expert: messages with the information icon go to
@@ -116,34 +116,22 @@ private:
     QTextStream &FErr;
 };
 
-// Watches every file of a run before it is converted: shows "[i/n] path"
-// when asked to, and stops the run (while no original has been touched yet)
-// at a file that the undo file could not name. An undo line is split at its
-// first "=", so the restore would look for the backup of "/src/a=b/Main.pas"
-// under "b/Main.pas=..." and never find it.
+// Shows "[i/n] path" for every file of a run before it is converted.
 class TCliProgress : public TReplaceProgress
 {
 public:
-    TCliProgress(QTextStream &Err, bool Show, bool MakeBackup)
-        : FErr(Err), FShow(Show), FMakeBackup(MakeBackup)
-    {
-    }
+    TCliProgress(QTextStream &Err, bool Show) : FErr(Err), FShow(Show) {}
     void FileStarted(int Index, int Count, const QString &Path) override
     {
         if (FShow) {
             FErr << '[' << Index + 1 << '/' << Count << "] " << Path << '\n';
             FErr.flush();
         }
-        if (FMakeBackup && Path.contains(u'='))
-            throw EFileError(QStringLiteral("the undo file cannot name \"%1\" (a path with \"=\" in it could not be "
-                                            "restored); move the files or use --no-backup")
-                                 .arg(Path));
     }
 
 private:
     QTextStream &FErr;
     bool FShow;
-    bool FMakeBackup;
 };
 
 // Puts the process-wide ANSI code page back when a run is over, so that one
@@ -345,8 +333,9 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     const QString UndoPath = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
     // A second run into the same backup folder would replace the backups of
     // the originals by those of already converted files, and the undo file
-    // by one that leads back only to them.
-    if (Options.MakeBackup && QFileInfo::exists(UndoPath))
+    // by one that leads back only to them. (An empty undo file, of a run that
+    // changed nothing, guards nothing.)
+    if (Options.MakeBackup && QFileInfo(UndoPath).size() > 0)
         throw EFileError(QStringLiteral("the backup folder already holds the undo file \"%1\" of an earlier run; "
                                         "restore from it, or move it away, or choose another --backup-dir")
                              .arg(UndoPath));
@@ -357,7 +346,7 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     for (int I = 1; I < TOrxProduct::ReplacerCount; ++I)
         Expert.RegisterReplacer(Product.Replacer(I));
     TComponentReplacer &Replacer = *Expert.GetReplacer(SourceSet);
-    TCliProgress Progress(Err, ShowProgress, Options.MakeBackup);
+    TCliProgress Progress(Err, ShowProgress);
     Replacer.SetProgress(&Progress);
     struct TDetach
     {

@@ -895,9 +895,17 @@ bool TComponentReplacer::PerformRestore(const QString &UndoFile)
     if (!FUnitList.isEmpty() && FUnitList.last().isEmpty())
         FUnitList.removeLast(); // the line break that ends the last line
 
+    // A line is "original=backup". The format has no escape, so a path that
+    // holds "=" is split at the first "=" behind which an existing backup
+    // file is named, and at the first "=" when none is.
     TNameValueList Lines;
     for (const QString &Line : std::as_const(FUnitList)) {
-        const qsizetype Eq = Line.indexOf(u'=');
+        qsizetype Eq = Line.indexOf(u'=');
+        for (qsizetype Try = Eq; Try >= 0; Try = Line.indexOf(u'=', Try + 1))
+            if (QFileInfo(Line.mid(Try + 1)).isFile()) {
+                Eq = Try;
+                break;
+            }
         Lines.Append(Eq < 0 ? QString() : Line.left(Eq), Eq < 0 ? QString() : Line.mid(Eq + 1));
     }
     // Check pass: nothing is copied unless every backup is there.
