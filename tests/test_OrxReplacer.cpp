@@ -154,10 +154,10 @@ TEST_F(OrxReplacer, UnitsGetTheTransactionLineInTheirOwnLineBreaks)
          "unit U;\r\ninterface\r\nuses DB, DBTables, Quorvel, Orx, Lintra, OrxError;\r\ntype\r\n"
          "  TDM = class(TDataModule)\r\n      Database1: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n"
          "    Query1: TOrxQuery;\r\n  end;\r\n"},
-        // Two connections: two declarations of the transaction.
-        {0, "  A: TDatabase;\r\n  B: TDatabase;\r\n",
-         "  A: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n  B: TOrxConnection;\r\n"
-         "    Transaction: TOrxTransaction;\r\n"},
+        // Two connections: two transactions, with names of their own.
+        {0, "  A: TDatabase;\r\n  B, C : TDatabase ;\r\n",
+         "  A: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n  B, C : TOrxConnection;\r\n"
+         "    Transaction2: TOrxTransaction ;\r\n"},
         // A unit with LF line ends gets an LF line.
         {0, "type\n  TDM = class\n    Database1: TDatabase;\n  end;\n",
          "type\n  TDM = class\n    Database1: TOrxConnection;\n    Transaction: TOrxTransaction;\n  end;\n"},
@@ -176,13 +176,14 @@ TEST_F(OrxReplacer, UnitsGetTheTransactionLineInTheirOwnLineBreaks)
         EXPECT_EQ(rewrite(C.Position, C.Unit), C.Expected) << C.Unit.toStdString();
 }
 
-// FIXME: the transaction line is added wherever "TDatabase" stands, so code
-// that names the class outside a declaration no longer compiles. The rename
-// needs the text that follows the name to tell a declaration from a call or a
-// cast; the unit rewriting does not hand it over yet.
-TEST_F(OrxReplacer, DISABLED_TDatabaseOutsideADeclarationStaysCompilable)
+// The transaction goes only behind declarations: behind a call, a cast, a
+// test or a parameter it would not compile.
+TEST_F(OrxReplacer, TDatabaseOutsideADeclarationStaysCompilable)
 {
-    EXPECT_EQ(rewrite(0, "  Db := TDatabase.Create(nil);\r\n  TDatabase(Sender).Open;\r\n  if X is TDatabase then"),
+    EXPECT_EQ(rewrite(0, "  Db := TDatabase.Create(nil);\r\n  TDatabase(Sender).Open;\r\n  if X is TDatabase then\r\n"
+                         "procedure P(Db: TDatabase; Q: TQuery);\r\n"),
               QStringLiteral("  Db := TOrxConnection.Create(nil);\r\n  TOrxConnection(Sender).Open;\r\n"
-                             "  if X is TOrxConnection then"));
+                             "  if X is TOrxConnection then\r\nprocedure P(Db: TOrxConnection; Q: TOrxQuery);\r\n"));
+    // A second unit starts counting its transactions again.
+    EXPECT_EQ(rewrite(0, "  Db: TDatabase;\r\n"), QStringLiteral("  Db: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n"));
 }

@@ -80,9 +80,55 @@ void addPairs(TComponentReplacer &Replacer, const TReplacePair (&Pairs)[N])
 
 QString TOrxComponentReplacer::GetReplacementText(const QString &OldName, const QString &NewName) const
 {
-    if (NewName == u"TOrxConnection" && OldName == u"TDatabase")
-        return NewName + u';' + LineBreak() + QStringLiteral("    Transaction: TOrxTransaction");
-    return TComponentReplacer::GetReplacementText(OldName, NewName);
+    if (NewName != u"TOrxConnection" || OldName != u"TDatabase")
+        return TComponentReplacer::GetReplacementText(OldName, NewName);
+    QString Field = QStringLiteral("Transaction");
+    const TIdentifierContext &Context = IdentifierContext();
+    if (Context.Text) {
+        if (!IsDeclaredType(*Context.Text, Context.Start, Context.End))
+            return NewName;
+        if (Context.Unit != FTransactionUnit) {
+            FTransactionUnit = Context.Unit;
+            FTransactionCount = 0;
+        }
+        if (++FTransactionCount > 1)
+            Field += QString::number(FTransactionCount);
+    }
+    return NewName + u';' + LineBreak() + QStringLiteral("    ") + Field + QStringLiteral(": TOrxTransaction");
+}
+
+bool TOrxComponentReplacer::IsDeclaredType(const QString &Text, qsizetype Start, qsizetype End)
+{
+    auto IsBlank = [&](qsizetype I) { return Text[I] == u' ' || Text[I] == u'\t'; };
+    auto IsNameChar = [&](qsizetype I) { return Text[I].isLetterOrNumber() || Text[I] == u'_'; };
+    qsizetype P = End;
+    while (P < Text.size() && IsBlank(P))
+        ++P;
+    if (P >= Text.size() || Text[P] != u';')
+        return false;
+    P = Start;
+    while (P > 0 && IsBlank(P - 1))
+        --P;
+    if (P == 0 || Text[P - 1] != u':')
+        return false;
+    --P;
+    // Names separated by commas, back to the start of the line.
+    for (;;) {
+        while (P > 0 && IsBlank(P - 1))
+            --P;
+        const qsizetype NameEnd = P;
+        while (P > 0 && IsNameChar(P - 1))
+            --P;
+        if (P == NameEnd)
+            return false;
+        while (P > 0 && IsBlank(P - 1))
+            --P;
+        if (P == 0 || Text[P - 1] == u'\n' || Text[P - 1] == u'\r')
+            return true;
+        if (Text[P - 1] != u',')
+            return false;
+        --P;
+    }
 }
 
 TOrxProduct::TOrxProduct()

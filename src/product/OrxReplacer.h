@@ -22,7 +22,22 @@ public:
     // a line break and "    Transaction: TOrxTransaction". The line break is
     // that of the unit being rewritten (LF in a unit with LF line ends, CR LF
     // otherwise). Every other name gives the new name.
+    //
+    // In a unit being rewritten the transaction goes only behind a
+    // declaration ("Database1: TDatabase;" alone on its line): behind a call
+    // (TDatabase.Create), a cast or an "is" test it would not compile. A
+    // unit's second and further transactions are named Transaction2,
+    // Transaction3, ..., since two fields of one name do not compile either.
     QString GetReplacementText(const QString &OldName, const QString &NewName) const override;
+
+    // True when the identifier at Start..End of Text is the type of a
+    // declaration that stands alone on its line: names (separated by commas),
+    // ":", the identifier and ";".
+    static bool IsDeclaredType(const QString &Text, qsizetype Start, qsizetype End);
+
+private:
+    mutable int FTransactionUnit = 0;
+    mutable int FTransactionCount = 0;
 };
 
 // Owns the shared options and the three replacers from construction to

@@ -313,6 +313,12 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                                      const QString &OutputPath)
 {
     FLineBreak = LineBreakOf(Text);
+    ++FIdentifierContext.Unit;
+    struct TContextGuard
+    {
+        TIdentifierContext &Context;
+        ~TContextGuard() { Context.Text = nullptr; }
+    } ContextGuard{FIdentifierContext};
     TPasParser Lexer(Text);
     // The output is the lexemes' texts in order. Unchanged lexemes are copied
     // as spans of the input (from SpanStart to the lexeme being changed), so
@@ -349,7 +355,11 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                     Emit(Start, End, Lexem.toString() + FNewUsesList);
             } else if (const QString *NewName = FindNewComp(Lexem)) {
                 ++Changes;
+                FIdentifierContext.Text = &Text;
+                FIdentifierContext.Start = Start;
+                FIdentifierContext.End = End;
                 Replaced = GetReplacementText(Lexem.toString(), *NewName);
+                FIdentifierContext.Text = nullptr;
                 if (Replaced != Lexem)
                     Emit(Start, End, Replaced);
             }

@@ -227,6 +227,19 @@ protected:
     TNameValueList FDBList;
     QString FLineBreak = QStringLiteral("\r\n");
 
+    // While RewriteUnit asks GetReplacementText about an identifier of the
+    // code: the unit's text, the identifier's bounds in it and a number that
+    // tells one rewritten unit from the next. Text is null at any other time.
+    // Lets an override look at what surrounds the identifier.
+    struct TIdentifierContext
+    {
+        const QString *Text = nullptr;
+        qsizetype Start = 0;
+        qsizetype End = 0;
+        int Unit = 0;
+    };
+    const TIdentifierContext &IdentifierContext() const { return FIdentifierContext; }
+
 private:
     struct TPair
     {
@@ -241,6 +254,7 @@ private:
     QString FNewUsesList;
     TReplaceOptions *FReplaceOptions;
     TReplaceProgress *FProgress = nullptr;
+    TIdentifierContext FIdentifierContext;
 
     // State of one run.
     QString FTempFolder;
