@@ -227,3 +227,13 @@ TEST(ClassRegistry, FindsClassesAndPropertiesWithoutRegardToCase)
     Registry.UnregisterClass("TOrxQuery");
     EXPECT_TRUE(Registry.IsEmpty());
 }
+
+TEST(ClassRegistry, ObjectPropertiesCarryOnlyTheirSubProperties)
+{
+    const TPublishedProperties P({"Font", "Options."});
+    EXPECT_TRUE(P.CarriesProperty(u"Font"));
+    EXPECT_TRUE(P.CarriesProperty(u"Font.Name"));
+    EXPECT_TRUE(P.CarriesProperty(u"Options.FetchAll"));
+    EXPECT_FALSE(P.CarriesProperty(u"Options")) << "a set written for an object";
+    EXPECT_FALSE(P.CarriesProperty(u"Color"));
+}

@@ -107,7 +107,7 @@ TEST_F(OrxFormParser, FibPlusConnectionTransactionAndDataSet)
           "Options = [poImportDefaultValues, poTrimCharFields]"},
          {"  Options.DefaultValues = True", "  Options.RequiredFields = True", "  Options.SetFieldsReadOnly = False",
           "  Options.QueryRecCount = True", "  Options.SetEmptyStrToNull = True", "  Options.TrimFixedChar = False",
-          "  FetchAll = True", "  Options = [poImportDefaultValues, poTrimCharFields]"}},
+          "  FetchAll = True"}}, // the Options set has no place in the Orvex Options object
         {"TpFIBStoredProc", "TOrxStoredProc", {"qoAutoCommit = True", "qoTrimCharFields = True", "StoredProcName = 'P'"},
          {"  AutoCommit = True", "  Options.TrimFixedChar = True", "  StoredProcName = 'P'"}},
         {"TpFIBScripter", "TOrxScript", {"Script.Strings = (\r\n    'drop table T;')"},

@@ -20,10 +20,10 @@
 // a source property whose Orvex namesake means something else (the BDE's
 // TransIsolation, InfoPower's ControlType, the FIBPlus TRParams) is left out.
 //
-// FIXME: Options of the Orvex datasets is an object with sub-properties
-// (Options.TrimFixedChar, ...); the rule that keeps a property looks at the
-// first part of its name only, so a FIBPlus dataset's Options set is kept too
-// and needs a person after the conversion.
+// A name with a trailing dot ("Options.") is an object with sub-properties:
+// the rules write "Options.TrimFixedChar" and the like for it, while a plain
+// value such as a FIBPlus dataset's "Options = [...]" set is dropped, since
+// it would keep the form from loading.
 
 namespace {
 
@@ -38,7 +38,7 @@ constexpr const char *DataSet =
 
 // What the Orvex datasets add to TDataSet.
 constexpr const char *OrxDataSet =
-    "Connection Transaction UpdateTransaction Options FetchAll FetchRows AutoCommit CachedUpdates "
+    "Connection Transaction UpdateTransaction Options. FetchAll FetchRows AutoCommit CachedUpdates "
     "UpdateObject ReadOnly UniDirectional MasterSource MasterFields DetailFields KeyFields KeyGenerator "
     "GeneratorStep OnUpdateError OnUpdateRecord";
 
@@ -61,7 +61,7 @@ struct TOrxClassRow
 // One row per registered class, in the order of registration.
 constexpr TOrxClassRow OrxClassTable[] = {
     {"TOrxConnection",
-     {Component, "Connected Database Server Port Username Password Options Params LoginPrompt ClientLibrary "
+     {Component, "Connected Database Server Port Username Password Options. Params LoginPrompt ClientLibrary "
                  "DefaultTransaction SQLDialect BeforeConnect AfterConnect BeforeDisconnect AfterDisconnect "
                  "OnLogin OnError"}},
     {"TOrxTransaction", {Component, "Active DefaultConnection DefaultCloseAction IsolationLevel Params"}},

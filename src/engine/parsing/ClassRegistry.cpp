@@ -12,6 +12,15 @@ bool TPublishedProperties::Contains(QStringView Name) const
     return FNames.contains(Name.toString().toLower());
 }
 
+bool TPublishedProperties::CarriesProperty(QStringView FullName) const
+{
+    const qsizetype Dot = FullName.indexOf(u'.');
+    if (Dot < 0)
+        return Contains(FullName);
+    const QStringView First = FullName.left(Dot + 1); // with its dot
+    return Contains(First.chopped(1)) || Contains(First);
+}
+
 TClassRegistry &TClassRegistry::Global()
 {
     static TClassRegistry Registry;

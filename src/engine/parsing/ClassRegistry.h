@@ -14,7 +14,9 @@
 #include <QStringList>
 #include <QStringView>
 
-// The published property names of one class.
+// The published property names of one class. A name that ends with "."
+// ("Options.") is a property whose value is an object with sub-properties:
+// only its sub-properties ("Options.FetchAll") can be written in a form.
 class TPublishedProperties
 {
 public:
@@ -22,6 +24,10 @@ public:
     explicit TPublishedProperties(const QStringList &Names);
 
     bool Contains(QStringView Name) const;
+    // True when a form property of this full name ("Font.Name", "Tag") can
+    // be written for the class: its first part is published, as a plain
+    // property or, for a dotted name, as an object.
+    bool CarriesProperty(QStringView FullName) const;
     int Count() const { return int(FNames.size()); }
 
 private:

@@ -258,10 +258,10 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
 
     // Everything else carries over when the new class publishes it (or its
     // first part: "Font.Name" needs "Font"), when the class is unknown, and
-    // for the design-time position.
+    // for the design-time position. A plain value for a property that is an
+    // object of the new class ("Options = [...]" where Options has
+    // sub-properties) would keep the form from loading: it is dropped.
     const TPublishedProperties *Published = TClassRegistry::Global().FindClass(Parser.NewClassName());
-    const qsizetype Dot = PropName.indexOf(u'.');
-    const QStringView FirstPart = Dot < 0 ? QStringView(PropName) : QStringView(PropName).left(Dot);
-    if (!Published || Published->Contains(FirstPart) || PropName == u"Left" || PropName == u"Top")
+    if (!Published || Published->CarriesProperty(PropName) || PropName == u"Left" || PropName == u"Top")
         Parser.AddProperty(PropName, PropValue);
 }
