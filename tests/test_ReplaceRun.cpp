@@ -254,6 +254,20 @@ TEST_F(ReplaceRun, ReadOnlyOriginalMakesTheRunFailAndLeavesTheOthersReplaced)
         << "no temporary copy left beside the original";
 }
 
+TEST_F(ReplaceRun, PathsOutsideTheCodePageAreRestoredAllTheSame)
+{
+    const QString Unit = P(QString::fromUtf8("Проект/Main.pas"));
+    WriteBytes(Unit, MainPas);
+    Options.Dest = sdDirectory;
+    Options.Directory = App;
+    Options.IncludeSubDirs = true;
+    ASSERT_TRUE(Replacer.PerformReplace());
+    const QByteArray Undo = ReadBytes(Backup + QStringLiteral("/RExpert.reu"));
+    EXPECT_TRUE(Undo.startsWith("\xEF\xBB\xBF")) << "UTF-8, since windows-1252 has no Cyrillic";
+    ASSERT_TRUE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu")));
+    EXPECT_EQ(ReadBytes(Unit), MainPas);
+}
+
 TEST_F(ReplaceRun, RestoreChecksEveryBackupBeforeCopying)
 {
     MakeProject();

@@ -806,7 +806,12 @@ void TComponentReplacer::WriteUndoFile(const QString &FileName) const
     QString Text;
     for (const QString &Line : FUndoList.Lines())
         Text += Line + QLatin1String("\r\n");
-    WriteWholeFile(FileName, TextCodec::EncodeAnsi(Text));
+    // The undo file is in the ANSI code page, unless a path has a character
+    // that the code page lacks: written as "?", that path could never be
+    // restored. Such a file is UTF-8 with its byte-order mark, which the
+    // restore recognises.
+    const TTextEncoding Encoding = TextCodec::IsAnsiEncodable(Text) ? TTextEncoding::Ansi() : TTextEncoding::Utf8();
+    WriteWholeFile(FileName, TextCodec::EncodeFile(Text, Encoding));
 }
 
 bool TComponentReplacer::PerformReplace()
