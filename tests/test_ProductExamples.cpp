@@ -1,12 +1,13 @@
 // End-to-end conversion of the bundled example applications (examples/bde,
 // examples/ibx, examples/fibplus): each is copied into a temporary folder and
-// converted in project mode with backup and log, and every file is compared
+// converted by migwiz in project mode with backup and log, and every file is compared
 // with its expected version under tests/data/examples-expected, made by hand
 // from the replacement tables and the property rules. A file without an
 // expected version must come out unchanged.
+#include "Cli.h"
 #include "ComponentStream.h"
 #include "OrxReplacer.h"
-#include "ProjectIde.h"
+#include "TestFiles.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <ostream>
 
@@ -23,33 +25,6 @@ namespace {
 const QString ExamplesDir = QStringLiteral(MIGWIZ_SOURCE_DIR "/examples");
 const QString ExpectedDir = QStringLiteral(MIGWIZ_TEST_DATA "/examples-expected");
 const QString SourcesDir = QStringLiteral(MIGWIZ_TEST_DATA "/example-sources");
-
-QByteArray readBytes(const QString &Path)
-{
-    QFile F(Path);
-    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &Path, const QByteArray &Bytes)
-{
-    QFile F(Path);
-    ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Path.toStdString();
-    F.write(Bytes);
-}
-
-// The resource header of a binary form: FF 0A 00, the name, 00, the flags
-// 30 10, the size of the stream that follows.
-QByteArray binaryForm(const QByteArray &ResourceName, const QByteArray &Stream)
-{
-    QByteArray Bytes("\xFF\x0A\x00", 3);
-    Bytes += ResourceName;
-    Bytes += '\0';
-    Bytes += QByteArray("\x30\x10", 2);
-    const quint32 Size = quint32(Stream.size());
-    for (int Shift = 0; Shift < 32; Shift += 8)
-        Bytes += char((Size >> Shift) & 0xFF);
-    return Bytes + Stream;
-}
 
 // The component stream of a binary form, after checking its header.
 QByteArray streamOfBinaryForm(const QByteArray &Bytes, const QByteArray &ResourceName)
@@ -116,7 +91,7 @@ std::string firstDifference(const QString &Result, const QString &Expected)
 // The log's messages without its header, date line and empty lines.
 QStringList logMessages(const QString &Path)
 {
-    QStringList Lines = TextCodec::DecodeAnsi(readBytes(Path)).split(QStringLiteral("\r\n"));
+    QStringList Lines = TextCodec::DecodeAnsi(ReadBytes(Path)).split(QStringLiteral("\r\n"));
     Lines.removeAll(QString());
     return Lines.mid(2);
 }
@@ -163,11 +138,11 @@ TEST(ProductExampleForms, BinaryFormsAreTheirTextSources)
         SCOPED_TRACE(Form.FileName);
         const QString Path = ExamplesDir + u'/' + Form.Example + u'/' + Form.FileName;
         const QString Text = TextCodec::DecodeAnsi(
-            readBytes(SourcesDir + u'/' + Form.Example + u'/' + Form.FileName + QStringLiteral(".txt")));
+            ReadBytes(SourcesDir + u'/' + Form.Example + u'/' + Form.FileName + QStringLiteral(".txt")));
         ASSERT_FALSE(Text.isEmpty());
         if (IsWriting)
-            writeBytes(Path, binaryForm(Form.ResourceName, ObjectTextToBinary(Text)));
-        const QByteArray Stream = streamOfBinaryForm(readBytes(Path), Form.ResourceName);
+            WriteBytes(Path, TComponentReplacer::MakeBinaryFormFile(Form.ResourceName, ObjectTextToBinary(Text)));
+        const QByteArray Stream = streamOfBinaryForm(ReadBytes(Path), Form.ResourceName);
         EXPECT_EQ(ObjectBinaryToText(Stream), Text);
     }
 }
@@ -177,20 +152,15 @@ TEST_P(ProductExamples, ConvertsTheWholeProject)
     const TExample &Example = GetParam();
     const QString Dir = copyExample(Example.Name);
     const QString Backup = Dir + QStringLiteral("/RBackup");
-    TProjectFileIde Ide;
-    ASSERT_TRUE(Ide.OpenProject(Dir + u'/' + Example.Project)) << Ide.ErrorString().toStdString();
-    TIDEServicesScope Scope(&Ide);
-
-    TOrxProduct Product;
-    TReplaceOptions &Options = Product.ReplaceOptions();
-    Options.Dest = sdProject;
-    Options.ModuleList = Example.Units.join(QStringLiteral("\r\n"));
-    Options.MakeBackup = true;
-    Options.BackupDir = Backup;
-    Options.WriteLog = true;
-    TComponentReplacer *Replacer = Product.Replacer(TOrxProduct::ReplacerIndexOf(Example.SourceSet));
-    ASSERT_NE(Replacer, nullptr);
-    ASSERT_TRUE(Replacer->PerformReplace());
+    QString OutText, ErrText;
+    QTextStream Out(&OutText), Err(&ErrText);
+    const int Status = runCli({QStringLiteral("replace"), QStringLiteral("--from"), QString::fromLatin1(Example.SourceSet),
+                               QStringLiteral("--project"), Dir + u'/' + Example.Project, QStringLiteral("--units"),
+                               Example.Units.join(u',')},
+                              Out, Err);
+    ASSERT_EQ(Status, 0) << ErrText.toStdString();
+    EXPECT_TRUE(OutText.startsWith(QStringLiteral("Replace procedure was performed sucessfully.\n")))
+        << OutText.toStdString();
 
     // Every file of the project: converted as expected, or untouched.
     const QString Original = ExamplesDir + u'/' + Example.Name;
@@ -198,7 +168,7 @@ TEST_P(ProductExamples, ConvertsTheWholeProject)
     QStringList Changed;
     for (const QString &File : QDir(Original).entryList(QDir::Files)) {
         SCOPED_TRACE(File.toStdString());
-        const QByteArray Result = readBytes(Dir + u'/' + File);
+        const QByteArray Result = ReadBytes(Dir + u'/' + File);
         const auto Binary = std::find_if(std::begin(BinaryForms), std::end(BinaryForms), [&](const TExampleForm &F) {
             return File == QLatin1String(F.FileName) && Example.Name == QLatin1String(F.Example);
         });
@@ -206,15 +176,15 @@ TEST_P(ProductExamples, ConvertsTheWholeProject)
             // A binary form stays binary, under its resource name; its
             // content is compared as text.
             EXPECT_EQ(firstDifference(ObjectBinaryToText(streamOfBinaryForm(Result, Binary->ResourceName)),
-                                      TextCodec::DecodeAnsi(readBytes(Expected + u'/' + File + QStringLiteral(".txt")))),
+                                      TextCodec::DecodeAnsi(ReadBytes(Expected + u'/' + File + QStringLiteral(".txt")))),
                       "");
             Changed << File;
         } else if (QFile::exists(Expected + u'/' + File)) {
-            EXPECT_EQ(firstDifference(QString::fromLatin1(Result), QString::fromLatin1(readBytes(Expected + u'/' + File))),
+            EXPECT_EQ(firstDifference(QString::fromLatin1(Result), QString::fromLatin1(ReadBytes(Expected + u'/' + File))),
                       "");
             Changed << File;
         } else {
-            EXPECT_EQ(Result, readBytes(Original + u'/' + File));
+            EXPECT_EQ(Result, ReadBytes(Original + u'/' + File));
         }
     }
 
@@ -225,13 +195,13 @@ TEST_P(ProductExamples, ConvertsTheWholeProject)
     for (const auto &[File, Changes] : Example.Processed) {
         const QString Path = QDir::toNativeSeparators(Dir + u'/' + File);
         const QString BackupName = File.section(u'.', 0, 0) + QStringLiteral(".~") + File.section(u'.', 1);
-        EXPECT_EQ(readBytes(Backup + u'/' + BackupName), readBytes(Original + u'/' + File)) << BackupName.toStdString();
+        EXPECT_EQ(ReadBytes(Backup + u'/' + BackupName), ReadBytes(Original + u'/' + File)) << BackupName.toStdString();
         Undo += Path + u'=' + QDir::toNativeSeparators(Backup + u'/' + BackupName) + QStringLiteral("\r\n");
         Log << QStringLiteral("Processing file: ") + Path << Changes;
         EXPECT_TRUE(Changed.contains(File)) << File.toStdString();
     }
     EXPECT_EQ(Changed.size(), Example.Processed.size());
-    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(Backup + QStringLiteral("/RExpert.reu"))), Undo);
+    EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(Backup + QStringLiteral("/RExpert.reu"))), Undo);
     Log << "Replacing original files with changed versions"
         << QStringLiteral("Backup file: ") + QDir::toNativeSeparators(Backup + QStringLiteral("/RExpert.reu"))
         << "Removing temporary folder"
