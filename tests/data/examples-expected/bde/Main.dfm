@@ -42,7 +42,7 @@ object MainForm: TMainForm
       Height = 13
     end
   end
-  object CountQuery: TOrxQuery
+    object CountQuery: TOrxQuery
     Connection = SalesDM.SalesDB
     SQL.Strings = (
             'select count(*) as CNT from CUSTOMER')
@@ -50,7 +50,7 @@ object MainForm: TMainForm
     Top = 8
     AutoCommit = True
   end
-  object CountSource: TDataSource
+object CountSource: TDataSource
     DataSet = CountQuery
     Left = 520
     Top = 8

@@ -4,7 +4,7 @@ object SalesDM: TSalesDM
   Top = 125
   Height = 300
   Width = 420
-  object SalesDB: TOrxConnection
+    object SalesDB: TOrxConnection
     LoginPrompt = False
     Username = 'SYSDBA'
     Password = 'masterkey'
@@ -36,12 +36,12 @@ object SalesDM: TSalesDM
       Size = 30
     end
   end
-  object CustomersSource: TDataSource
+object CustomersSource: TDataSource
     DataSet = CustomersTable
     Left = 128
     Top = 16
   end
-  object OrdersQuery: TOrxQuery
+    object OrdersQuery: TOrxQuery
     CachedUpdates = True
     BeforeOpen = OrdersQueryBeforeOpen
     AfterPost = OrdersQueryAfterPost
@@ -82,12 +82,12 @@ object SalesDM: TSalesDM
       Calculated = True
     end
   end
-  object OrdersSource: TDataSource
+object OrdersSource: TDataSource
     DataSet = OrdersQuery
     Left = 224
     Top = 16
   end
-  object OrdersUpdate: TOrxUpdateSQL
+    object OrdersUpdate: TOrxUpdateSQL
     ModifySQL.Strings = (
             'update ORDERS'
             'set'

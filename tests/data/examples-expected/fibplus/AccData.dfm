@@ -4,7 +4,7 @@ object AccDM: TAccDM
   Top = 150
   Height = 280
   Width = 400
-  object AccDB: TOrxConnection
+    object AccDB: TOrxConnection
     Database = 'fbserver:/var/db/accounts.fdb'
     Username = 'SYSDBA'
     Password = 'masterkey'
@@ -67,12 +67,12 @@ object AccDM: TAccDM
       EmptyStrToNull = True
     end
   end
-  object AccountsSource: TDataSource
+object AccountsSource: TDataSource
     DataSet = AccountsDataSet
     Left = 120
     Top = 80
   end
-  object BalanceProc: TOrxStoredProc
+    object BalanceProc: TOrxStoredProc
     Transaction = ReadTransaction
     Connection = AccDB
     SQL.Strings = (

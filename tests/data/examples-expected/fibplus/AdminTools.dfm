@@ -30,7 +30,7 @@ object AdminForm: TAdminForm
     TabOrder = 1
     OnClick = BackupButtonClick
   end
-  object BackupService: TOrxBackupService
+    object BackupService: TOrxBackupService
     Server = 'fbserver'
     Protocol = TCP
     Params.Strings = (

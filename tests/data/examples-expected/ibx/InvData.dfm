@@ -4,7 +4,7 @@ object InvDM: TInvDM
   Top = 140
   Height = 260
   Width = 380
-  object InvDB: TOrxConnection
+    object InvDB: TOrxConnection
     Database = 'localhost:C:\Data\INVENTORY.FDB'
     Username = 'SYSDBA'
     Password = 'masterkey'
@@ -78,12 +78,12 @@ object InvDM: TInvDM
       Size = 2
     end
   end
-  object ItemsSource: TDataSource
+object ItemsSource: TDataSource
     DataSet = ItemsDataSet
     Left = 120
     Top = 80
   end
-  object StockQuery: TOrxQuery
+    object StockQuery: TOrxQuery
     Connection = InvDB
     Transaction = InvTransaction
     CachedUpdates = False

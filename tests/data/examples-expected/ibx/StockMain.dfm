@@ -28,7 +28,7 @@ object StockForm: TStockForm
     TitleFont.Name = 'Tahoma'
     TitleFont.Style = []
   end
-  object StockTable: TOrxTable
+    object StockTable: TOrxTable
     Connection = InvDM.InvDB
     Transaction = InvDM.InvTransaction
     CachedUpdates = False
@@ -38,7 +38,7 @@ object StockForm: TStockForm
     Top = 16
     AutoCommit = True
   end
-  object StockSource: TDataSource
+object StockSource: TDataSource
     DataSet = StockTable
     Left = 440
     Top = 16
