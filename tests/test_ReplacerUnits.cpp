@@ -75,6 +75,9 @@ TEST_F(ReplacerUnits, PairLookupIgnoresCaseAndKeepsTheFirstPair)
     EXPECT_EQ(Replacer.TranslateName(QStringLiteral("TQuery")), QStringLiteral("TQuery"));
     Replacer.AddReplacePair(QStringLiteral("TQuery"), QStringLiteral("TX"));
     EXPECT_EQ(Replacer.TranslateName(QStringLiteral("tQuery")), QStringLiteral("TX"));
+    const QString Long(70, u'L');
+    Replacer.AddReplacePair(Long, QStringLiteral("TShort"));
+    EXPECT_EQ(Replacer.TranslateName(Long.toLower()), QStringLiteral("TShort"));
 }
 
 TEST_F(ReplacerUnits, RewritesClassesUsesClausesAndComments)

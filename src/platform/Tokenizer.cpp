@@ -32,7 +32,8 @@ void TLexemList::Sort()
 
 int TLexemList::Find(QStringView Text) const
 {
-    if (Text.size() >= 32 || !(FLengths & (1u << Text.size())))
+    // Texts of 32 characters and more are always searched.
+    if (Text.size() < 32 && !(FLengths & (1u << Text.size())))
         return 0;
     const auto It = std::lower_bound(FItems.begin(), FItems.end(), Text, [](const TItem &A, QStringView B) {
         return QStringView(A.Text).compare(B, Qt::CaseInsensitive) < 0;

@@ -132,8 +132,9 @@ void TComponentReplacer::ClearPairs()
 
 const QString *TComponentReplacer::FindNewComp(QStringView Name) const
 {
-    // Most identifiers of a unit have a length that no old name has.
-    if (Name.size() >= 64 || !(FOldLengths & (uint64_t(1) << Name.size())))
+    // Most identifiers of a unit have a length that no old name has (names
+    // of 64 characters and more are always searched).
+    if (Name.size() < 64 && !(FOldLengths & (uint64_t(1) << Name.size())))
         return nullptr;
     const auto It = std::lower_bound(FOldComps.begin(), FOldComps.end(), Name, [](const TPair &A, QStringView B) {
         return QStringView(A.OldComp).compare(B, Qt::CaseInsensitive) < 0;
