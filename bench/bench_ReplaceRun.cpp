@@ -28,14 +28,7 @@ constexpr int FolderCount = 20;
 
 QByteArray binaryFormFile(const QString &Name, const QString &Text)
 {
-    const QByteArray Stream = ObjectTextToBinary(Text);
-    QByteArray File("\xFF\x0A\x00", 3);
-    File += Name.toUpper().toLatin1();
-    File += QByteArray("\x00\x30\x10", 3);
-    const quint32 Size = quint32(Stream.size());
-    for (int Shift = 0; Shift < 32; Shift += 8)
-        File += char((Size >> Shift) & 0xFF);
-    return File + Stream;
+    return TComponentReplacer::MakeBinaryFormFile(Name.toUpper().toLatin1(), ObjectTextToBinary(Text));
 }
 
 void writeFile(const QString &Path, const QByteArray &Bytes)

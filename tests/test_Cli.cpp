@@ -3,6 +3,7 @@
 // backup folder, log, code page), what it prints, and that a run leaves the
 // process's code page as it found it.
 #include "Cli.h"
+#include "TestFiles.h"
 
 #include "TextCodec.h"
 
@@ -16,20 +17,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString &Path)
-{
-    QFile F(Path);
-    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &Path, const QByteArray &Bytes)
-{
-    QDir().mkpath(QFileInfo(Path).path());
-    QFile F(Path);
-    ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Path.toStdString();
-    F.write(Bytes);
-}
-
 QByteArray bdeUnit(const char *Name)
 {
     return QByteArray("unit ") + Name + ";\r\ninterface\r\nuses DB, DBTables;\r\nvar Q: TQuery;\r\nimplementation\r\nend.\r\n";
@@ -42,7 +29,7 @@ QMap<QString, QByteArray> snapshot(const QString &Folder)
     QDirIterator It(Folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (It.hasNext()) {
         const QString Path = It.next();
-        Files.insert(Path, readBytes(Path));
+        Files.insert(Path, ReadBytes(Path));
     }
     return Files;
 }
@@ -52,10 +39,10 @@ class Cli : public ::testing::Test
 protected:
     Cli()
     {
-        writeBytes(path("App/App.dpr"), "program App;\r\nuses Forms,\r\n  Main in 'Main.pas',\r\n"
+        WriteBytes(path("App/App.dpr"), "program App;\r\nuses Forms,\r\n  Main in 'Main.pas',\r\n"
                                         "  Util in 'Lib\\Util.pas';\r\nbegin\r\nend.\r\n");
-        writeBytes(path("App/Main.pas"), bdeUnit("Main"));
-        writeBytes(path("App/Lib/Util.pas"), bdeUnit("Util"));
+        WriteBytes(path("App/Main.pas"), bdeUnit("Main"));
+        WriteBytes(path("App/Lib/Util.pas"), bdeUnit("Util"));
     }
 
     QString path(const QString &Relative) const { return QDir::toNativeSeparators(Dir.filePath(Relative)); }
@@ -142,9 +129,9 @@ TEST_F(Cli, ProjectModeConvertsEveryUnitWithBackupAndLogBesideTheProject)
     EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n")
                        .arg(path("App/Wiz_Log.txt"), path("App/RBackup/RExpert.reu")));
     EXPECT_TRUE(Err.isEmpty()) << Err.toStdString();
-    EXPECT_TRUE(readBytes(path("App/Main.pas")).contains("var Q: TOrxQuery;"));
-    EXPECT_TRUE(readBytes(path("App/Lib/Util.pas")).contains("var Q: TOrxQuery;"));
-    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")),
+    EXPECT_TRUE(ReadBytes(path("App/Main.pas")).contains("var Q: TOrxQuery;"));
+    EXPECT_TRUE(ReadBytes(path("App/Lib/Util.pas")).contains("var Q: TOrxQuery;"));
+    EXPECT_EQ(ReadBytes(path("App/RBackup/RExpert.reu")),
               (path("App/Main.pas") + u'=' + path("App/RBackup/Main.~pas") + QStringLiteral("\r\n")
                + path("App/Lib/Util.pas") + u'=' + path("App/RBackup/Util.~pas") + QStringLiteral("\r\n"))
                   .toUtf8());
@@ -154,31 +141,31 @@ TEST_F(Cli, UnitsOptionChoosesUnitsIgnoringLetterCase)
 {
     EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--units", " UTIL.PAS "}), 0)
         << Err.toStdString();
-    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
-    EXPECT_TRUE(readBytes(path("App/Lib/Util.pas")).contains("TOrxQuery"));
+    EXPECT_EQ(ReadBytes(path("App/Main.pas")), bdeUnit("Main"));
+    EXPECT_TRUE(ReadBytes(path("App/Lib/Util.pas")).contains("TOrxQuery"));
 }
 
 TEST_F(Cli, DprojProjectAndOptionValuesAfterEquals)
 {
-    writeBytes(path("App/App.dproj"), "<Project xmlns=\"http://schemas.microsoft.com/developer/msbuild/2003\">"
+    WriteBytes(path("App/App.dproj"), "<Project xmlns=\"http://schemas.microsoft.com/developer/msbuild/2003\">"
                                       "<ItemGroup><DCCReference Include=\"Lib\\Util.pas\"/>"
                                       "<DCCReference Include=\"rtl.dcp\"/></ItemGroup></Project>");
     EXPECT_EQ(run({"replace", "--from=BDE", "--project=" + path("App/App.dproj"), "--backup-dir=" + path("Saved"),
                    "--no-log"}),
               0)
         << Err.toStdString();
-    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
-    EXPECT_EQ(readBytes(path("Saved/Util.~pas")), bdeUnit("Util"));
+    EXPECT_EQ(ReadBytes(path("App/Main.pas")), bdeUnit("Main"));
+    EXPECT_EQ(ReadBytes(path("Saved/Util.~pas")), bdeUnit("Util"));
     EXPECT_FALSE(QFileInfo::exists(path("App/Wiz_Log.txt")));
     EXPECT_FALSE(Out.contains(QStringLiteral("Log:")));
 }
 
 TEST_F(Cli, MalformedProjectFileStopsWithThree)
 {
-    writeBytes(path("App/Bad.dproj"), "<Project><ItemGroup>");
+    WriteBytes(path("App/Bad.dproj"), "<Project><ItemGroup>");
     EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/Bad.dproj")}), 3);
     EXPECT_TRUE(Err.contains(QStringLiteral("Malformed project file"))) << Err.toStdString();
-    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
+    EXPECT_EQ(ReadBytes(path("App/Main.pas")), bdeUnit("Main"));
 }
 
 TEST_F(Cli, CodePageAppliesToTheRunAndIsPutBackAfterIt)
@@ -186,16 +173,16 @@ TEST_F(Cli, CodePageAppliesToTheRunAndIsPutBackAfterIt)
     const QString Before = TextCodec::AnsiCodePage();
     // The log names the files in the chosen code page.
     const QString Folder = path("Проект");
-    writeBytes(Folder + QStringLiteral("/Main.pas"), bdeUnit("Main"));
+    WriteBytes(Folder + QStringLiteral("/Main.pas"), bdeUnit("Main"));
     EXPECT_EQ(run({"replace", "--from", "bde", "--dir", Folder, "--codepage", "windows-1251"}), 0)
         << Err.toStdString();
-    EXPECT_TRUE(readBytes(Folder + QStringLiteral("/Wiz_Log.txt"))
+    EXPECT_TRUE(ReadBytes(Folder + QStringLiteral("/Wiz_Log.txt"))
                     .contains(QByteArray("Processing file: ") + QDir::toNativeSeparators(Dir.path()).toUtf8()
                               + "/\xCF\xF0\xEE\xE5\xEA\xF2/Main.pas"));
     EXPECT_EQ(TextCodec::AnsiCodePage(), Before);
     EXPECT_EQ(run({"restore", Folder + QStringLiteral("/RBackup/RExpert.reu"), "--codepage", "windows-1251"}), 0)
         << Err.toStdString();
-    EXPECT_EQ(readBytes(Folder + QStringLiteral("/Main.pas")), bdeUnit("Main"));
+    EXPECT_EQ(ReadBytes(Folder + QStringLiteral("/Main.pas")), bdeUnit("Main"));
     EXPECT_EQ(TextCodec::AnsiCodePage(), Before);
 }
 
@@ -215,9 +202,9 @@ TEST_F(Cli, RestoreReportsItsOutcome)
     const QString Undo = path("App/RBackup/RExpert.reu");
     EXPECT_EQ(run({"restore", Undo}), 0);
     EXPECT_EQ(Out, QStringLiteral("Files were succefully restored.\n"));
-    EXPECT_EQ(readBytes(path("App/Main.pas")), bdeUnit("Main"));
+    EXPECT_EQ(ReadBytes(path("App/Main.pas")), bdeUnit("Main"));
 
-    writeBytes(path("App/Empty.reu"), QByteArray());
+    WriteBytes(path("App/Empty.reu"), QByteArray());
     EXPECT_EQ(run({"restore", path("App/Empty.reu")}), 1);
     EXPECT_TRUE(Out.isEmpty());
     EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));

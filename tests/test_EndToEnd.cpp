@@ -4,6 +4,8 @@
 // read, and that a restore gives back the original bytes. Each run gets a
 // TMPDIR of its own, which must be empty again afterwards.
 #include "ComponentStream.h"
+#include "TestFiles.h"
+#include "Replacer.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -18,20 +20,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString &Path)
-{
-    QFile F(Path);
-    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &Path, const QByteArray &Bytes)
-{
-    QDir().mkpath(QFileInfo(Path).path());
-    QFile F(Path);
-    ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Path.toStdString();
-    F.write(Bytes);
-}
-
 const QByteArray MainUnit = "unit Main;\r\n\r\ninterface\r\n\r\nuses\r\n  Forms, DB, DBTables;\r\n\r\ntype\r\n"
                             "  TMainForm = class(TForm)\r\n    Query1: TQuery;\r\n    Table1: TTable;\r\n  end;\r\n\r\n"
                             "implementation\r\n\r\n{$R *.dfm}\r\n\r\nend.\r\n";
@@ -41,18 +29,10 @@ const QByteArray UtilUnit = "unit Util;\r\n\r\ninterface\r\n\r\nimplementation\r
 const QByteArray AppDpr = "program App;\r\n\r\nuses\r\n  Forms,\r\n  Main in 'Main.pas' {MainForm},\r\n"
                           "  Util in 'Util.pas';\r\n\r\nbegin\r\n  Application.Run;\r\nend.\r\n";
 
-// A form file in binary form: resource header FF 0A 00, the name, 00, the
-// flags 30 10, the stream's size and the component stream.
+// A form file in binary form, from the text of its object.
 QByteArray binaryForm(const QByteArray &Name, const QByteArray &Text)
 {
-    const QByteArray Stream = ObjectTextToBinary(TextCodec::DecodeAnsi(Text));
-    QByteArray File("\xFF\x0A\x00", 3);
-    File += Name;
-    File += QByteArray("\x00\x30\x10", 3);
-    const quint32 Size = quint32(Stream.size());
-    for (int Shift = 0; Shift < 32; Shift += 8)
-        File += char((Size >> Shift) & 0xFF);
-    return File + Stream;
+    return TComponentReplacer::MakeBinaryFormFile(Name, ObjectTextToBinary(TextCodec::DecodeAnsi(Text)));
 }
 
 // Every file below Folder with its bytes, leaving out what a run adds.
@@ -64,7 +44,7 @@ QMap<QString, QByteArray> originals(const QString &Folder)
         const QString Path = It.next();
         const QString Relative = QDir(Folder).relativeFilePath(Path);
         if (!Relative.startsWith(QLatin1String("RBackup/")) && Relative != QLatin1String("Wiz_Log.txt"))
-            Files.insert(Relative, readBytes(Path));
+            Files.insert(Relative, ReadBytes(Path));
     }
     return Files;
 }
@@ -77,7 +57,7 @@ QStringList entries(const QString &Folder)
 // The lines of a log; the line of its creation date is left as "Created at:".
 QStringList logLines(const QString &Path)
 {
-    const QString Text = TextCodec::DecodeAnsi(readBytes(Path));
+    const QString Text = TextCodec::DecodeAnsi(ReadBytes(Path));
     QStringList Lines = Text.split(QStringLiteral("\r\n"));
     for (QString &Line : Lines)
         if (Line.startsWith(QLatin1String("Created at: ")) && Line.size() > 20)
@@ -127,10 +107,10 @@ protected:
 
     void makeProject()
     {
-        writeBytes(path("App/App.dpr"), AppDpr);
-        writeBytes(path("App/Main.pas"), MainUnit);
-        writeBytes(path("App/Main.dfm"), MainForm);
-        writeBytes(path("App/Util.pas"), UtilUnit);
+        WriteBytes(path("App/App.dpr"), AppDpr);
+        WriteBytes(path("App/Main.pas"), MainUnit);
+        WriteBytes(path("App/Main.dfm"), MainForm);
+        WriteBytes(path("App/Util.pas"), UtilUnit);
     }
 
     // Runs migwiz with its temporary folders made in TempFolder().
@@ -165,20 +145,20 @@ TEST_F(EndToEnd, ProjectModeWritesConvertedFilesBackupsUndoFileAndLog)
     EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n")
                        .arg(path("App/Wiz_Log.txt"), Undo));
 
-    const QByteArray Unit = readBytes(path("App/Main.pas"));
+    const QByteArray Unit = ReadBytes(path("App/Main.pas"));
     EXPECT_TRUE(Unit.contains("uses\r\n  Forms, DB, DBTables, Quorvel, Orx")) << Unit.constData();
     EXPECT_TRUE(Unit.contains("Query1: TOrxQuery;\r\n")) << Unit.constData();
     EXPECT_TRUE(Unit.contains("Table1: TOrxTable;\r\n")) << Unit.constData();
-    const QByteArray Form = readBytes(path("App/Main.dfm"));
+    const QByteArray Form = ReadBytes(path("App/Main.dfm"));
     EXPECT_TRUE(Form.contains("object Query1: TOrxQuery\r\n")) << Form.constData();
     EXPECT_TRUE(Form.contains("object Table1: TOrxTable\r\n")) << Form.constData();
-    EXPECT_EQ(readBytes(path("App/Util.pas")), UtilUnit);
-    EXPECT_EQ(readBytes(path("App/App.dpr")), AppDpr);
+    EXPECT_EQ(ReadBytes(path("App/Util.pas")), UtilUnit);
+    EXPECT_EQ(ReadBytes(path("App/App.dpr")), AppDpr);
 
     EXPECT_EQ(entries(Backup), (QStringList{"Main.~dfm", "Main.~pas", "RExpert.reu"}));
-    EXPECT_EQ(readBytes(path("Saved/Backup/Main.~pas")), MainUnit);
-    EXPECT_EQ(readBytes(path("Saved/Backup/Main.~dfm")), MainForm);
-    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(Undo)),
+    EXPECT_EQ(ReadBytes(path("Saved/Backup/Main.~pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("Saved/Backup/Main.~dfm")), MainForm);
+    EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(Undo)),
               path("App/Main.pas") + u'=' + path("Saved/Backup/Main.~pas") + QStringLiteral("\r\n")
                   + path("App/Main.dfm") + u'=' + path("Saved/Backup/Main.~dfm") + QStringLiteral("\r\n"));
     EXPECT_EQ(logLines(path("App/Wiz_Log.txt")),
@@ -203,21 +183,21 @@ TEST_F(EndToEnd, FolderModeWithAndWithoutSubfolders)
 {
     for (const char *Root : {"Flat", "Deep"}) {
         const QString R = QString::fromLatin1(Root);
-        writeBytes(path(R + QStringLiteral("/A.pas")), MainUnit);
-        writeBytes(path(R + QStringLiteral("/A.dfm")), MainForm);
-        writeBytes(path(R + QStringLiteral("/Sub/B.pas")), MainUnit);
-        writeBytes(path(R + QStringLiteral("/Sub/B.dfm")), MainForm);
-        writeBytes(path(R + QStringLiteral("/Sub/Old.pas/C.txt")), "a folder named like a unit"); // never listed as a unit
-        writeBytes(path(R + QStringLiteral("/Notes.txt")), "TQuery");
+        WriteBytes(path(R + QStringLiteral("/A.pas")), MainUnit);
+        WriteBytes(path(R + QStringLiteral("/A.dfm")), MainForm);
+        WriteBytes(path(R + QStringLiteral("/Sub/B.pas")), MainUnit);
+        WriteBytes(path(R + QStringLiteral("/Sub/B.dfm")), MainForm);
+        WriteBytes(path(R + QStringLiteral("/Sub/Old.pas/C.txt")), "a folder named like a unit"); // never listed as a unit
+        WriteBytes(path(R + QStringLiteral("/Notes.txt")), "TQuery");
     }
 
     // Without subfolders: Sub is passed over.
     ASSERT_EQ(run({"replace", "--from", "bde", "--dir", path("Flat")}), 0) << Err.toStdString();
-    EXPECT_TRUE(readBytes(path("Flat/A.pas")).contains("TOrxQuery"));
-    EXPECT_TRUE(readBytes(path("Flat/A.dfm")).contains("TOrxQuery"));
-    EXPECT_EQ(readBytes(path("Flat/Sub/B.pas")), MainUnit);
-    EXPECT_EQ(readBytes(path("Flat/Sub/B.dfm")), MainForm);
-    EXPECT_EQ(readBytes(path("Flat/Notes.txt")), QByteArray("TQuery"));
+    EXPECT_TRUE(ReadBytes(path("Flat/A.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(path("Flat/A.dfm")).contains("TOrxQuery"));
+    EXPECT_EQ(ReadBytes(path("Flat/Sub/B.pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("Flat/Sub/B.dfm")), MainForm);
+    EXPECT_EQ(ReadBytes(path("Flat/Notes.txt")), QByteArray("TQuery"));
     EXPECT_EQ(entries(path("Flat/RBackup")), (QStringList{"A.~dfm", "A.~pas", "RExpert.reu"}));
     EXPECT_EQ(logLines(path("Flat/Wiz_Log.txt")).filter(QStringLiteral("Processing file:")),
               (QStringList{QStringLiteral("Processing file: ") + path("Flat/A.pas"),
@@ -228,14 +208,14 @@ TEST_F(EndToEnd, FolderModeWithAndWithoutSubfolders)
     const QString Backup = path("Backup");
     ASSERT_EQ(run({"replace", "--from", "bde", "--dir", path("Deep"), "--subdirs", "--backup-dir", Backup}), 0)
         << Err.toStdString();
-    EXPECT_TRUE(readBytes(path("Deep/A.pas")).contains("TOrxQuery"));
-    EXPECT_TRUE(readBytes(path("Deep/Sub/B.pas")).contains("TOrxQuery"));
-    EXPECT_TRUE(readBytes(path("Deep/Sub/B.dfm")).contains("TOrxQuery"));
-    EXPECT_EQ(readBytes(path("Backup/Sub/B.~pas")), MainUnit);
-    EXPECT_EQ(readBytes(path("Backup/Sub/B.~dfm")), MainForm);
-    EXPECT_EQ(readBytes(path("Deep/Sub/Old.pas/C.txt")), QByteArray("a folder named like a unit"));
+    EXPECT_TRUE(ReadBytes(path("Deep/A.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(path("Deep/Sub/B.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(path("Deep/Sub/B.dfm")).contains("TOrxQuery"));
+    EXPECT_EQ(ReadBytes(path("Backup/Sub/B.~pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("Backup/Sub/B.~dfm")), MainForm);
+    EXPECT_EQ(ReadBytes(path("Deep/Sub/Old.pas/C.txt")), QByteArray("a folder named like a unit"));
     // Units in name order, each form right after the units.
-    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(path("Backup/RExpert.reu"))),
+    EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(path("Backup/RExpert.reu"))),
               path("Deep/A.pas") + u'=' + path("Backup/A.~pas") + QStringLiteral("\r\n")
                   + path("Deep/Sub/B.pas") + u'=' + path("Backup/Sub/B.~pas") + QStringLiteral("\r\n")
                   + path("Deep/A.dfm") + u'=' + path("Backup/A.~dfm") + QStringLiteral("\r\n")
@@ -250,21 +230,21 @@ TEST_F(EndToEnd, SecondRunIntoTheSameBackupFolderIsRefused)
     makeProject();
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
     const auto Converted = originals(path("App"));
-    const QByteArray Undo = readBytes(path("App/RBackup/RExpert.reu"));
-    const QByteArray Log = readBytes(path("App/Wiz_Log.txt"));
+    const QByteArray Undo = ReadBytes(path("App/RBackup/RExpert.reu"));
+    const QByteArray Log = ReadBytes(path("App/Wiz_Log.txt"));
     EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 3);
     EXPECT_TRUE(Err.contains(path("App/RBackup/RExpert.reu"))) << Err.toStdString();
     EXPECT_EQ(originals(path("App")), Converted);
-    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")), Undo);
-    EXPECT_EQ(readBytes(path("App/RBackup/Main.~pas")), MainUnit);
-    EXPECT_EQ(readBytes(path("App/Wiz_Log.txt")), Log);
+    EXPECT_EQ(ReadBytes(path("App/RBackup/RExpert.reu")), Undo);
+    EXPECT_EQ(ReadBytes(path("App/RBackup/Main.~pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("App/Wiz_Log.txt")), Log);
 
     // A run that changed nothing leaves an empty undo file, which guards no
     // backup: the next source set can be converted into the same folder.
     ASSERT_EQ(run({"restore", path("App/RBackup/RExpert.reu")}), 0) << Err.toStdString();
     ASSERT_TRUE(QDir(path("App/RBackup")).removeRecursively());
     ASSERT_EQ(run({"replace", "--from", "ibx", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
-    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")), QByteArray());
+    EXPECT_EQ(ReadBytes(path("App/RBackup/RExpert.reu")), QByteArray());
     EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
 }
 
@@ -275,24 +255,24 @@ TEST_F(EndToEnd, WithoutBackupAndLogOnlyTheConvertedFilesChange)
         << Err.toStdString();
     EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\n"));
     EXPECT_EQ(entries(path("App")), (QStringList{"App.dpr", "Main.dfm", "Main.pas", "Util.pas"}));
-    EXPECT_TRUE(readBytes(path("App/Main.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(path("App/Main.pas")).contains("TOrxQuery"));
 
     // Backups on, log off; and the other way round.
-    writeBytes(path("App/Main.pas"), MainUnit);
+    WriteBytes(path("App/Main.pas"), MainUnit);
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--no-log"}), 0);
     EXPECT_FALSE(QFileInfo::exists(path("App/Wiz_Log.txt")));
-    EXPECT_EQ(readBytes(path("App/RBackup/Main.~pas")), MainUnit);
-    writeBytes(path("App/Main.pas"), MainUnit);
+    EXPECT_EQ(ReadBytes(path("App/RBackup/Main.~pas")), MainUnit);
+    WriteBytes(path("App/Main.pas"), MainUnit);
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--no-backup"}), 0);
     EXPECT_TRUE(logLines(path("App/Wiz_Log.txt")).filter(QStringLiteral("backup"), Qt::CaseInsensitive).isEmpty());
 }
 
 TEST_F(EndToEnd, NothingToChangeWritesAnEmptyUndoFile)
 {
-    writeBytes(path("App/App.dpr"), "program App;\r\nuses Util in 'Util.pas';\r\nbegin end.\r\n");
-    writeBytes(path("App/Util.pas"), UtilUnit);
+    WriteBytes(path("App/App.dpr"), "program App;\r\nuses Util in 'Util.pas';\r\nbegin end.\r\n");
+    WriteBytes(path("App/Util.pas"), UtilUnit);
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
-    EXPECT_EQ(readBytes(path("App/RBackup/RExpert.reu")), QByteArray());
+    EXPECT_EQ(ReadBytes(path("App/RBackup/RExpert.reu")), QByteArray());
     EXPECT_TRUE(logLines(path("App/Wiz_Log.txt")).filter(QStringLiteral("Replacing original")).isEmpty());
     // An empty undo file restores nothing: a failure.
     EXPECT_EQ(run({"restore", path("App/RBackup/RExpert.reu")}), 1);
@@ -302,14 +282,14 @@ TEST_F(EndToEnd, NothingToChangeWritesAnEmptyUndoFile)
 TEST_F(EndToEnd, FormNamedByTwoUnitsIsConvertedTwiceWithOneUndoLine)
 {
     const QByteArray Unit = "unit %;\r\ninterface\r\nuses DBTables;\r\nimplementation\r\n{$R Shared.dfm}\r\nend.\r\n";
-    writeBytes(path("App/App.dpr"), "program App;\r\nuses A in 'A.pas', B in 'B.pas';\r\nbegin end.\r\n");
-    writeBytes(path("App/A.pas"), QByteArray(Unit).replace('%', 'A'));
-    writeBytes(path("App/B.pas"), QByteArray(Unit).replace('%', 'B'));
-    writeBytes(path("App/Shared.dfm"), MainForm);
+    WriteBytes(path("App/App.dpr"), "program App;\r\nuses A in 'A.pas', B in 'B.pas';\r\nbegin end.\r\n");
+    WriteBytes(path("App/A.pas"), QByteArray(Unit).replace('%', 'A'));
+    WriteBytes(path("App/B.pas"), QByteArray(Unit).replace('%', 'B'));
+    WriteBytes(path("App/Shared.dfm"), MainForm);
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
-    EXPECT_TRUE(readBytes(path("App/Shared.dfm")).contains("object Query1: TOrxQuery"));
-    EXPECT_EQ(readBytes(path("App/RBackup/Shared.~dfm")), MainForm);
-    const QString UndoText = TextCodec::DecodeAnsi(readBytes(path("App/RBackup/RExpert.reu")));
+    EXPECT_TRUE(ReadBytes(path("App/Shared.dfm")).contains("object Query1: TOrxQuery"));
+    EXPECT_EQ(ReadBytes(path("App/RBackup/Shared.~dfm")), MainForm);
+    const QString UndoText = TextCodec::DecodeAnsi(ReadBytes(path("App/RBackup/RExpert.reu")));
     EXPECT_EQ(UndoText.count(path("App/Shared.dfm") + u'='), 1) << UndoText.toStdString();
     EXPECT_EQ(logLines(path("App/Wiz_Log.txt")).count(QStringLiteral("Processing file: ") + path("App/Shared.dfm")), 2);
 }
@@ -323,12 +303,12 @@ TEST_F(EndToEnd, ReadOnlyOriginalFailsAndLeavesTheOthersInPlace)
     }
     EXPECT_EQ(Err, QStringLiteral("Replace failed.\n"));
     EXPECT_TRUE(Out.contains(QStringLiteral("Undo file: "))) << Out.toStdString();
-    EXPECT_EQ(readBytes(path("App/Main.pas")), MainUnit);
-    EXPECT_TRUE(readBytes(path("App/Main.dfm")).contains("TOrxQuery"));
+    EXPECT_EQ(ReadBytes(path("App/Main.pas")), MainUnit);
+    EXPECT_TRUE(ReadBytes(path("App/Main.dfm")).contains("TOrxQuery"));
     // Nothing half-written beside the originals.
     EXPECT_EQ(entries(path("App")), (QStringList{"App.dpr", "Main.dfm", "Main.pas", "RBackup", "Util.pas", "Wiz_Log.txt"}));
     // The undo file lists both backups; the log ends as after any run.
-    EXPECT_EQ(TextCodec::DecodeAnsi(readBytes(path("App/RBackup/RExpert.reu"))).count(u'\n'), 2);
+    EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(path("App/RBackup/RExpert.reu"))).count(u'\n'), 2);
     const QStringList Log = logLines(path("App/Wiz_Log.txt"));
     EXPECT_EQ(Log.value(Log.size() - 3), QStringLiteral("Replace procedure was performed sucessfully."));
 }
@@ -337,7 +317,7 @@ TEST_F(EndToEnd, TruncatedBinaryFormStopsTheRunWithEveryOriginalUntouched)
 {
     makeProject();
     const QByteArray Binary = binaryForm("MAINFORM", MainForm);
-    writeBytes(path("App/Main.dfm"), Binary.left(Binary.size() - 12));
+    WriteBytes(path("App/Main.dfm"), Binary.left(Binary.size() - 12));
     const auto Before = originals(path("App"));
 
     for (const char *Mode : {"--project", "--dir"}) {
@@ -358,17 +338,17 @@ TEST_F(EndToEnd, RestoreAfterReplaceGivesBackTheOriginalBytes)
 {
     makeProject();
     // A binary form and a UTF-8 unit with a byte-order mark among them.
-    writeBytes(path("App/Data.pas"), QByteArray("\xEF\xBB\xBFunit Data;\r\n// Данные\r\ninterface\r\nuses DBTables;\r\n"
+    WriteBytes(path("App/Data.pas"), QByteArray("\xEF\xBB\xBFunit Data;\r\n// Данные\r\ninterface\r\nuses DBTables;\r\n"
                                                 "type TData = class(TDataModule)\r\n    Db: TDatabase;\r\n  end;\r\n"
                                                 "implementation\r\n{$R *.dfm}\r\nend.\r\n"));
-    writeBytes(path("App/Data.dfm"),
+    WriteBytes(path("App/Data.dfm"),
                binaryForm("DATA", "object Data: TData\r\n  object Db: TDatabase\r\n    DatabaseName = 'X'\r\n  end\r\nend\r\n"));
-    writeBytes(path("App/App.dpr"), "program App;\r\nuses Main in 'Main.pas', Util in 'Util.pas', Data in 'Data.pas';\r\n"
+    WriteBytes(path("App/App.dpr"), "program App;\r\nuses Main in 'Main.pas', Util in 'Util.pas', Data in 'Data.pas';\r\n"
                                     "begin end.\r\n");
     const auto Before = originals(path("App"));
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
     ASSERT_NE(originals(path("App")), Before);
-    EXPECT_TRUE(readBytes(path("App/Data.dfm")).startsWith(QByteArray("\xFF\x0A\x00" "DATA\x00\x30\x10", 10)));
+    EXPECT_TRUE(ReadBytes(path("App/Data.dfm")).startsWith(QByteArray("\xFF\x0A\x00" "DATA\x00\x30\x10", 10)));
 
     const QString Undo = path("App/RBackup/RExpert.reu");
     for (int Round = 0; Round < 2; ++Round) { // restoring twice succeeds both times
@@ -416,11 +396,11 @@ TEST_F(EndToEnd, FolderWithAnEqualsSignIsConvertedAndRestored)
 {
     // Undo lines are "original=backup" without an escape: the restore must
     // still find where the original's path ends.
-    writeBytes(path("a=b/A.pas"), MainUnit);
-    writeBytes(path("a=b/A.dfm"), MainForm);
+    WriteBytes(path("a=b/A.pas"), MainUnit);
+    WriteBytes(path("a=b/A.dfm"), MainForm);
     const auto Before = originals(path("a=b"));
     EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("a=b")}), 0) << Err.toStdString();
-    EXPECT_TRUE(readBytes(path("a=b/A.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(path("a=b/A.pas")).contains("TOrxQuery"));
     EXPECT_EQ(run({"restore", path("a=b/RBackup/RExpert.reu")}), 0) << Err.toStdString();
     EXPECT_EQ(originals(path("a=b")), Before);
 }

@@ -2,6 +2,7 @@
 // do and in which order, which message it shows, and what it leaves alone
 // when the user says no or the run cannot start.
 #include "ReplaceExpert.h"
+#include "TestFiles.h"
 
 #include "Errors.h"
 #include "FakeIde.h"
@@ -15,19 +16,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-QByteArray readBytes(const QString &Path)
-{
-    QFile F(Path);
-    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &Path, const QByteArray &Bytes)
-{
-    QFile F(Path);
-    ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Path.toStdString();
-    F.write(Bytes);
-}
 
 const QByteArray MainUnit = "unit Main;\r\ninterface\r\nuses Forms, DBTables;\r\ntype\r\n"
                             "  TMainForm = class(TForm)\r\n    Query1: TQuery;\r\n  end;\r\n"
@@ -81,10 +69,10 @@ protected:
     {
         Replacer.AddReplacePair(QStringLiteral("TQuery"), QStringLiteral("TOrxQuery"));
         UI.Calls = &Ide.Calls;
-        writeBytes(path("Main.pas"), MainUnit);
-        writeBytes(path("Main.dfm"), MainForm);
-        writeBytes(path("Util.pas"), UtilUnit);
-        writeBytes(path("App.dpr"), "program App;\r\nuses Main in 'Main.pas', Util in 'Util.pas';\r\nbegin end.\r\n");
+        WriteBytes(path("Main.pas"), MainUnit);
+        WriteBytes(path("Main.dfm"), MainForm);
+        WriteBytes(path("Util.pas"), UtilUnit);
+        WriteBytes(path("App.dpr"), "program App;\r\nuses Main in 'Main.pas', Util in 'Util.pas';\r\nbegin end.\r\n");
         Options.BackupDir = path("RBackup");
         Options.ModuleList = QStringLiteral("Main.pas\nUtil.pas");
     }
@@ -111,8 +99,8 @@ TEST_F(ReplaceExpert, ProjectReplaceConfirmsSavesConvertsAndReloadsPascalUnits)
 {
     // A module list such as the IDE reports it: the project's units in any
     // letter case of ".pas", and files that are not units.
-    writeBytes(path("Extra.PAS"), UtilUnit);
-    writeBytes(path("Other.Pas"), UtilUnit);
+    WriteBytes(path("Extra.PAS"), UtilUnit);
+    WriteBytes(path("Other.Pas"), UtilUnit);
     openProject({path("Extra.PAS"), path("Other.Pas"), path("App.res"), QString()});
 
     EXPECT_EQ(Expert.PerformReplace(Replacer), TExpertOutcome::Succeeded);
@@ -134,10 +122,10 @@ TEST_F(ReplaceExpert, ProjectReplaceConfirmsSavesConvertsAndReloadsPascalUnits)
     EXPECT_EQ(UI.Messages[0].Caption, Caption);
     EXPECT_EQ(UI.Messages[0].Icon, TMessageIcon::Information);
 
-    EXPECT_TRUE(readBytes(path("Main.pas")).contains("Query1: TOrxQuery;"));
-    EXPECT_TRUE(readBytes(path("Main.dfm")).contains("object Query1: TOrxQuery"));
-    EXPECT_EQ(readBytes(path("RBackup/Main.~pas")), MainUnit);
-    EXPECT_EQ(readBytes(path("Util.pas")), UtilUnit);
+    EXPECT_TRUE(ReadBytes(path("Main.pas")).contains("Query1: TOrxQuery;"));
+    EXPECT_TRUE(ReadBytes(path("Main.dfm")).contains("object Query1: TOrxQuery"));
+    EXPECT_EQ(ReadBytes(path("RBackup/Main.~pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("Util.pas")), UtilUnit);
 }
 
 TEST_F(ReplaceExpert, NoToTheConfirmationChangesNothingAndSaysNothing)
@@ -147,7 +135,7 @@ TEST_F(ReplaceExpert, NoToTheConfirmationChangesNothingAndSaysNothing)
     EXPECT_EQ(Expert.PerformReplace(Replacer), TExpertOutcome::Cancelled);
     EXPECT_EQ(Ide.Calls, QStringList{QStringLiteral("ConfirmAction")});
     EXPECT_TRUE(UI.Messages.empty());
-    EXPECT_EQ(readBytes(path("Main.pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("Main.pas")), MainUnit);
     EXPECT_FALSE(QFileInfo::exists(path("RBackup")));
     EXPECT_FALSE(QFileInfo::exists(path("Wiz_Log.txt")));
 
@@ -186,7 +174,7 @@ TEST_F(ReplaceExpert, UnsavedProjectStopsBeforeAnyFileIsTouched)
         ASSERT_EQ(UI.Messages.size(), 1u) << R.Name;
         EXPECT_EQ(UI.Messages[0].Text, QStringLiteral("Cannot start replace process.\nProject was not saved.")) << R.Name;
         EXPECT_EQ(UI.Messages[0].Icon, TMessageIcon::Information) << R.Name;
-        EXPECT_EQ(readBytes(path("Main.pas")), MainUnit) << R.Name;
+        EXPECT_EQ(ReadBytes(path("Main.pas")), MainUnit) << R.Name;
         EXPECT_FALSE(QFileInfo::exists(path("Wiz_Log.txt"))) << R.Name;
     }
 }
@@ -199,7 +187,7 @@ TEST_F(ReplaceExpert, FolderModeAsksNothingOfTheIdeEvenWithAProjectOpen)
     EXPECT_EQ(Expert.PerformReplace(Replacer), TExpertOutcome::Succeeded);
     EXPECT_TRUE(UI.Questions.isEmpty());
     EXPECT_EQ(Ide.Calls, QStringList{QStringLiteral("MessageBox")});
-    EXPECT_TRUE(readBytes(path("Main.pas")).contains("TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(path("Main.pas")).contains("TOrxQuery"));
     // The log goes into the converted folder, not beside the project file.
     EXPECT_TRUE(QFileInfo::exists(path("Wiz_Log.txt")));
 }
@@ -231,7 +219,7 @@ TEST_F(ReplaceExpert, FailedCopyBackIsReportedWithoutReload)
     EXPECT_EQ(UI.Messages[0].Icon, TMessageIcon::Error);
     EXPECT_EQ(Ide.Calls.filter(QStringLiteral("ReloadFile")), QStringList());
     // The other converted file is in place.
-    EXPECT_TRUE(readBytes(path("Main.dfm")).contains("TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(path("Main.dfm")).contains("TOrxQuery"));
 }
 
 TEST_F(ReplaceExpert, ErrorThatStopsTheRunPropagatesWithoutAMessage)
@@ -259,8 +247,8 @@ TEST_F(ReplaceExpert, RestoreClosesRestoresReportsAndReopens)
     ASSERT_EQ(UI.Messages.size(), 1u);
     EXPECT_EQ(UI.Messages[0].Text, QStringLiteral("Files were succefully restored."));
     EXPECT_EQ(UI.Messages[0].Icon, TMessageIcon::Information);
-    EXPECT_EQ(readBytes(path("Main.pas")), MainUnit);
-    EXPECT_EQ(readBytes(path("Main.dfm")), MainForm);
+    EXPECT_EQ(ReadBytes(path("Main.pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("Main.dfm")), MainForm);
     EXPECT_TRUE(Ide.IsProjectGroupOpen());
 }
 
@@ -268,7 +256,7 @@ TEST_F(ReplaceExpert, FailedRestoreReportsAndStillReopens)
 {
     // An empty undo file restores nothing, which counts as failure; with no
     // project open the IDE is asked to open the empty name it remembered.
-    writeBytes(path("Empty.reu"), QByteArray());
+    WriteBytes(path("Empty.reu"), QByteArray());
     EXPECT_EQ(Expert.PerformRestore(path("Empty.reu")), TExpertOutcome::Failed);
     ASSERT_EQ(UI.Messages.size(), 1u);
     EXPECT_EQ(UI.Messages[0].Text, QStringLiteral("Failed to restore files."));
@@ -295,7 +283,7 @@ TEST_F(ReplaceExpert, RestoreRunsOnTheDefaultReplacerAndReplacerIndexesAreChecke
     EXPECT_THROW(Expert.GetReplacer(2), EAssertionFailed);
     EXPECT_THROW(Expert.GetReplacer(-1), EAssertionFailed);
 
-    writeBytes(path("Empty.reu"), QByteArray());
+    WriteBytes(path("Empty.reu"), QByteArray());
     Expert.PerformRestore(path("Empty.reu"));
     // The title is the default replacer's caption.
     EXPECT_EQ(UI.Messages.back().Caption, Caption);
@@ -308,12 +296,12 @@ TEST_F(ReplaceExpert, RestoreRunsOnTheDefaultReplacerAndReplacerIndexesAreChecke
 TEST_F(ReplaceExpert, UndoFileOfAFolderWithAnEqualsSignRestores)
 {
     ASSERT_TRUE(QDir().mkpath(path("a=b")));
-    writeBytes(path("a=b/Main.pas"), MainUnit);
+    WriteBytes(path("a=b/Main.pas"), MainUnit);
     Options.Dest = sdDirectory;
     Options.Directory = path("a=b");
     Options.BackupDir = path("a=b/RBackup");
     ASSERT_EQ(Expert.PerformReplace(Replacer), TExpertOutcome::Succeeded);
-    ASSERT_NE(readBytes(path("a=b/Main.pas")), MainUnit);
+    ASSERT_NE(ReadBytes(path("a=b/Main.pas")), MainUnit);
     EXPECT_EQ(Expert.PerformRestore(path("a=b/RBackup/RExpert.reu")), TExpertOutcome::Succeeded);
-    EXPECT_EQ(readBytes(path("a=b/Main.pas")), MainUnit);
+    EXPECT_EQ(ReadBytes(path("a=b/Main.pas")), MainUnit);
 }
