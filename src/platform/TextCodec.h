@@ -2,9 +2,12 @@
 // sources and text forms come (UTF-16 LE with FF FE, UTF-8 with EF BB BF, and
 // the ANSI code page), and the process-wide ANSI code page setting.
 //
-// Invariant: for any byte string B, Encode(Decode(B)) == B. Bytes that are not
-// valid in the chosen encoding are carried through the text instead of being
-// replaced, so a file that we leave otherwise unchanged keeps them:
+// Invariant: for any byte string B, Encode(Decode(B)) == B (for the ANSI code
+// page when it is a single-byte one, as the Windows code pages of Western and
+// Cyrillic projects are; multi-byte code pages go through ICU, which replaces
+// invalid sequences). Bytes that are not valid in the chosen encoding are
+// carried through the text instead of being replaced, so a file that we leave
+// otherwise unchanged keeps them:
 //  - ANSI: a byte that the code page does not define becomes U+F700 + byte
 //    (private use) and is written back as that byte;
 //  - UTF-8: a byte that starts no valid sequence becomes the lone surrogate
