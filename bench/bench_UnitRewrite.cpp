@@ -53,6 +53,17 @@ QByteArray ReadFile(const QString &Path)
     return F.readAll();
 }
 
+// Reads every lexeme of Text; returns how many there were.
+qsizetype CountLexemes(const QString &Text)
+{
+    TPasParser Lexer(Text);
+    QStringView L;
+    qsizetype Count = 0;
+    while (Lexer.GetNextView(L) != lexEnd)
+        ++Count;
+    return Count;
+}
+
 void BM_Baseline_ReadWrite(benchmark::State &State)
 {
     auto &C = Files();
@@ -72,12 +83,8 @@ void BM_Lex_InMemory(benchmark::State &State)
     auto &C = Files();
     for (auto _ : State) {
         qsizetype Count = 0;
-        for (const QString &Text : C.Texts) {
-            TPasParser Lexer(Text);
-            QStringView L;
-            while (Lexer.GetNextView(L) != lexEnd)
-                ++Count;
-        }
+        for (const QString &Text : C.Texts)
+            Count += CountLexemes(Text);
         benchmark::DoNotOptimize(Count);
     }
     State.SetBytesProcessed(State.iterations() * C.Bytes);
@@ -94,10 +101,7 @@ void BM_ReadDecodeLex(benchmark::State &State)
             QString Text;
             TTextEncoding Enc;
             TComponentReplacer::ReadSourceText(F, Text, Enc);
-            TPasParser Lexer(Text);
-            QStringView L;
-            while (Lexer.GetNextView(L) != lexEnd)
-                ++Count;
+            Count += CountLexemes(Text);
         }
         benchmark::DoNotOptimize(Count);
     }

@@ -1,4 +1,5 @@
 #include "FileUtils.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,20 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-void writeFile(const QString &Path, const QByteArray &Bytes)
-{
-    QDir().mkpath(QFileInfo(Path).absolutePath());
-    QFile File(Path);
-    ASSERT_TRUE(File.open(QIODevice::WriteOnly)) << Path.toStdString();
-    File.write(Bytes);
-}
-
-QByteArray readFile(const QString &Path)
-{
-    QFile File(Path);
-    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray("<missing>");
-}
 
 QStringList entries(const QString &Folder)
 {
@@ -89,7 +76,7 @@ TEST(ForceFolders, CreatesEveryMissingFolderAlongThePath)
 TEST(ForceFolders, FailsWhenAFileStandsInTheWay)
 {
     QTemporaryDir Base;
-    writeFile(Base.path() + "/File", "x");
+    WriteBytes(Base.path() + "/File", "x");
     EXPECT_FALSE(ForceFolders(Base.path() + "/File"));
     EXPECT_FALSE(ForceFolders(Base.path() + "/File/Sub"));
     EXPECT_FALSE(ForceFolders(""));
@@ -100,7 +87,7 @@ TEST(AllocTempFolder, SkipsExistingNamesAndCountsInUpperCaseHex)
     QTemporaryDir Base;
     QDir(Base.path()).mkdir("$DS1");
     QDir(Base.path()).mkdir("$DS2");
-    writeFile(Base.path() + "/$DS3", "a file also takes the name");
+    WriteBytes(Base.path() + "/$DS3", "a file also takes the name");
 
     const QString Folder = AllocTempFolder(Base.path(), "$DS", 1);
     EXPECT_EQ(Folder, Base.path() + "/$DS4");
@@ -145,17 +132,17 @@ protected:
     {
         Inside = Base.path() + "/inside";
         Outside = Base.path() + "/outside";
-        writeFile(Inside + "/a.pas", "a");
-        writeFile(Inside + "/.hidden", "h");
-        writeFile(Inside + "/sub/deeper/b.dfm", "b");
-        writeFile(Outside + "/keep.txt", "keep");
-        writeFile(Outside + "/dir/keep2.txt", "keep2");
+        WriteBytes(Inside + "/a.pas", "a");
+        WriteBytes(Inside + "/.hidden", "h");
+        WriteBytes(Inside + "/sub/deeper/b.dfm", "b");
+        WriteBytes(Outside + "/keep.txt", "keep");
+        WriteBytes(Outside + "/dir/keep2.txt", "keep2");
     }
 
     void expectOutsideIntact()
     {
-        EXPECT_EQ(readFile(Outside + "/keep.txt"), "keep");
-        EXPECT_EQ(readFile(Outside + "/dir/keep2.txt"), "keep2");
+        EXPECT_EQ(ReadBytes(Outside + "/keep.txt"), "keep");
+        EXPECT_EQ(ReadBytes(Outside + "/dir/keep2.txt"), "keep2");
     }
 };
 
@@ -211,9 +198,9 @@ TEST(FolderRemovalGuard, EmptyNamesAndRootsAreNeverCleared)
 TEST(FolderRemovalGuard, AFileIsNotAFolder)
 {
     QTemporaryDir Base;
-    writeFile(Base.path() + "/f.txt", "x");
+    WriteBytes(Base.path() + "/f.txt", "x");
     EXPECT_FALSE(DeleteFolder(Base.path() + "/f.txt"));
-    EXPECT_EQ(readFile(Base.path() + "/f.txt"), "x");
+    EXPECT_EQ(ReadBytes(Base.path() + "/f.txt"), "x");
 }
 
 TEST(CopyFolder, RecreatesSubfoldersOverwritesAndKeepsExtraFiles)
@@ -221,15 +208,15 @@ TEST(CopyFolder, RecreatesSubfoldersOverwritesAndKeepsExtraFiles)
     QTemporaryDir Base;
     const QString Source = Base.path() + "/src";
     const QString Target = Base.path() + "/dst";
-    writeFile(Source + "/Main.pas", "new main");
-    writeFile(Source + "/Sub/A.pas", "new a");
-    writeFile(Target + "/Main.pas", "old main");
-    writeFile(Target + "/Extra.pas", "extra");
+    WriteBytes(Source + "/Main.pas", "new main");
+    WriteBytes(Source + "/Sub/A.pas", "new a");
+    WriteBytes(Target + "/Main.pas", "old main");
+    WriteBytes(Target + "/Extra.pas", "extra");
 
     EXPECT_TRUE(CopyFolder(Source, Target));
-    EXPECT_EQ(readFile(Target + "/Main.pas"), "new main");
-    EXPECT_EQ(readFile(Target + "/Sub/A.pas"), "new a");
-    EXPECT_EQ(readFile(Target + "/Extra.pas"), "extra");
+    EXPECT_EQ(ReadBytes(Target + "/Main.pas"), "new main");
+    EXPECT_EQ(ReadBytes(Target + "/Sub/A.pas"), "new a");
+    EXPECT_EQ(ReadBytes(Target + "/Extra.pas"), "extra");
 }
 
 TEST(CopyFolder, AFailureStopsOnlyTheRestOfItsFolder)
@@ -239,27 +226,27 @@ TEST(CopyFolder, AFailureStopsOnlyTheRestOfItsFolder)
     const QString Target = Base.path() + "/dst";
     // In name order: a/1.pas fails (a folder blocks it), so a/2.pas is not
     // copied; b is blocked by a file, so c.pas after it is not copied either.
-    writeFile(Source + "/a/1.pas", "1");
-    writeFile(Source + "/a/2.pas", "2");
-    writeFile(Source + "/b/x.pas", "x");
-    writeFile(Source + "/c.pas", "c");
-    writeFile(Source + "/0.pas", "0");
+    WriteBytes(Source + "/a/1.pas", "1");
+    WriteBytes(Source + "/a/2.pas", "2");
+    WriteBytes(Source + "/b/x.pas", "x");
+    WriteBytes(Source + "/c.pas", "c");
+    WriteBytes(Source + "/0.pas", "0");
     QDir().mkpath(Target + "/a/1.pas");
-    writeFile(Target + "/b", "a file where a folder should go");
+    WriteBytes(Target + "/b", "a file where a folder should go");
 
     EXPECT_TRUE(CopyFolder(Source, Target));
-    EXPECT_EQ(readFile(Target + "/0.pas"), "0");
+    EXPECT_EQ(ReadBytes(Target + "/0.pas"), "0");
     EXPECT_FALSE(QFileInfo::exists(Target + "/a/2.pas"));
     EXPECT_FALSE(QFileInfo::exists(Target + "/c.pas"));
-    EXPECT_EQ(readFile(Target + "/b"), "a file where a folder should go");
+    EXPECT_EQ(ReadBytes(Target + "/b"), "a file where a folder should go");
 }
 
 TEST(ResolvePathCase, FindsTheRealNameOfEachMissingComponent)
 {
     QTemporaryDir Base;
     const QString B = Base.path();
-    writeFile(B + "/Common/Utils.PAS", "u");
-    writeFile(B + "/App/Main.dfm", "m");
+    WriteBytes(B + "/Common/Utils.PAS", "u");
+    WriteBytes(B + "/App/Main.dfm", "m");
 
     EXPECT_EQ(ResolvePathCase(B + "/common/utils.pas"), B + "/Common/Utils.PAS");
     EXPECT_EQ(ResolvePathCase(B + "/App/Main.DFM"), B + "/App/Main.dfm");
@@ -281,8 +268,8 @@ protected:
     {
         Source = Base.path() + "/tmp/Main.pas";
         Target = Base.path() + "/app/Main.pas";
-        writeFile(Source, "converted");
-        writeFile(Target, "original");
+        WriteBytes(Source, "converted");
+        WriteBytes(Target, "original");
     }
 };
 
@@ -293,7 +280,7 @@ TEST_F(FileReplacement, ReplacesContentsAndKeepsTheTargetsPermissions)
     ASSERT_TRUE(QFile::setPermissions(Source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     QString Error;
     EXPECT_TRUE(ReplaceFileAtomically(Source, Target, &Error)) << Error.toStdString();
-    EXPECT_EQ(readFile(Target), "converted");
+    EXPECT_EQ(ReadBytes(Target), "converted");
     EXPECT_EQ(QFileInfo(Target).permissions() & 0x7077, Mode & 0x7077);
     EXPECT_EQ(entries(Base.path() + "/app"), QStringList{"Main.pas"});
 }
@@ -303,7 +290,7 @@ TEST_F(FileReplacement, AMissingSourceLeavesTheTargetUntouched)
     QFile::remove(Source);
     QString Error;
     EXPECT_FALSE(ReplaceFileAtomically(Source, Target, &Error));
-    EXPECT_EQ(readFile(Target), "original");
+    EXPECT_EQ(ReadBytes(Target), "original");
     EXPECT_TRUE(Error.contains(Source)) << Error.toStdString();
     EXPECT_EQ(entries(Base.path() + "/app"), QStringList{"Main.pas"});
 }
@@ -320,12 +307,12 @@ TEST_F(FileReplacement, AMissingTargetFolderIsReportedWithItsPath)
 TEST_F(FileReplacement, CopyFileReplacingOverwritesButNeverDestroysTheSource)
 {
     EXPECT_TRUE(CopyFileReplacing(Source, Target));
-    EXPECT_EQ(readFile(Target), "converted");
+    EXPECT_EQ(ReadBytes(Target), "converted");
 
     EXPECT_FALSE(CopyFileReplacing(Source, Source));
-    EXPECT_EQ(readFile(Source), "converted");
+    EXPECT_EQ(ReadBytes(Source), "converted");
 
-    writeFile(Target, "original");
+    WriteBytes(Target, "original");
     EXPECT_FALSE(CopyFileReplacing(Base.path() + "/missing.pas", Target));
-    EXPECT_EQ(readFile(Target), "original");
+    EXPECT_EQ(ReadBytes(Target), "original");
 }

@@ -1,4 +1,5 @@
 #include "ProjectIde.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,14 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-void writeFile(const QString &Path, const QByteArray &Bytes)
-{
-    QDir().mkpath(QFileInfo(Path).absolutePath());
-    QFile File(Path);
-    ASSERT_TRUE(File.open(QIODevice::WriteOnly)) << Path.toStdString();
-    File.write(Bytes);
-}
 
 QStringList modules(const TProjectFileIde &Ide)
 {
@@ -63,10 +56,10 @@ TEST(ProjectSource, ListsThePathsOfTheUsesClause)
 
 TEST_F(ProjectIde, DprUnitsBecomeFullPathsWithTheCaseFoundOnDisk)
 {
-    writeFile(B + "/App/Main.PAS", "unit Main;");
-    writeFile(B + "/App/Forms/Login.pas", "unit Login;");
-    writeFile(B + "/Common/Utils.pas", "unit Utils;");
-    writeFile(B + "/App/App.dpr",
+    WriteBytes(B + "/App/Main.PAS", "unit Main;");
+    WriteBytes(B + "/App/Forms/Login.pas", "unit Login;");
+    WriteBytes(B + "/Common/Utils.pas", "unit Utils;");
+    WriteBytes(B + "/App/App.dpr",
               "program App;\r\n\r\nuses\r\n  Forms,\r\n  Main in 'Main.pas' {MainForm},\r\n"
               "  Login in 'forms\\LOGIN.pas' {LoginForm},\r\n  Utils in '..\\common\\Utils.pas',\r\n"
               "  Missing in 'Missing.pas';\r\n\r\n{$R *.res}\r\n\r\nbegin\r\nend.\r\n");
@@ -83,14 +76,14 @@ TEST_F(ProjectIde, DprUnitsBecomeFullPathsWithTheCaseFoundOnDisk)
 
 TEST_F(ProjectIde, TheProjectNameItselfIsFoundWithoutRegardToCase)
 {
-    writeFile(B + "/App.dpr", "program App; uses Main in 'Main.pas'; begin end.");
+    WriteBytes(B + "/App.dpr", "program App; uses Main in 'Main.pas'; begin end.");
     ASSERT_TRUE(Ide.OpenProject(B + "/APP.DPR"));
     EXPECT_EQ(Ide.ActiveProjectFileName(), B + "/App.dpr");
 }
 
 TEST_F(ProjectIde, ADprWithoutInEntriesHasNoModules)
 {
-    writeFile(B + "/Tool.dpr", "program Tool;\n{$APPTYPE CONSOLE}\nuses SysUtils, Classes;\nbegin\nend.\n");
+    WriteBytes(B + "/Tool.dpr", "program Tool;\n{$APPTYPE CONSOLE}\nuses SysUtils, Classes;\nbegin\nend.\n");
     ASSERT_TRUE(Ide.OpenProject(B + "/Tool.dpr"));
     EXPECT_EQ(Ide.ModuleCount(), 0);
     EXPECT_EQ(Ide.ActiveProjectFileName(), B + "/Tool.dpr");
@@ -98,8 +91,8 @@ TEST_F(ProjectIde, ADprWithoutInEntriesHasNoModules)
 
 TEST_F(ProjectIde, DecodesTheProjectFileByItsByteOrderMark)
 {
-    writeFile(B + QString::fromUtf8("/Модулі/Головна.pas"), "unit X;");
-    writeFile(B + "/App.dpr",
+    WriteBytes(B + QString::fromUtf8("/Модулі/Головна.pas"), "unit X;");
+    WriteBytes(B + "/App.dpr",
               "\xEF\xBB\xBFprogram App; uses Головна in '\xD0\x9C\xD0\xBE\xD0\xB4\xD1\x83\xD0\xBB\xD1\x96\\"
               "\xD0\x93\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBD\xD0\xB0.pas'; begin end.");
     ASSERT_TRUE(Ide.OpenProject(B + "/App.dpr"));
@@ -108,9 +101,9 @@ TEST_F(ProjectIde, DecodesTheProjectFileByItsByteOrderMark)
 
 TEST_F(ProjectIde, DprojListsItsDccReferences)
 {
-    writeFile(B + "/Src/Main.pas", "unit Main;");
-    writeFile(B + "/Lib/Utils.pas", "unit Utils;");
-    writeFile(B + "/Src/App.dproj", R"xml(<?xml version="1.0" encoding="utf-8"?>
+    WriteBytes(B + "/Src/Main.pas", "unit Main;");
+    WriteBytes(B + "/Lib/Utils.pas", "unit Utils;");
+    WriteBytes(B + "/Src/App.dproj", R"xml(<?xml version="1.0" encoding="utf-8"?>
 <Project xmlns="http://schemas.microsoft.com/developer/msbuild/2003">
   <PropertyGroup><MainSource>App.dpr</MainSource></PropertyGroup>
   <ItemGroup>
@@ -127,8 +120,8 @@ TEST_F(ProjectIde, DprojListsItsDccReferences)
 
 TEST_F(ProjectIde, UnreadableProjectsOpenNothingAndSayWhy)
 {
-    writeFile(B + "/Bad.dproj", "<Project><ItemGroup><DCCReference Include=\"A.pas\"></ItemGroup>");
-    writeFile(B + "/Good.dpr", "program Good; uses A in 'A.pas'; begin end.");
+    WriteBytes(B + "/Bad.dproj", "<Project><ItemGroup><DCCReference Include=\"A.pas\"></ItemGroup>");
+    WriteBytes(B + "/Good.dpr", "program Good; uses A in 'A.pas'; begin end.");
     ASSERT_TRUE(Ide.OpenProject(B + "/Good.dpr"));
 
     EXPECT_FALSE(Ide.OpenProject(B + "/Bad.dproj"));
@@ -144,7 +137,7 @@ TEST_F(ProjectIde, UnreadableProjectsOpenNothingAndSayWhy)
 
 TEST_F(ProjectIde, ClosingForgetsTheProjectAndServesTIDEUtils)
 {
-    writeFile(B + "/App.dpr", "program App; uses A in 'A.pas'; begin end.");
+    WriteBytes(B + "/App.dpr", "program App; uses A in 'A.pas'; begin end.");
     TIDEServicesScope Scope(&Ide);
     ASSERT_TRUE(TIDEUtils::OpenProject(B + "/App.dpr"));
     EXPECT_EQ(TIDEUtils::GetUnitName(0), B + "/A.pas");
