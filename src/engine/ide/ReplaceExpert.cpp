@@ -3,9 +3,13 @@
 #include "Errors.h"
 #include "IDEUtils.h"
 #include "RExpertRes.h"
+#include "RegIniFile.h"
 #include "Replacer.h"
 
 namespace {
+
+const QString sMenuItemCaption = QStringLiteral("&Migration Wizard");
+const QString sReplaceComponentsFmt = QStringLiteral("&Replace %1 components");
 
 bool isPascalUnit(const QString &FileName)
 {
@@ -47,6 +51,97 @@ TCompReplaceExpert::TCompReplaceExpert(const QString &ProductName, TComponentRep
 {
     MIG_ASSERT(UI, QStringLiteral("the expert needs a user interface"));
     RegisterReplacer(ComponentReplacer);
+}
+
+TCompReplaceExpert::TCompReplaceExpert(TWizardFormClass WizardFormClass, const QString &ProductName,
+                                       const TZuProductMenu &WizardMenu, TComponentReplacer *ComponentReplacer,
+                                       TExpertUI *UI)
+    : TCompReplaceExpert(ProductName, ComponentReplacer, UI)
+{
+    FWizardFormClass = std::move(WizardFormClass);
+    FSelf = std::make_shared<TCompReplaceExpert *>(this);
+    std::weak_ptr<TCompReplaceExpert *> Self = FSelf;
+    TIDEUtils::AddWizard(WizardMenu, sMenuItemCaption, MenuItemName(), [Self](TZuMenuItem *Sender) {
+        if (const auto Expert = Self.lock())
+            (*Expert)->ShowWizard(Sender);
+    });
+}
+
+TCompReplaceExpert::~TCompReplaceExpert() = default;
+
+QString TCompReplaceExpert::RegistryKey() const
+{
+    return QStringLiteral("Software\\Halvane\\") + FProductName;
+}
+
+QString TCompReplaceExpert::MenuItemName() const
+{
+    return QStringLiteral("RExpertItem") + QString(GetDefaultReplacer()->ReplaceOptions()->SourceName()).replace(u'/', u'_')
+           + RemoveAmpersands(FProductName);
+}
+
+QString TCompReplaceExpert::GetIDString() const
+{
+    return QStringLiteral("Halvane.%1MigrationWizard").arg(GetDefaultReplacer()->ReplaceOptions()->SourceName())
+           + u'.' + RemoveAmpersands(FProductName);
+}
+
+QString TCompReplaceExpert::GetName() const
+{
+    return GetDefaultReplacer()->ReplaceOptions()->Caption();
+}
+
+void TCompReplaceExpert::LoadDesktop()
+{
+    TReplaceOptions &Options = *GetDefaultReplacer()->ReplaceOptions();
+    TRegIniFile IniFile(RegistryKey());
+    const QString Section = Options.Caption();
+    Options.LoadFromIniFile(IniFile, Section);
+    if (FWizardForm)
+        FWizardForm->LoadState(IniFile, Section);
+}
+
+void TCompReplaceExpert::SaveDesktop()
+{
+    const TReplaceOptions &Options = *GetDefaultReplacer()->ReplaceOptions();
+    TRegIniFile IniFile(RegistryKey());
+    const QString Section = Options.Caption();
+    Options.SaveToIniFile(IniFile, Section);
+    if (FWizardForm)
+        FWizardForm->SaveState(IniFile, Section);
+}
+
+void TCompReplaceExpert::ShowWizard(TZuMenuItem *Sender)
+{
+    Q_UNUSED(Sender);
+    MIG_ASSERT(FWizardFormClass, QStringLiteral("the expert has no wizard dialog class"));
+    std::unique_ptr<TWizardDialog> Form = FWizardFormClass();
+    MIG_ASSERT(Form, QStringLiteral("the wizard dialog class made no dialog"));
+    // The dialog is reachable for the desktop while this click lasts, and
+    // freed on every way out.
+    struct TCurrentForm
+    {
+        TWizardDialog *&Ref;
+        ~TCurrentForm() { Ref = nullptr; }
+    } Current{FWizardForm};
+    FWizardForm = Form.get();
+
+    TComponentReplacer *Default = GetDefaultReplacer();
+    const QString ProductName = RemoveAmpersands(FProductName);
+    const QString SourceName = Default->ReplaceOptions()->SourceName();
+    Form->SetProductName(ProductName);
+    Form->SetReplaceOptions(Default->ReplaceOptions());
+    Form->SetLabel2Caption(SourceName, ProductName);
+    Form->SetReplaceModeCaption(sReplaceComponentsFmt.arg(SourceName));
+    LoadDesktop();
+    if (!Form->ShowModal())
+        return;
+    const int Mode = Form->GetWizardMode();
+    if (Mode == WizardModeRestore)
+        PerformRestore(Form->UndoFileName());
+    else
+        PerformReplace(*GetReplacer(Mode));
+    SaveDesktop();
 }
 
 void TCompReplaceExpert::RegisterReplacer(TComponentReplacer *ComponentReplacer)

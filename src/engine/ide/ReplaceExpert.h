@@ -6,12 +6,22 @@
 // The expert talks to the user only through TExpertUI, so the same operations
 // serve the command line (plain terminal output) and the wizard dialog. It
 // owns the list of replacers, not the replacers themselves.
+//
+// In the IDE the expert is also the add-in that the IDE registers: it puts
+// "&Migration Wizard" under the product's menu, and a click on that item
+// shows the wizard dialog, runs what the user chose and keeps the options and
+// the dialog's state (the desktop) in the registry.
 #pragma once
 
+#include "WizardIntf.h"
+
 #include <QString>
+#include <memory>
 #include <vector>
 
 class TComponentReplacer;
+class TZuMenuItem;
+struct TZuProductMenu;
 
 enum class TMessageIcon { Information, Error };
 
@@ -35,12 +45,22 @@ enum class TExpertOutcome {
     Succeeded,
 };
 
-class TCompReplaceExpert
+class TCompReplaceExpert : public IOTAWizard
 {
 public:
     // ComponentReplacer becomes the default replacer (entry 0). ProductName
     // is kept with any "&" in it. UI is not owned and must outlive the expert.
+    // This expert has no menu item and no dialog (the command line's).
     TCompReplaceExpert(const QString &ProductName, TComponentReplacer *ComponentReplacer, TExpertUI *UI);
+    // The IDE's expert: as above, and puts the item "&Migration Wizard"
+    // (component name: MenuItemName()) under the product menu that
+    // WizardMenu describes, with ShowWizard as its click handler. The
+    // dialogs come from WizardFormClass.
+    TCompReplaceExpert(TWizardFormClass WizardFormClass, const QString &ProductName,
+                       const TZuProductMenu &WizardMenu, TComponentReplacer *ComponentReplacer, TExpertUI *UI);
+    // The menu item stays in the IDE's menu; a click on it after this does
+    // nothing.
+    ~TCompReplaceExpert() override;
 
     TCompReplaceExpert(const TCompReplaceExpert &) = delete;
     TCompReplaceExpert &operator=(const TCompReplaceExpert &) = delete;
@@ -61,8 +81,45 @@ public:
     // project is closed before and reopened after, also after a failure.
     TExpertOutcome PerformRestore(const QString &UndoFile);
 
+    // The click on the menu item: shows the wizard dialog with the desktop
+    // loaded; after Finish runs the restore (mode 100) or the replace with
+    // the replacer at the mode's position, then saves the desktop. A
+    // cancelled dialog runs nothing and writes nothing. Errors that stop a
+    // run propagate (the desktop is then not saved).
+    void ShowWizard(TZuMenuItem *Sender);
+    // The options of the default replacer and the state of the dialog being
+    // shown (when there is one), in the registry section named by the
+    // options' Caption under RegistryKey().
+    void LoadDesktop();
+    void SaveDesktop();
+
+    // "Software\Halvane\" followed by the product name as given.
+    QString RegistryKey() const;
+    // "RExpertItem", the default source name with "/" as "_", the product
+    // name without ampersands.
+    QString MenuItemName() const;
+
+    // What the IDE asks of its add-ins. The notifier events and Execute do
+    // nothing: the user reaches the wizard through the menu item only.
+    void AfterSave() override {}
+    void BeforeSave() override {}
+    void Destroyed() override {}
+    void Modified() override {}
+    // "Halvane.<default source name>MigrationWizard.<product name>".
+    QString GetIDString() const override;
+    // The Caption of the default replacer's options.
+    QString GetName() const override;
+    TWizardState GetState() const override { return TWizardState{}; }
+    void Execute() override {}
+
 private:
     QString FProductName;
+    TWizardFormClass FWizardFormClass;
     std::vector<TComponentReplacer *> FReplacers;
     TExpertUI *FUI;
+    // The dialog of the click in progress, so that the desktop reaches it.
+    TWizardDialog *FWizardForm = nullptr;
+    // The menu item's handler holds a weak reference to this, so a click
+    // that comes after the expert is gone does nothing.
+    std::shared_ptr<TCompReplaceExpert *> FSelf;
 };

@@ -1,0 +1,28 @@
+// host [--plugin LIBRARY] [PROJECT]: the IDE stand-in. It loads the wizard
+// plug-in (by default the one beside this program) and opens PROJECT.
+#include "HostWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+int main(int argc, char **argv)
+{
+    QApplication App(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Delphi IDE stand-in"));
+    QCommandLineParser Parser;
+    Parser.setApplicationDescription(QStringLiteral("Stands in for the Delphi IDE and runs the migration wizard."));
+    Parser.addHelpOption();
+    QCommandLineOption Plugin(QStringLiteral("plugin"), QStringLiteral("The wizard library to load."),
+                              QStringLiteral("LIBRARY"), THostWindow::DefaultPluginPath());
+    Parser.addOption(Plugin);
+    Parser.addPositionalArgument(QStringLiteral("PROJECT"), QStringLiteral("A .dpr or .dproj to open."),
+                                 QStringLiteral("[PROJECT]"));
+    Parser.process(App);
+
+    THostWindow Window;
+    Window.show();
+    Window.LoadPlugin(Parser.value(Plugin));
+    if (!Parser.positionalArguments().isEmpty())
+        Window.OpenProject(Parser.positionalArguments().constFirst());
+    return App.exec();
+}

@@ -1,0 +1,80 @@
+#include "UiDialogs.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QStringList>
+#include <QUrl>
+
+namespace {
+
+TUiDialogs PlatformDialogs;
+TUiDialogs *CurrentDialogs = nullptr;
+
+} // namespace
+
+void TUiDialogs::MessageBox(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon)
+{
+    QMessageBox Box(Icon, Caption, Text, QMessageBox::Ok, Parent);
+    Box.setTextFormat(Qt::PlainText);
+    Box.exec();
+}
+
+bool TUiDialogs::SelectDirectory(const QString &Prompt, QString &Directory)
+{
+    const QString Chosen = QFileDialog::getExistingDirectory(nullptr, Prompt, QString(), QFileDialog::ShowDirsOnly);
+    if (Chosen.isEmpty())
+        return false;
+    Directory = QDir::toNativeSeparators(Chosen);
+    return true;
+}
+
+bool TUiDialogs::OpenFileName(QWidget *Parent, const QString &InitialDir, const QString &Filter, QString &FileName)
+{
+    QFileDialog Dialog(Parent, QString(), InitialDir, QtNameFilters(Filter));
+    Dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    Dialog.setFileMode(QFileDialog::ExistingFile);
+    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+        return false;
+    FileName = QDir::toNativeSeparators(Dialog.selectedFiles().constFirst());
+    return true;
+}
+
+bool TUiDialogs::OpenDocument(const QString &Path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
+}
+
+TUiDialogs &TUiDialogs::Current()
+{
+    return CurrentDialogs ? *CurrentDialogs : PlatformDialogs;
+}
+
+void TUiDialogs::SetCurrent(TUiDialogs *Dialogs)
+{
+    CurrentDialogs = Dialogs;
+}
+
+QString TUiDialogs::QtNameFilters(const QString &Filter)
+{
+    const QStringList Parts = Filter.split(u'|');
+    QStringList Names;
+    for (qsizetype I = 0; I < Parts.size(); I += 2) {
+        const QString &Description = Parts.at(I);
+        const QString Patterns = I + 1 < Parts.size() ? QString(Parts.at(I + 1)).replace(u';', u' ') : QString();
+        // Qt reads the patterns from the description's parentheses.
+        Names << (Description.contains(u'(') || Patterns.isEmpty() ? Description
+                                                                   : Description + QStringLiteral(" (") + Patterns + u')');
+    }
+    return Names.join(QStringLiteral(";;"));
+}
+
+TUiDialogsScope::TUiDialogsScope(TUiDialogs *Dialogs)
+    : FPrevious(CurrentDialogs)
+{
+    CurrentDialogs = Dialogs;
+}
+
+TUiDialogsScope::~TUiDialogsScope()
+{
+    CurrentDialogs = FPrevious;
+}

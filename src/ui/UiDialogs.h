@@ -1,0 +1,61 @@
+// The platform's standard dialogs as the wizard uses them: message boxes,
+// the folder browser, the file-open dialog, and opening a document with the
+// desktop's program for it. Every call goes through the process-wide current
+// TUiDialogs, which is this class itself (Qt's dialogs) unless a test has put
+// a scripted one in its place.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+class TUiDialogs
+{
+public:
+    virtual ~TUiDialogs() = default;
+
+    // A modal message box with an OK button only.
+    virtual void MessageBox(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon);
+    // The folder browser: the whole namespace, no starting folder. True with
+    // the chosen folder in Directory when the user confirms; false, with
+    // Directory untouched, when the user cancels.
+    virtual bool SelectDirectory(const QString &Prompt, QString &Directory);
+    // The file-open dialog for an existing file, starting in InitialDir.
+    // Filter is given as "Description|Patterns|Description|Patterns...". True
+    // with the chosen file in FileName when the user confirms.
+    virtual bool OpenFileName(QWidget *Parent, const QString &InitialDir, const QString &Filter, QString &FileName);
+    // Opens the file with its associated program; false when none opened it.
+    virtual bool OpenDocument(const QString &Path);
+
+    // The dialogs in use; never null.
+    static TUiDialogs &Current();
+    // Puts Dialogs in place (nullptr: Qt's dialogs again).
+    static void SetCurrent(TUiDialogs *Dialogs);
+
+    // "Undo files (*.reu)|*.reu|All files (*.*)|*.*" as Qt's name filters:
+    // the descriptions, which carry their patterns, joined by ";;".
+    static QString QtNameFilters(const QString &Filter);
+};
+
+// The prompt of the folder browser.
+inline const QString sSelectDirectory = QStringLiteral("Select directory");
+
+// The folder browser of the wizard's two browse buttons.
+inline bool SelectDirectory(const QString &Prompt, QString &Directory)
+{
+    return TUiDialogs::Current().SelectDirectory(Prompt, Directory);
+}
+
+// Makes Dialogs current for the lifetime of the scope.
+class TUiDialogsScope
+{
+public:
+    explicit TUiDialogsScope(TUiDialogs *Dialogs);
+    ~TUiDialogsScope();
+    TUiDialogsScope(const TUiDialogsScope &) = delete;
+    TUiDialogsScope &operator=(const TUiDialogsScope &) = delete;
+
+private:
+    TUiDialogs *FPrevious;
+};
