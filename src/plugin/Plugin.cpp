@@ -62,8 +62,9 @@ extern "C" Q_DECL_EXPORT bool INITWIZARD0001(TIDEServices *Services, TWizardRegi
         Created->RegisterReplacer(Lib.Product.Replacer(TOrxProduct::IbxPosition));
         Created->RegisterReplacer(Lib.Product.Replacer(TOrxProduct::FibPlusPosition));
         Expert = Created.get();
-        // The IDE owns the expert from here on.
-        RegisterProc(Created.release());
+        // The IDE owns the expert once its callback has returned.
+        RegisterProc(Created.get());
+        Created.release();
     } catch (const EMigError &E) {
         Expert = nullptr;
         HandleException(E.Message());

@@ -1,0 +1,214 @@
+// The IDE stand-in with the built plug-in loaded through INITWIZARD0001: the
+// product menu in the menu bar, the project's modules and unit view, a whole
+// replace and restore of the bundled BDE example walked through the real
+// dialogs, and an error inside the entry point.
+//
+// The plug-in keeps the IDE services of the first host that loaded it, as
+// the IDE's library does; so one host serves every test of this process.
+#include "HostWindow.h"
+
+#include "TestFiles.h"
+#include "UiTestSupport.h"
+
+#include <QDirIterator>
+#include <QLibrary>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+const QString Caption = QStringLiteral("BDE/IBX/FibPlus Migration Wizard");
+const QString ItemName = QStringLiteral("RExpertItemBDE_IBX_FibPlusOrvex");
+const QString Examples = QStringLiteral(MIGWIZ_SOURCE_DIR "/examples/bde");
+const QString Expected = QStringLiteral(MIGWIZ_SOURCE_DIR "/tests/data/examples-expected/bde");
+
+THostWindow &host()
+{
+    static THostWindow *Host = [] {
+        ResetRegistry();
+        auto *H = new THostWindow;
+        H->show();
+        EXPECT_TRUE(H->LoadPlugin(QStringLiteral(MIGWIZ_PLUGIN)));
+        return H;
+    }();
+    return *Host;
+}
+
+QStringList menuBarTitles(const THostWindow &Host)
+{
+    QStringList Titles;
+    for (QAction *A : Host.menuBar()->actions())
+        Titles << A->text();
+    return Titles;
+}
+
+// Copies the example into Dir and returns its project file.
+QString copyExample(const QTemporaryDir &Dir)
+{
+    for (const QString &Name : QDir(Examples).entryList(QDir::Files))
+        WriteBytes(Dir.filePath(Name), ReadBytes(QDir(Examples).filePath(Name)));
+    return QDir::toNativeSeparators(Dir.filePath("Sales.dpr"));
+}
+
+template <class T>
+T *child(QWidget *Modal, const char *Name)
+{
+    return Modal->findChild<T *>(QLatin1String(Name));
+}
+
+// Walks the wizard: restore mode or not, Next until the summary, Finish.
+// The dialog comes from the plug-in, whose classes are its own: it is
+// reached through the names of its components.
+TModalDriver::TAction walkWizard(bool Restore, QString *UndoShown = nullptr)
+{
+    return [Restore, UndoShown](QWidget *Modal) {
+        auto *Next = child<QPushButton>(Modal, "btNext");
+        auto *Finish = child<QPushButton>(Modal, "btFinish");
+        auto *Pages = child<QStackedWidget>(Modal, "StepsPageControl");
+        auto *RestoreMode = child<QRadioButton>(Modal, "rbModeRestore");
+        auto *UndoFile = child<QLineEdit>(Modal, "edUndoFile");
+        if (Modal->objectName() != "OrxWizardForm" || !Next || !Finish || !Pages || !RestoreMode || !UndoFile) {
+            ADD_FAILURE() << "not the wizard: " << Modal->objectName().toStdString();
+            Modal->close();
+            return;
+        }
+        EXPECT_EQ(Modal->windowTitle(), "Orvex Migration Wizard - Step 1 of 5");
+        if (Restore)
+            QTest::mouseClick(RestoreMode, Qt::LeftButton, {}, QPoint(5, 5));
+        if (UndoShown)
+            *UndoShown = UndoFile->text();
+        for (int I = 0; I < 5 && Next->isEnabled(); ++I)
+            QTest::mouseClick(Next, Qt::LeftButton);
+        EXPECT_EQ(Pages->currentWidget()->objectName(), "FinalStepSheet");
+        QTest::mouseClick(Finish, Qt::LeftButton);
+        if (Modal->isVisible())
+            Modal->close();
+    };
+}
+
+TModalDriver::TAction answerYes()
+{
+    return [](QWidget *Modal) {
+        auto *Yes = child<QPushButton>(Modal, "OKBtn");
+        if (Modal->objectName() != "SaveWarnForm" || !Yes) {
+            ADD_FAILURE() << "not the confirmation: " << Modal->objectName().toStdString();
+            Modal->close();
+            return;
+        }
+        EXPECT_EQ(Modal->windowTitle(), Caption);
+        QTest::mouseClick(Yes, Qt::LeftButton);
+    };
+}
+
+} // namespace
+
+TEST(Host, PluginPutsTheProductMenuIntoTheMenuBar)
+{
+    THostWindow &Host = host();
+    ASSERT_EQ(Host.Wizards().size(), 1u);
+    EXPECT_EQ(Host.Wizards()[0]->GetIDString(), "Halvane.BDE/IBX/FibPlusMigrationWizard.Orvex");
+    // Just before the last top-level menu.
+    EXPECT_EQ(menuBarTitles(Host), QStringList({"&File", "&Orvex", "&Help"}));
+    QAction *Item = Host.MenuAction(ItemName);
+    ASSERT_NE(Item, nullptr);
+    EXPECT_EQ(Item->text(), "&Migration Wizard");
+    EXPECT_NE(Host.MenuAction("FileOpenItem"), nullptr);
+
+    THostWindow Other; // a library that is not there
+    EXPECT_FALSE(Other.LoadPlugin(QDir::temp().filePath("no-such-wizard")));
+    EXPECT_EQ(menuBarTitles(Other), QStringList({"&File", "&Help"}));
+}
+
+TEST(Host, ShowsTheProjectsModulesAndTheUnitAsOnDisk)
+{
+    THostWindow &Host = host();
+    QTemporaryDir Dir;
+    const QString Project = copyExample(Dir);
+    ASSERT_TRUE(Host.OpenProject(Project));
+    QStringList Names;
+    for (int I = 0; I < Host.ModuleList()->count(); ++I)
+        Names << Host.ModuleList()->item(I)->text();
+    EXPECT_EQ(Names, QStringList({"Sales.dpr", "SalesData.pas", "Main.pas", "Orders.pas"}));
+    EXPECT_EQ(Host.ShownFile(), QDir::toNativeSeparators(Dir.filePath("SalesData.pas")));
+    EXPECT_EQ(Host.UnitView()->toPlainText().toUtf8(), ReadBytes(Dir.filePath("SalesData.pas")).replace("\r\n", "\n"));
+    WriteBytes(Dir.filePath("SalesData.pas"), "unit SalesData;\nend.\n");
+    Host.ReloadFile(Host.ShownFile());
+    EXPECT_EQ(Host.UnitView()->toPlainText(), "unit SalesData;\nend.\n");
+    Host.CloseProjectGroup();
+    EXPECT_EQ(Host.ModuleList()->count(), 0);
+}
+
+TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
+{
+    THostWindow &Host = host();
+    QTemporaryDir Dir;
+    const QString Project = copyExample(Dir);
+    ASSERT_TRUE(Host.OpenProject(Project));
+
+    TScriptedDialogs::TMessage Message;
+    {
+        TModalDriver Driver;
+        Driver.Then(walkWizard(false));
+        Driver.Then(answerYes());
+        Driver.Then(AcceptMessage(&Message));
+        Host.MenuAction(ItemName)->trigger();
+        EXPECT_EQ(Driver.Pending(), 0u);
+    }
+    EXPECT_EQ(Message.Text, "Replace procedure was performed sucessfully.");
+    EXPECT_EQ(Message.Caption, Caption);
+    EXPECT_EQ(Message.Icon, QMessageBox::Information);
+    for (const char *Name : {"Main.pas", "Orders.pas", "SalesData.pas", "Main.dfm", "SalesData.dfm"})
+        EXPECT_EQ(ReadBytes(Dir.filePath(Name)), ReadBytes(QDir(Expected).filePath(Name))) << Name;
+    EXPECT_TRUE(ReadBytes(Dir.filePath("Orders.dfm")).startsWith("\xFF\x0A\x00"));
+    EXPECT_NE(ReadBytes(Dir.filePath("Orders.dfm")), ReadBytes(QDir(Examples).filePath("Orders.dfm")));
+    // The unit in view was reloaded from disk.
+    EXPECT_TRUE(Host.UnitView()->toPlainText().contains("TOrx"));
+
+    QString UndoShown;
+    {
+        TModalDriver Driver;
+        Driver.Then(walkWizard(true, &UndoShown));
+        Driver.Then(answerYes());
+        Driver.Then(AcceptMessage(&Message));
+        Host.MenuAction(ItemName)->trigger();
+        EXPECT_EQ(Driver.Pending(), 0u);
+    }
+    // The last undo file was remembered from the replace.
+    EXPECT_EQ(UndoShown, QDir::toNativeSeparators(Dir.filePath("RBackup/RExpert.reu")));
+    EXPECT_EQ(Message.Text, "Files were succefully restored.");
+    EXPECT_EQ(Message.Icon, QMessageBox::Information);
+    for (const QString &Name : QDir(Examples).entryList(QDir::Files))
+        EXPECT_EQ(ReadBytes(Dir.filePath(Name)), ReadBytes(QDir(Examples).filePath(Name))) << Name.toStdString();
+    // The project was closed for the restore and opened again.
+    EXPECT_EQ(Host.ActiveProjectFileName(), Project);
+    EXPECT_EQ(Host.ModuleList()->count(), 4);
+}
+
+TEST(Host, ErrorInsideTheEntryPointIsShownAndTheCallStillSucceeds)
+{
+    THostWindow &Host = host();
+    QLibrary Library(QStringLiteral(MIGWIZ_PLUGIN));
+    auto Init = reinterpret_cast<TInitWizardProc>(Library.resolve("INITWIZARD0001"));
+    ASSERT_NE(Init, nullptr);
+    TScriptedDialogs::TMessage Message;
+    TModalDriver Driver;
+    Driver.Then(AcceptMessage(&Message));
+    const TWizardRegisterProc Refuse = [](IOTAWizard *) -> bool { throw std::runtime_error("registration refused"); };
+    TWizardTerminateProc Terminate = nullptr;
+    EXPECT_TRUE(Init(&Host, Refuse, &Terminate));
+    EXPECT_EQ(Driver.Pending(), 0u);
+    EXPECT_EQ(Message.Text, "registration refused");
+    EXPECT_EQ(Message.Icon, QMessageBox::Critical);
+    EXPECT_EQ(Terminate, nullptr);
+}
