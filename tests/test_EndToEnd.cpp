@@ -155,7 +155,7 @@ TEST_F(EndToEnd, ProjectModeWritesConvertedFilesBackupsUndoFileAndLog)
     EXPECT_EQ(ReadBytes(path("App/Util.pas")), UtilUnit);
     EXPECT_EQ(ReadBytes(path("App/App.dpr")), AppDpr);
 
-    EXPECT_EQ(entries(Backup), (QStringList{"Main.~dfm", "Main.~pas", "RExpert.reu"}));
+    EXPECT_EQ(entries(Backup), (QStringList{"Main.~dfm", "Main.~pas", "RExpert.reu", "RExpert.reu.run"}));
     EXPECT_EQ(ReadBytes(path("Saved/Backup/Main.~pas")), MainUnit);
     EXPECT_EQ(ReadBytes(path("Saved/Backup/Main.~dfm")), MainForm);
     EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(Undo)),
@@ -198,7 +198,7 @@ TEST_F(EndToEnd, FolderModeWithAndWithoutSubfolders)
     EXPECT_EQ(ReadBytes(path("Flat/Sub/B.pas")), MainUnit);
     EXPECT_EQ(ReadBytes(path("Flat/Sub/B.dfm")), MainForm);
     EXPECT_EQ(ReadBytes(path("Flat/Notes.txt")), QByteArray("TQuery"));
-    EXPECT_EQ(entries(path("Flat/RBackup")), (QStringList{"A.~dfm", "A.~pas", "RExpert.reu"}));
+    EXPECT_EQ(entries(path("Flat/RBackup")), (QStringList{"A.~dfm", "A.~pas", "RExpert.reu", "RExpert.reu.run"}));
     EXPECT_EQ(logLines(path("Flat/Wiz_Log.txt")).filter(QStringLiteral("Processing file:")),
               (QStringList{QStringLiteral("Processing file: ") + path("Flat/A.pas"),
                            QStringLiteral("Processing file: ") + path("Flat/A.dfm")}));
@@ -301,7 +301,8 @@ TEST_F(EndToEnd, ReadOnlyOriginalFailsAndLeavesTheOthersInPlace)
         TReadOnly Lock(path("App/Main.pas"));
         EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 1);
     }
-    EXPECT_EQ(Err, QStringLiteral("Replace failed.\n"));
+    // The message names the file and why it was not replaced.
+    EXPECT_EQ(Err, QStringLiteral("Replace failed.\nCannot replace \"%1\": the file is read-only\n").arg(path("App/Main.pas")));
     EXPECT_TRUE(Out.contains(QStringLiteral("Undo file: "))) << Out.toStdString();
     EXPECT_EQ(ReadBytes(path("App/Main.pas")), MainUnit);
     EXPECT_TRUE(ReadBytes(path("App/Main.dfm")).contains("TOrxQuery"));
@@ -357,7 +358,7 @@ TEST_F(EndToEnd, RestoreAfterReplaceGivesBackTheOriginalBytes)
         EXPECT_EQ(originals(path("App")), Before);
     }
     EXPECT_EQ(entries(path("App/RBackup")),
-              (QStringList{"Data.~dfm", "Data.~pas", "Main.~dfm", "Main.~pas", "RExpert.reu"}));
+              (QStringList{"Data.~dfm", "Data.~pas", "Main.~dfm", "Main.~pas", "RExpert.reu", "RExpert.reu.run"}));
 }
 
 TEST_F(EndToEnd, RestoreWithAMissingBackupChangesNothing)
@@ -367,7 +368,8 @@ TEST_F(EndToEnd, RestoreWithAMissingBackupChangesNothing)
     const auto Converted = originals(path("App"));
     ASSERT_TRUE(QFile::remove(path("App/RBackup/Main.~dfm")));
     EXPECT_EQ(run({"restore", path("App/RBackup/RExpert.reu")}), 1);
-    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\nThe backup \"%1\" does not exist.\n")
+                       .arg(path("App/RBackup/Main.~dfm")));
     EXPECT_EQ(originals(path("App")), Converted);
 }
 
