@@ -6,21 +6,21 @@
 # none, the tree is untouched. Half of the kills wait for the undo file to
 # appear, so that they strike inside the copy-back.
 #
-#   scripts/crash-test.sh                       24 kills over 3,000 units with forms
+#   scripts/crash-test.sh                       24 kills over 1,500 units and their forms
 #   KILLS=40 UNITS=1000 scripts/crash-test.sh
 #   MIGWIZ=build/src/apps/migwiz/migwiz         the program under test (default)
 set -u
 cd "$(dirname "$0")/.."
 MIGWIZ=$(realpath "${MIGWIZ:-build/src/apps/migwiz/migwiz}")
 KILLS=${KILLS:-24}
-UNITS=${UNITS:-3000}
+UNITS=${UNITS:-1500}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/crash-test.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/tmp"
 export TMPDIR="$WORK/tmp"
 
-# The tree: units in folders of 100, each with its form, every second form
-# binary-free text with a query and a database; some units without changes.
+# The tree: units in folders of 100, nine in ten with a form holding a query
+# and a database; the tenth unit has nothing to change and no form.
 generate() {
     local root=$1 i dir
     for ((i = 0; i < UNITS; i++)); do
@@ -41,7 +41,7 @@ generate "$WORK/pristine"
 FILES=$(find "$WORK/pristine" -type f | wc -l)
 
 run_replace() { "$MIGWIZ" replace --from bde --dir "$WORK/t" --subdirs "$@"; }
-fresh_copy() { rm -rf "$WORK/t" "$WORK/tmp"/*; cp -a "$WORK/pristine" "$WORK/t"; }
+fresh_copy() { rm -rf "$WORK/t" "$WORK/tmp"; mkdir "$WORK/tmp"; cp -a "$WORK/pristine" "$WORK/t"; }
 same_as_pristine() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt "$WORK/pristine" "$WORK/t" >/dev/null; }
 changed_count() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt "$WORK/pristine" "$WORK/t" 2>/dev/null | grep -c '^Files '; }
 
@@ -57,7 +57,7 @@ echo "$FILES files, $CHANGED changed by an undisturbed run of $((RUN_NS / 100000
 kills=0 in_copy_back=0 before_undo=0 after_copy_back=0 restored=0 untouched=0 failures=0 refused=0
 for ((k = 1; k <= KILLS; k++)); do
     fresh_copy
-    run_replace >/dev/null 2>&1 &
+    "$MIGWIZ" replace --from bde --dir "$WORK/t" --subdirs >/dev/null 2>&1 &
     pid=$!
     if ((k % 2 == 0)); then
         # Inside the copy-back: wait for the undo file, then a little more.
