@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 
 namespace {
@@ -405,4 +406,26 @@ TEST_F(EndToEnd, FolderWithAnEqualsSignIsConvertedAndRestored)
     EXPECT_TRUE(ReadBytes(path("a=b/A.pas")).contains("TOrxQuery"));
     EXPECT_EQ(run({"restore", path("a=b/RBackup/RExpert.reu")}), 0) << Err.toStdString();
     EXPECT_EQ(originals(path("a=b")), Before);
+}
+
+TEST_F(EndToEnd, SigtermEndsTheRunLikeAnErrorAndRemovesWhatItMade)
+{
+    for (int I = 0; I < 400; ++I)
+        WriteBytes(path(QStringLiteral("Big/U%1.pas").arg(I)), "unit U;\r\nuses DBTables;\r\nvar Q: TQuery;\r\nend.\r\n");
+    const auto Before = originals(path("Big"));
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(QStringLiteral("TMPDIR"), TempFolder());
+    P.setProcessEnvironment(Env);
+    P.start(QStringLiteral(MIGWIZ_EXE), {"replace", "--from", "bde", "--dir", path("Big")});
+    // Stopped while it converts: once the log names the first file.
+    for (int Wait = 0; Wait < 2000 && !ReadBytes(path("Big/Wiz_Log.txt")).contains("Processing file"); ++Wait)
+        QThread::msleep(5);
+    P.terminate();
+    ASSERT_TRUE(P.waitForFinished(60000));
+    EXPECT_EQ(P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(P.exitCode(), 3) << P.readAllStandardError().constData();
+    EXPECT_EQ(originals(path("Big")), Before);
+    EXPECT_FALSE(QFileInfo::exists(path("Big/RBackup")));
+    EXPECT_TRUE(entries(TempFolder()).isEmpty());
 }
