@@ -115,7 +115,7 @@ TEST_F(Cli, HelpNamesEveryOptionDefaultFileAndStatus)
                              "--subdirs", "--backup-dir", "RBackup", "--no-backup", "--no-log", "--codepage",
                              "windows-1252", "restore", "RExpert.reu", "Wiz_Log.txt", "Main.~pas", "$DS",
                              "TMPDIR", "[i/n] path", "0  success", "1  the operation reported failure",
-                             "2  usage error", "3  an error stopped the run"})
+                             "2  usage error", "3  an error stopped the run", "--force"})
         EXPECT_TRUE(Out.contains(QString::fromUtf8(Word))) << Word;
     EXPECT_TRUE(Err.isEmpty());
 
@@ -208,4 +208,17 @@ TEST_F(Cli, RestoreReportsItsOutcome)
     EXPECT_EQ(run({"restore", path("App/Empty.reu")}), 1);
     EXPECT_TRUE(Out.isEmpty());
     EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+
+    // A file edited since the conversion is left alone and named, unless
+    // --force is given.
+    QFile::remove(Undo);
+    ASSERT_EQ(run({"replace", "--from", "bde", "--dir", path("App")}), 0) << Err.toStdString();
+    WriteBytes(path("App/Main.pas"), "edited");
+    EXPECT_EQ(run({"restore", Undo}), 1);
+    EXPECT_TRUE(Err.startsWith(QStringLiteral("Failed to restore files.\n")) && Err.contains(path("App/Main.pas")))
+        << Err.toStdString();
+    EXPECT_EQ(ReadBytes(path("App/Main.pas")), QByteArray("edited"));
+    EXPECT_EQ(run({"restore", "--force", Undo}), 0) << Err.toStdString();
+    EXPECT_EQ(ReadBytes(path("App/Main.pas")), bdeUnit("Main"));
+    EXPECT_EQ(run({"replace", "--force", "--from", "bde", "--dir", path("App")}), 2) << "--force is the restore's";
 }

@@ -118,6 +118,23 @@ std::vector<TLayoutCase> layoutCases()
     return {
         {"small integer", oneProperty("Left", value().Int8(-5)), "  Left = -5\r\n"},
         {"16-bit integer", oneProperty("Width", value().Int16(1000)), "  Width = 1000\r\n"},
+        // Each integer and string in the smallest type that holds it.
+        {"127 fits 8 bits", oneProperty("Tag", value().Int8(127)), "  Tag = 127\r\n"},
+        {"128 needs 16", oneProperty("Tag", value().Int16(128)), "  Tag = 128\r\n"},
+        {"-128 fits 8 bits", oneProperty("Tag", value().Int8(-128)), "  Tag = -128\r\n"},
+        {"-129 needs 16", oneProperty("Tag", value().Int16(-129)), "  Tag = -129\r\n"},
+        {"32768 needs 32", oneProperty("Tag", value().Int32(32768)), "  Tag = 32768\r\n"},
+        {"string of 255 is short", oneProperty("Text", value().Str(QByteArray(255, 'c'))),
+         "  Text = \r\n" + QString("    '" + QString(64, u'c') + "' +\r\n").repeated(3) + "    '" + QString(63, u'c')
+             + "'\r\n"},
+        {"string of 256 is long", oneProperty("Text", value().LStr(QByteArray(256, 'c'))),
+         "  Text = \r\n" + QString("    '" + QString(64, u'c') + "' +\r\n").repeated(3) + "    '" + QString(64, u'c')
+             + "'\r\n"},
+        // UTF-8 at the edges of its two-, three- and four-byte forms.
+        {"U+07FF", oneProperty("Caption", value().Utf8("\xDF\xBF")), "  Caption = #2047\r\n"},
+        {"U+0800", oneProperty("Caption", value().Utf8("\xE0\xA0\x80")), "  Caption = #2048\r\n"},
+        {"U+FFFF", oneProperty("Caption", value().Utf8("\xEF\xBF\xBF")), "  Caption = #65535\r\n"},
+        {"U+10000", oneProperty("Caption", value().Utf8("\xF0\x90\x80\x80")), "  Caption = #55296#56320\r\n"},
         {"32-bit integer", oneProperty("Tag", value().Int32(-100000)), "  Tag = -100000\r\n"},
         {"64-bit minimum", oneProperty("Big", value().Int64(std::numeric_limits<qint64>::min())),
          "  Big = -9223372036854775808\r\n"},

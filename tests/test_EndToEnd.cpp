@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 
 namespace {
@@ -155,7 +156,7 @@ TEST_F(EndToEnd, ProjectModeWritesConvertedFilesBackupsUndoFileAndLog)
     EXPECT_EQ(ReadBytes(path("App/Util.pas")), UtilUnit);
     EXPECT_EQ(ReadBytes(path("App/App.dpr")), AppDpr);
 
-    EXPECT_EQ(entries(Backup), (QStringList{"Main.~dfm", "Main.~pas", "RExpert.reu"}));
+    EXPECT_EQ(entries(Backup), (QStringList{"Main.~dfm", "Main.~pas", "RExpert.reu", "RExpert.reu.run"}));
     EXPECT_EQ(ReadBytes(path("Saved/Backup/Main.~pas")), MainUnit);
     EXPECT_EQ(ReadBytes(path("Saved/Backup/Main.~dfm")), MainForm);
     EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(Undo)),
@@ -198,7 +199,7 @@ TEST_F(EndToEnd, FolderModeWithAndWithoutSubfolders)
     EXPECT_EQ(ReadBytes(path("Flat/Sub/B.pas")), MainUnit);
     EXPECT_EQ(ReadBytes(path("Flat/Sub/B.dfm")), MainForm);
     EXPECT_EQ(ReadBytes(path("Flat/Notes.txt")), QByteArray("TQuery"));
-    EXPECT_EQ(entries(path("Flat/RBackup")), (QStringList{"A.~dfm", "A.~pas", "RExpert.reu"}));
+    EXPECT_EQ(entries(path("Flat/RBackup")), (QStringList{"A.~dfm", "A.~pas", "RExpert.reu", "RExpert.reu.run"}));
     EXPECT_EQ(logLines(path("Flat/Wiz_Log.txt")).filter(QStringLiteral("Processing file:")),
               (QStringList{QStringLiteral("Processing file: ") + path("Flat/A.pas"),
                            QStringLiteral("Processing file: ") + path("Flat/A.dfm")}));
@@ -301,7 +302,8 @@ TEST_F(EndToEnd, ReadOnlyOriginalFailsAndLeavesTheOthersInPlace)
         TReadOnly Lock(path("App/Main.pas"));
         EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 1);
     }
-    EXPECT_EQ(Err, QStringLiteral("Replace failed.\n"));
+    // The message names the file and why it was not replaced.
+    EXPECT_EQ(Err, QStringLiteral("Replace failed.\nCannot replace \"%1\": the file is read-only\n").arg(path("App/Main.pas")));
     EXPECT_TRUE(Out.contains(QStringLiteral("Undo file: "))) << Out.toStdString();
     EXPECT_EQ(ReadBytes(path("App/Main.pas")), MainUnit);
     EXPECT_TRUE(ReadBytes(path("App/Main.dfm")).contains("TOrxQuery"));
@@ -357,7 +359,7 @@ TEST_F(EndToEnd, RestoreAfterReplaceGivesBackTheOriginalBytes)
         EXPECT_EQ(originals(path("App")), Before);
     }
     EXPECT_EQ(entries(path("App/RBackup")),
-              (QStringList{"Data.~dfm", "Data.~pas", "Main.~dfm", "Main.~pas", "RExpert.reu"}));
+              (QStringList{"Data.~dfm", "Data.~pas", "Main.~dfm", "Main.~pas", "RExpert.reu", "RExpert.reu.run"}));
 }
 
 TEST_F(EndToEnd, RestoreWithAMissingBackupChangesNothing)
@@ -367,7 +369,8 @@ TEST_F(EndToEnd, RestoreWithAMissingBackupChangesNothing)
     const auto Converted = originals(path("App"));
     ASSERT_TRUE(QFile::remove(path("App/RBackup/Main.~dfm")));
     EXPECT_EQ(run({"restore", path("App/RBackup/RExpert.reu")}), 1);
-    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\nThe backup \"%1\" does not exist.\n")
+                       .arg(path("App/RBackup/Main.~dfm")));
     EXPECT_EQ(originals(path("App")), Converted);
 }
 
@@ -403,4 +406,26 @@ TEST_F(EndToEnd, FolderWithAnEqualsSignIsConvertedAndRestored)
     EXPECT_TRUE(ReadBytes(path("a=b/A.pas")).contains("TOrxQuery"));
     EXPECT_EQ(run({"restore", path("a=b/RBackup/RExpert.reu")}), 0) << Err.toStdString();
     EXPECT_EQ(originals(path("a=b")), Before);
+}
+
+TEST_F(EndToEnd, SigtermEndsTheRunLikeAnErrorAndRemovesWhatItMade)
+{
+    for (int I = 0; I < 400; ++I)
+        WriteBytes(path(QStringLiteral("Big/U%1.pas").arg(I)), "unit U;\r\nuses DBTables;\r\nvar Q: TQuery;\r\nend.\r\n");
+    const auto Before = originals(path("Big"));
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(QStringLiteral("TMPDIR"), TempFolder());
+    P.setProcessEnvironment(Env);
+    P.start(QStringLiteral(MIGWIZ_EXE), {"replace", "--from", "bde", "--dir", path("Big")});
+    // Stopped while it converts: once the log names the first file.
+    for (int Wait = 0; Wait < 2000 && !ReadBytes(path("Big/Wiz_Log.txt")).contains("Processing file"); ++Wait)
+        QThread::msleep(5);
+    P.terminate();
+    ASSERT_TRUE(P.waitForFinished(60000));
+    EXPECT_EQ(P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(P.exitCode(), 3) << P.readAllStandardError().constData();
+    EXPECT_EQ(originals(path("Big")), Before);
+    EXPECT_FALSE(QFileInfo::exists(path("Big/RBackup")));
+    EXPECT_TRUE(entries(TempFolder()).isEmpty());
 }

@@ -42,6 +42,8 @@ TEST(LogWriter, LayoutWithEmptyLinesAfterEachLine)
     Log.WriteLine(QStringLiteral("Initializing unit list"));
     Log.WriteLine(QStringLiteral(" "));
     Log.WriteLine(QStringLiteral("ends with a break\n"));
+    // Each line is on disk while the log is open: a crash leaves the log so far.
+    EXPECT_TRUE(ReadAll(Path).endsWith("ends with a break\n\r\n"));
     Log.CloseLogFile();
     const QList<QByteArray> Lines = ReadAll(Path).split('\n');
     ASSERT_EQ(Lines.size(), 11);
@@ -102,4 +104,26 @@ TEST(LogWriter, MidnightLeavesTheTimeOut)
     const QDateTime Later(QDate(2026, 12, 8), QTime(13, 5, 9));
     EXPECT_FALSE(TLogWriter::FormatDateTime(Midnight).contains(u':'));
     EXPECT_TRUE(TLogWriter::FormatDateTime(Later).contains(QStringLiteral("05")));
+}
+
+TEST(LogWriter, NeverWritesThroughASymbolicLink)
+{
+    QTemporaryDir Dir;
+    const QString Victim = Dir.filePath(QStringLiteral("precious.txt"));
+    const QString Path = Dir.filePath(QStringLiteral("Wiz_Log.txt"));
+    {
+        QFile F(Victim);
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write("keep me");
+    }
+    ASSERT_TRUE(QFile::link(Victim, Path));
+    TLogWriter Log;
+    try {
+        Log.OpenLogFile(Path);
+        ADD_FAILURE() << "opened through the link";
+    } catch (const EFCreateError &E) {
+        EXPECT_TRUE(E.Message().contains(Path) && E.Message().contains(QStringLiteral("symbolic link")));
+    }
+    EXPECT_FALSE(Log.IsOpen());
+    EXPECT_EQ(ReadAll(Victim), QByteArray("keep me"));
 }

@@ -137,6 +137,12 @@ TEST_F(OrxFormParser, FibPlusServices)
         // Options always reach the new object, as written when nothing changes.
         {"TpFIBRestoreService", "TOrxRestoreService", {"Options = [CreateNewDB]"}, {"  Options = [CreateNewDB]"}},
         {"TpFIBRestoreService", "TOrxRestoreService", {"Options = []"}, {"  Options = []"}},
+        // A value that is no set: the elements go and are renamed in its text.
+        {"TpFIBRestoreService", "TOrxRestoreService", {"Options = 'Replace, OnlyMetadata, x'"},
+         {"  Options = 'roReplace, x'"}},
+        {"TpFIBRestoreService", "TOrxRestoreService", {"Options = 'OnlyMetadata, x'"}, {"  Options = 'x'"}},
+        {"TpFIBRestoreService", "TOrxRestoreService", {"Options = 'x OnlyMetadata'"}, {"  Options = 'x'"}},
+        {"TpFIBRestoreService", "TOrxRestoreService", {"Options = 'OnlyMetadata,x'"}, {"  Options = 'x'"}},
         // A set written without blanks loses its elements cleanly.
         {"TpFIBRestoreService", "TOrxRestoreService", {"Options = [Replace,OnlyMetadata]"}, {"  Options = [roReplace]"}},
         {"TpFIBValidationService", "TOrxValidationService",
@@ -232,6 +238,9 @@ TEST_F(OrxFormParser, IbxRulesAndRulesForEveryClass)
         {"TTable", "TOrxTable", {"Conditions = <>", "DefaultDatabase = Db"},
          {"  Macros = <>", "  DefaultConnection = Db", "  AutoCommit = True"}},
         {"TQuery", "TOrxQuery", {"Database = Db"}, {"  Connection = Db", "  AutoCommit = True"}},
+        // A detail table keeps its master fields.
+        {"TTable", "TOrxTable", {"MasterSource = Src", "MasterFields = 'ID'"},
+         {"  MasterSource = Src", "  MasterFields = 'ID'", "  AutoCommit = True"}},
     });
 }
 

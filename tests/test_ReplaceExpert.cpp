@@ -54,6 +54,19 @@ public:
             *Calls << QStringLiteral("ConfirmAction");
         return Answer;
     }
+    // The restore's questions: what was asked, and the one answer to all.
+    bool RestoreAnswer = false;
+    QStringList RestoreQuestions;
+    bool OverwriteChangedFiles(const QString &Caption, const QStringList &Files) override
+    {
+        RestoreQuestions << Caption + QStringLiteral("|changed|") + Files.join(u',');
+        return RestoreAnswer;
+    }
+    bool CreateMissingFiles(const QString &Caption, const QStringList &Files) override
+    {
+        RestoreQuestions << Caption + QStringLiteral("|missing|") + Files.join(u',');
+        return RestoreAnswer;
+    }
 };
 
 const QString Caption = QStringLiteral("BDE/IBX/FibPlus Migration Wizard");
@@ -215,7 +228,9 @@ TEST_F(ReplaceExpert, FailedCopyBackIsReportedWithoutReload)
     EXPECT_EQ(Expert.PerformReplace(Replacer), TExpertOutcome::Failed);
     Replacer.SetProgress(nullptr);
     ASSERT_EQ(UI.Messages.size(), 1u);
-    EXPECT_EQ(UI.Messages[0].Text, QStringLiteral("Replace failed."));
+    // The message names the file that could not be replaced and why.
+    EXPECT_TRUE(UI.Messages[0].Text.startsWith(QStringLiteral("Replace failed.\n")));
+    EXPECT_TRUE(UI.Messages[0].Text.contains(path("Main.pas"))) << UI.Messages[0].Text.toStdString();
     EXPECT_EQ(UI.Messages[0].Icon, TMessageIcon::Error);
     EXPECT_EQ(Ide.Calls.filter(QStringLiteral("ReloadFile")), QStringList());
     // The other converted file is in place.
@@ -250,6 +265,25 @@ TEST_F(ReplaceExpert, RestoreClosesRestoresReportsAndReopens)
     EXPECT_EQ(ReadBytes(path("Main.pas")), MainUnit);
     EXPECT_EQ(ReadBytes(path("Main.dfm")), MainForm);
     EXPECT_TRUE(Ide.IsProjectGroupOpen());
+}
+
+TEST_F(ReplaceExpert, RestoreAsksAboutEditedFilesAndNamesThoseLeftAlone)
+{
+    openProject();
+    ASSERT_EQ(Expert.PerformReplace(Replacer), TExpertOutcome::Succeeded);
+    WriteBytes(path("Main.pas"), "edited");
+    for (const bool Answer : {false, true}) {
+        UI.Messages.clear();
+        UI.RestoreQuestions.clear();
+        UI.RestoreAnswer = Answer;
+        EXPECT_EQ(Expert.PerformRestore(path("RBackup/RExpert.reu")),
+                  Answer ? TExpertOutcome::Succeeded : TExpertOutcome::Failed);
+        EXPECT_EQ(UI.RestoreQuestions, QStringList{Caption + QStringLiteral("|changed|") + path("Main.pas")});
+        ASSERT_EQ(UI.Messages.size(), 1u);
+        EXPECT_EQ(UI.Messages[0].Text.contains(path("Main.pas")), !Answer) << UI.Messages[0].Text.toStdString();
+        EXPECT_EQ(ReadBytes(path("Main.pas")), Answer ? MainUnit : QByteArray("edited"));
+        EXPECT_EQ(ReadBytes(path("Main.dfm")), MainForm);
+    }
 }
 
 TEST_F(ReplaceExpert, FailedRestoreReportsAndStillReopens)

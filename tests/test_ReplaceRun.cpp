@@ -3,6 +3,7 @@
 #include "Replacer.h"
 
 #include "Errors.h"
+#include "FaultyFileSystem.h"
 #include "FakeIde.h"
 #include "QtPrinters.h"
 #include "TestFiles.h"
@@ -13,6 +14,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +75,24 @@ protected:
     }
 
     bool TempIsEmpty() const { return QDir(Tmp).isEmpty(); }
+
+    // The project's five files with their original bytes.
+    QList<std::pair<QString, QByteArray>> Originals() const
+    {
+        return {{P(QStringLiteral("Main.pas")), MainPas},
+                {P(QStringLiteral("Main.dfm")), MainDfm},
+                {P(QStringLiteral("Data.pas")), DataPas},
+                {P(QStringLiteral("Data.dfm")), DataDfm},
+                {P(QStringLiteral("Util.pas")), UtilPas}};
+    }
+    int UntouchedCount() const
+    {
+        int N = 0;
+        for (const auto &[Path, Bytes] : Originals())
+            N += ReadBytes(Path) == Bytes;
+        return N;
+    }
+    QString UndoFile() const { return Backup + QStringLiteral("/RExpert.reu"); }
 
     QTemporaryDir Root;
     TFakeIde Ide;
@@ -147,6 +170,7 @@ TEST_F(ReplaceRun, FolderModeKeepsRelativePathsAndNeedsNoPreScan)
     EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.dfm"))).contains("TOrxQuery"));
 
     Options.IncludeSubDirs = true;
+    QDir(Backup).removeRecursively(); // the first run's undo file would refuse the second
     ASSERT_TRUE(Replacer.PerformReplace());
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Sub/A.pas"))), QByteArray("var Q: TOrxQuery;"));
     EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/Sub/A.~pas")), QByteArray("var Q: TQuery;"));
@@ -212,8 +236,10 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     } catch (const EFCreateError &E) {
         EXPECT_TRUE(E.Message().startsWith(QStringLiteral("Failed to create directory.")));
     }
+    // The log ends with the last stage reached and the error.
     EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))),
-              (QStringList{QStringLiteral("Initializing unit list"), QStringLiteral("Creating backup folder")}));
+              (QStringList{QStringLiteral("Initializing unit list"), QStringLiteral("Creating backup folder"),
+                           QStringLiteral("Failed to create directory. (%1)").arg(Backup)}));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
     QFile::remove(Backup);
 
@@ -229,7 +255,7 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     qputenv("TMPDIR", Root.filePath(QStringLiteral("no-such-folder")).toLocal8Bit());
     EXPECT_THROW(Replacer.PerformReplace(), EFCreateError);
     qputenv("TMPDIR", Tmp.toLocal8Bit());
-    EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).last(), QStringLiteral("Allocating temporary folder"));
+    EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).value(2), QStringLiteral("Allocating temporary folder"));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
 
     // A chosen unit that the project does not have.
@@ -277,4 +303,255 @@ TEST_F(ReplaceRun, RestoreChecksEveryBackupBeforeCopying)
     EXPECT_FALSE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu")));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), Converted) << "nothing copied";
     EXPECT_THROW(Replacer.PerformRestore(Root.filePath(QStringLiteral("none.reu"))), EFileError);
+}
+
+TEST_F(ReplaceRun, FailedWritesLeaveEveryOriginalUntouchedOrConvertedWithItsBackup)
+{
+    struct Row
+    {
+        const char *Fault;
+        std::function<void(TFaultyFileSystem &)> Set;
+        bool Stops;        // an error stops the run before the copy-back
+        int Untouched;     // originals left with their bytes
+        const char *Named; // what the run's error names
+    };
+    const Row Rows[] = {
+        {"temporary file", [](TFaultyFileSystem &F) { F.FailWriteAt = 1; }, true, 5, "/Main.pas"},
+        {"backup", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral("/Backup/Data."); F.FailWriteAt = 1; }, true, 5, "Data.~pas"},
+        {"undo file", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral(".RExpert.reu.migwiz~"); F.FailWriteAt = 1; }, true, 5, "RExpert.reu"},
+        {"run record", [](TFaultyFileSystem &F) { F.FailRenameAt = 1; }, true, 5, "RExpert.reu.run"},
+        {"backup folder flush", [](TFaultyFileSystem &F) { F.FailSyncAt = 1; }, true, 5, "/Backup"},
+        {"one replacement", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral(".Main.pas.migwiz~"); F.FailWriteAt = 1; }, false, 2, "Main.pas"},
+        {"full disk at the copy-back", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral("/App/."); F.WriteBudget = 0; }, false, 5, "No space left"},
+        {"rename of a replacement", [](TFaultyFileSystem &F) { F.FailRenameAt = 4; }, false, 2, "Data.pas"},
+    };
+    MakeProject();
+    for (const Row &R : Rows) {
+        SCOPED_TRACE(R.Fault);
+        TFaultyFileSystem Fs;
+        R.Set(Fs);
+        Replacer.SetFileSystem(&Fs);
+        bool Stopped = false;
+        try {
+            EXPECT_FALSE(Replacer.PerformReplace());
+        } catch (const EFileError &E) {
+            Stopped = true;
+            EXPECT_TRUE(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).contains(E.Message()));
+        }
+        Replacer.SetFileSystem(nullptr);
+        EXPECT_EQ(Stopped, R.Stops);
+        EXPECT_TRUE(Replacer.RunErrors().join(u' ').contains(QLatin1String(R.Named)))
+            << Replacer.RunErrors().join(u' ').toStdString();
+        EXPECT_EQ(UntouchedCount(), R.Untouched);
+        EXPECT_TRUE(TempIsEmpty());
+        EXPECT_TRUE(QDir(App).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral("migwiz~")).isEmpty());
+        if (R.Stops) {
+            EXPECT_FALSE(QFileInfo::exists(Backup)) << "a stopped run removes the backups and the folder it made";
+            continue;
+        }
+        // Not stopped: the run failed, names the file and why, and the undo
+        // file leads back to every original.
+        ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+        EXPECT_EQ(UntouchedCount(), 5);
+        QDir(Backup).removeRecursively();
+    }
+}
+
+TEST_F(ReplaceRun, CrashAtAnyReplacementIsRestoredByteForByteAndBlocksASecondRun)
+{
+    // The crashing run is a forked copy of this process, in this test's folders.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    MakeProject();
+    for (int K = 1; K <= 4; ++K) {
+        SCOPED_TRACE(K);
+        TFaultyFileSystem Fs;
+        Fs.CrashAtReplacement = K;
+        Replacer.SetFileSystem(&Fs);
+        EXPECT_EXIT(Replacer.PerformReplace(), ::testing::ExitedWithCode(TFaultyFileSystem::CrashExitCode), "");
+        Replacer.SetFileSystem(nullptr);
+        EXPECT_EQ(UntouchedCount(), 5 - (K - 1)) << "replaced before the crash: " << K - 1;
+        EXPECT_EQ(ReadBytes(UndoFile()).count("\r\n"), 4) << "the undo file is complete before the first replacement";
+        try {
+            Replacer.PerformReplace();
+            ADD_FAILURE() << "a second run started";
+        } catch (const EFileError &E) {
+            EXPECT_TRUE(E.Message().contains(UndoFile()) && E.Message().contains(QStringLiteral("unfinished")))
+                << E.Message().toStdString();
+        }
+        EXPECT_EQ(UntouchedCount(), 5 - (K - 1)) << "the refused run changed nothing";
+        ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+        EXPECT_EQ(UntouchedCount(), 5);
+        QDir(Backup).removeRecursively();
+        QDir(Tmp).removeRecursively(); // the crashed run's temporary folder
+        QDir().mkpath(Tmp);
+    }
+}
+
+TEST_F(ReplaceRun, NamesThatDifferOnlyInLetterCaseStayApart)
+{
+    if (!FileNamesAreCaseSensitive())
+        GTEST_SKIP() << "one file on this system";
+    const QByteArray Lower = "unit x;\r\nvar Q: TQuery;\r\n{$R *.dfm}\r\nend.\r\n";
+    const QByteArray Upper = "unit X;\r\nvar D: TDatabase;\r\n{$R *.dfm}\r\nend.\r\n";
+    const QByteArray LowerDfm = "object x: Tx\r\n  object Q: TQuery\r\n  end\r\nend\r\n";
+    const QByteArray UpperDfm = "object X: TX\r\n  object D: TDatabase\r\n  end\r\nend\r\n";
+    WriteBytes(P(QStringLiteral("x.pas")), Lower);
+    WriteBytes(P(QStringLiteral("X.pas")), Upper);
+    WriteBytes(P(QStringLiteral("x.dfm")), LowerDfm);
+    WriteBytes(P(QStringLiteral("X.dfm")), UpperDfm);
+    Options.Dest = sdDirectory;
+    Options.Directory = App;
+    ASSERT_TRUE(Replacer.PerformReplace());
+    EXPECT_EQ(Replacer.UndoList().Count(), 4);
+    EXPECT_TRUE(ReadBytes(P(QStringLiteral("x.dfm"))).contains("object Q: TOrxQuery"));
+    EXPECT_TRUE(ReadBytes(P(QStringLiteral("X.dfm"))).contains("object D: TOrxConnection"));
+    ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("x.pas"))), Lower);
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("X.pas"))), Upper);
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("x.dfm"))), LowerDfm);
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("X.dfm"))), UpperDfm);
+}
+
+namespace {
+struct TAnswers : TRestoreQuestions
+{
+    bool Yes = false;
+    QStringList Asked;
+    bool OverwriteChangedFiles(const QStringList &Files) override { Asked += Files; return Yes; }
+    bool CreateMissingFiles(const QStringList &Files) override { Asked += Files; return Yes; }
+};
+} // namespace
+
+TEST_F(ReplaceRun, RestoreLeavesEditedAndVanishedFilesAloneUnlessTheUserSaysSo)
+{
+    MakeProject();
+    for (bool Yes : {false, true}) {
+        SCOPED_TRACE(Yes);
+        ASSERT_TRUE(Replacer.PerformReplace());
+        WriteBytes(P(QStringLiteral("Main.pas")), "edited after the conversion");
+        QFile::remove(P(QStringLiteral("Data.pas")));
+        TAnswers Answers;
+        Answers.Yes = Yes;
+        Replacer.SetRestoreQuestions(&Answers);
+        EXPECT_EQ(Replacer.PerformRestore(UndoFile()), Yes);
+        Replacer.SetRestoreQuestions(nullptr);
+        EXPECT_EQ(Answers.Asked, (QStringList{P(QStringLiteral("Main.pas")), P(QStringLiteral("Data.pas"))}));
+        EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.dfm"))), MainDfm) << "the others are restored";
+        if (Yes) {
+            EXPECT_EQ(UntouchedCount(), 5);
+        } else {
+            EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), QByteArray("edited after the conversion"));
+            EXPECT_FALSE(QFile::exists(P(QStringLiteral("Data.pas"))));
+            EXPECT_EQ(Replacer.RestoreReport().LeftChanged, QStringList{P(QStringLiteral("Main.pas"))});
+            EXPECT_EQ(Replacer.RestoreReport().LeftMissing, QStringList{P(QStringLiteral("Data.pas"))});
+            MakeProject();
+        }
+        QDir(Backup).removeRecursively();
+    }
+}
+
+TEST_F(ReplaceRun, RestoreTakesRelativePathsFromTheUndoFilesFolderAndBackupsOnlyFromInsideIt)
+{
+    MakeProject();
+    WriteBytes(Backup + QStringLiteral("/Main.~pas"), MainPas);
+    WriteBytes(P(QStringLiteral("Main.pas")), "converted");
+    WriteBytes(UndoFile(), "../App/Main.pas=Main.~pas\r\n");
+    ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
+
+    // A backup outside the undo file's folder, also through a link.
+    WriteBytes(P(QStringLiteral("Main.pas")), "converted");
+    QFile::link(P(QStringLiteral("Util.pas")), Backup + QStringLiteral("/Link.~pas"));
+    for (const QString &Line : {P(QStringLiteral("Main.pas")) + u'=' + P(QStringLiteral("Util.pas")),
+                                P(QStringLiteral("Main.pas")) + QStringLiteral("=Link.~pas")}) {
+        WriteBytes(UndoFile(), (Line + QStringLiteral("\r\n")).toUtf8());
+        EXPECT_FALSE(Replacer.PerformRestore(UndoFile()));
+        EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), QByteArray("converted"));
+        EXPECT_TRUE(Replacer.RestoreReport().Errors.join(u' ').contains(QStringLiteral("not inside")));
+    }
+}
+
+TEST_F(ReplaceRun, ReplacementKeepsOwnerGroupAndPermissions)
+{
+    MakeProject();
+    const QByteArray Main = P(QStringLiteral("Main.pas")).toLocal8Bit();
+    const bool Root = ::geteuid() == 0;
+    if (Root) {
+        ASSERT_EQ(::chown(Main.constData(), 12345, 23456), 0);
+    }
+    ASSERT_EQ(::chmod(Main.constData(), 0640), 0);
+    struct stat Before;
+    ASSERT_EQ(::stat(Main.constData(), &Before), 0);
+    ASSERT_TRUE(Replacer.PerformReplace());
+    struct stat After;
+    ASSERT_EQ(::stat(Main.constData(), &After), 0);
+    EXPECT_NE(Before.st_ino, After.st_ino) << "replaced, not rewritten in place";
+    EXPECT_EQ(After.st_uid, Before.st_uid);
+    EXPECT_EQ(After.st_gid, Before.st_gid);
+    EXPECT_EQ(After.st_mode & 07777, 0640u);
+    if (!Root)
+        GTEST_SKIP() << "owner and group checked only as root, who could lose them";
+}
+
+TEST_F(ReplaceRun, WhatTheUndoFileCannotHoldOrTheScanCannotReadStopsTheRunBeforeAnyWrite)
+{
+    Options.Dest = sdDirectory;
+    Options.Directory = App;
+    Options.IncludeSubDirs = true;
+    WriteBytes(P(QStringLiteral("Main.pas")), MainPas);
+    WriteBytes(P(QStringLiteral("Two\nLines.pas")), MainPas);
+    try {
+        Replacer.PerformReplace();
+        ADD_FAILURE() << "no error";
+    } catch (const EFileError &E) {
+        EXPECT_TRUE(E.Message().contains(P(QStringLiteral("Two\nLines.pas"))));
+    }
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
+    EXPECT_FALSE(QFileInfo::exists(Backup));
+    QFile::remove(P(QStringLiteral("Two\nLines.pas")));
+
+    // A folder whose path is too long for the system to open.
+    const int Top = ::open(App.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(Top, 0);
+    int Fd = Top;
+    const QByteArray Long(200, 'd');
+    for (int I = 0; I < 25; ++I) {
+        ASSERT_EQ(::mkdirat(Fd, Long.constData(), 0755), 0);
+        const int Next = ::openat(Fd, Long.constData(), O_RDONLY | O_DIRECTORY);
+        if (Fd != Top)
+            ::close(Fd);
+        Fd = Next;
+    }
+    ::close(Fd);
+    ::close(Top);
+    try {
+        Replacer.PerformReplace();
+        ADD_FAILURE() << "a folder was skipped in silence";
+    } catch (const EFileError &E) {
+        EXPECT_TRUE(E.Message().contains(QString::fromLatin1(Long))) << E.Message().toStdString();
+    }
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
+    EXPECT_FALSE(QFileInfo::exists(Backup));
+    // (QTemporaryDir removes the deep tree through relative paths.)
+    EXPECT_EQ(::system(("rm -rf '" + App.toLocal8Bit() + "/" + Long + "'").constData()), 0);
+}
+
+TEST_F(ReplaceRun, StopRequestEndsTheRunLikeAnError)
+{
+    struct TStopAtSecondFile : TReplaceProgress
+    {
+        void FileStarted(int Index, int, const QString &) override
+        {
+            if (Index == 1)
+                TReplaceRun::RequestStop();
+        }
+    } Progress;
+    MakeProject();
+    Replacer.SetProgress(&Progress);
+    EXPECT_THROW(Replacer.PerformReplace(), EMigError);
+    Replacer.SetProgress(nullptr);
+    EXPECT_EQ(UntouchedCount(), 5);
+    EXPECT_FALSE(QFileInfo::exists(Backup));
+    EXPECT_TRUE(TempIsEmpty());
+    EXPECT_TRUE(Replacer.PerformReplace()) << "the next run is not stopped";
 }

@@ -189,6 +189,9 @@ TEST_F(ReplacerForms, BinaryFormsAreWrittenBinaryWithTheirResourceName)
                                         "    SQL.Strings = (\r\n"
                                         "      'select 1')\r\n"
                                         "    Left = 16\r\n"
+                                        // hex digits from A to F in a converted object
+                                        "    Data = {\r\n"
+                                        "      0AFF1FF0BC}\r\n"
                                         "  end\r\n"
                                         "  object Label1: TLabel\r\n"
                                         "    Caption = #1055#1088#1080'!'\r\n"
@@ -261,10 +264,14 @@ TEST_F(ReplacerForms, PreScanCollectsDatabaseNamesOfDatabaseObjects)
                      "  object Database5: TDatabase\r\n"
                      "    DatabaseName = 'It''s'\r\n"
                      "  end\r\n"
+                     "  object Database10: TDatabase\r\n"
+                     "    DatabaseName = 'Ten'\r\n"
+                     "  end\r\n"
                      "end\r\n");
     Replacer.CollectDatabaseNames(Form);
     EXPECT_EQ(Replacer.DBList().Lines(),
-              (QStringList{QStringLiteral("MyDB=DataModule1.Database1"), QStringLiteral("It's=DataModule1.Database5")}));
+              (QStringList{QStringLiteral("MyDB=DataModule1.Database1"), QStringLiteral("It's=DataModule1.Database5"),
+                           QStringLiteral("Ten=DataModule1.Database10")}));
     EXPECT_EQ(Replacer.GetDatabaseConnection(QStringLiteral("DatabaseName"), QStringLiteral("mydb")),
               QStringLiteral("DataModule1.Database1"));
     EXPECT_EQ(Replacer.GetDatabaseConnection(QStringLiteral("DatabaseName"), QStringLiteral("Other")), QString());

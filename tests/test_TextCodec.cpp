@@ -84,6 +84,9 @@ TEST(TextCodec, ByteOrderMarksSelectTheEncoding)
         {QByteArray("\xFF\xFE", 2), TTextEncodingKind::Utf16LE, QString()},
         {QByteArray("\xEF\xBB\xBF" "ab"), TTextEncodingKind::Utf8, QStringLiteral("ab")},
         {QByteArray("\xEF\xBB\xBF"), TTextEncodingKind::Utf8, QString()},
+        // The edges of UTF-8's two-, three- and four-byte forms.
+        {QByteArray("\xEF\xBB\xBF\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80"), TTextEncodingKind::Utf8,
+         QString(QChar(0x7FF)) + QChar(0x800) + QChar(0xFFFF) + QChar(0xD800) + QChar(0xDC00)},
         {QByteArray("\xEF\xBB"), TTextEncodingKind::Ansi, QString::fromUtf8("ï»")},
         {QByteArray("\xFF"), TTextEncodingKind::Ansi, QString::fromUtf8("ÿ")},
         // Big-endian UTF-16 is not recognised: read as ANSI.

@@ -284,11 +284,16 @@ QString editText(QString Value, TNames Removals, TNamePairs Renames)
         const qsizetype P = Value.indexOf(Element);
         if (P < 0)
             continue;
+        // The name goes with the separator before it (", " or a blank) or,
+        // first in a list, with the one after it; never with a character of
+        // its neighbours.
         const qsizetype N = Element.size();
-        if (P >= 2 && Value[P - 1] == u' ')
+        if (P >= 2 && Value[P - 1] == u' ' && Value[P - 2] == u',')
             Value.remove(P - 2, N + 2);
         else if (P + N < Value.size() && Value[P + N] == u',')
-            Value.remove(P, N + 2);
+            Value.remove(P, N + (P + N + 1 < Value.size() && Value[P + N + 1] == u' ' ? 2 : 1));
+        else if (P >= 1 && Value[P - 1] == u' ')
+            Value.remove(P - 1, N + 1);
         else
             Value.remove(P, N);
     }

@@ -32,7 +32,7 @@ const char *const HelpText = R"(Usage:
   migwiz replace --from bde|ibx|fibplus
                  (--project APP.dpr|APP.dproj [--units A.pas,B.pas] | --dir DIR [--subdirs])
                  [--backup-dir DIR | --no-backup] [--no-log] [--codepage NAME]
-  migwiz restore UNDOFILE [--codepage NAME]
+  migwiz restore UNDOFILE [--force] [--codepage NAME]
   migwiz --help | --version
 
 Converts Delphi units and forms that use the BDE (with the InfoPower
@@ -64,7 +64,12 @@ restore
   UNDOFILE            the RExpert.reu of an earlier run: every backup it lists
                       is copied back over its original. Nothing is copied
                       unless every backup is there. The backups and the undo
-                      file stay.
+                      file stay. Relative paths in it are taken from its
+                      folder, and backups only from inside that folder.
+  --force             also overwrite files changed since the conversion, and
+                      create originals that no longer exist; without it
+                      they are left alone, named on standard error, and the
+                      restore reports failure.
 
 What a replace writes:
   - the converted files in place of their originals, each replaced in one
@@ -96,14 +101,17 @@ Exit status:
 
 // Terminal output for the expert: messages with the information icon go to
 // Out, those with the error icon to Err. There is nobody to ask, and the
-// command itself was the confirmation.
+// command itself was the confirmation; --force answers the restore's
+// questions with yes.
 class TCliUI : public TExpertUI
 {
 public:
-    TCliUI(QTextStream &Out, QTextStream &Err)
-        : FOut(Out), FErr(Err)
+    TCliUI(QTextStream &Out, QTextStream &Err, bool Force = false)
+        : FOut(Out), FErr(Err), FForce(Force)
     {
     }
+    bool OverwriteChangedFiles(const QString &, const QStringList &) override { return FForce; }
+    bool CreateMissingFiles(const QString &, const QStringList &) override { return FForce; }
 
     void MessageBox(const QString &Text, const QString &, TMessageIcon Icon) override
     {
@@ -114,6 +122,7 @@ public:
 private:
     QTextStream &FOut;
     QTextStream &FErr;
+    bool FForce;
 };
 
 // Shows "[i/n] path" for every file of a run before it is converted.
@@ -171,7 +180,7 @@ struct TArguments
     QString Command;
     QStringList Positional;
     std::optional<QString> From, Project, Units, Dir, BackupDir, CodePage;
-    bool SubDirs = false, NoBackup = false, NoLog = false;
+    bool SubDirs = false, NoBackup = false, NoLog = false, Force = false;
 };
 
 // Reads options of the forms "--name value" and "--name=value"; a repeated
@@ -196,9 +205,12 @@ TArguments parseArguments(const QStringList &Args)
     {
         const char *Name;
         bool TArguments::*Field;
+        bool ReplaceOnly = true;
     };
-    const TFlag Flags[] = {
-        {"--subdirs", &TArguments::SubDirs}, {"--no-backup", &TArguments::NoBackup}, {"--no-log", &TArguments::NoLog}};
+    const TFlag Flags[] = {{"--subdirs", &TArguments::SubDirs},
+                           {"--no-backup", &TArguments::NoBackup},
+                           {"--no-log", &TArguments::NoLog},
+                           {"--force", &TArguments::Force, false}};
 
     for (qsizetype I = 1; I < Args.size(); ++I) {
         const QString &Arg = Args[I];
@@ -227,7 +239,7 @@ TArguments parseArguments(const QStringList &Args)
             A.*O.Field = Value;
         }
         for (const TFlag &F : Flags) {
-            if (Name != QLatin1String(F.Name) || !IsReplace)
+            if (Name != QLatin1String(F.Name) || (F.ReplaceOnly != IsReplace))
                 continue;
             Known = true;
             if (Eq >= 0)
@@ -385,7 +397,7 @@ int runRestore(const TArguments &A, QTextStream &Out, QTextStream &Err)
     TOrxProduct Product;
     TProjectFileIde Ide; // no project open: nothing to close or reopen
     TIDEServicesScope Scope(&Ide);
-    TCliUI UI(Out, Err);
+    TCliUI UI(Out, Err, A.Force);
     TCompReplaceExpert Expert(ProductName, Product.Replacer(0), &UI);
     return Expert.PerformRestore(UndoFile) == TExpertOutcome::Succeeded ? csSuccess : csFailed;
 }

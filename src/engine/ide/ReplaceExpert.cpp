@@ -183,7 +183,10 @@ TExpertOutcome TCompReplaceExpert::PerformReplace(TComponentReplacer &ComponentR
     }
 
     if (!ComponentReplacer.PerformReplace()) {
-        FUI->MessageBox(RExpertRes::sReplaceFailed, Caption, TMessageIcon::Error);
+        QString Text = RExpertRes::sReplaceFailed;
+        for (const QString &Error : ComponentReplacer.RunErrors())
+            Text += u'\n' + Error;
+        FUI->MessageBox(Text, Caption, TMessageIcon::Error);
         return TExpertOutcome::Failed;
     }
 
@@ -209,10 +212,37 @@ TExpertOutcome TCompReplaceExpert::PerformRestore(const QString &UndoFile)
 
     TReopenProject Reopen(TIDEUtils::GetProjectName());
     TIDEUtils::CloseProject();
+    // The restore's questions go to the user with the caption of the run.
+    class TQuestions : public TRestoreQuestions
+    {
+    public:
+        TQuestions(TExpertUI &UI, const QString &Caption) : FUI(UI), FCaption(Caption) {}
+        bool OverwriteChangedFiles(const QStringList &Files) override { return FUI.OverwriteChangedFiles(FCaption, Files); }
+        bool CreateMissingFiles(const QStringList &Files) override { return FUI.CreateMissingFiles(FCaption, Files); }
+
+    private:
+        TExpertUI &FUI;
+        const QString &FCaption;
+    } Questions(*FUI, Caption);
+    Replacer->SetRestoreQuestions(&Questions);
+    struct TDetach
+    {
+        TComponentReplacer *R;
+        ~TDetach() { R->SetRestoreQuestions(nullptr); }
+    } Detach{Replacer};
+
     if (Replacer->PerformRestore(UndoFile)) {
         FUI->MessageBox(RExpertRes::sRestoreSucceeded, Caption, TMessageIcon::Information);
         return TExpertOutcome::Succeeded;
     }
-    FUI->MessageBox(RExpertRes::sRestoreFailed, Caption, TMessageIcon::Error);
+    const TRestoreReport &Report = Replacer->RestoreReport();
+    QString Text = RExpertRes::sRestoreFailed;
+    for (const QString &Error : Report.Errors)
+        Text += u'\n' + Error;
+    if (!Report.LeftChanged.isEmpty())
+        Text += QStringLiteral("\nLeft alone, changed since the conversion:\n  ") + Report.LeftChanged.join(QStringLiteral("\n  "));
+    if (!Report.LeftMissing.isEmpty())
+        Text += QStringLiteral("\nNot created, no longer there:\n  ") + Report.LeftMissing.join(QStringLiteral("\n  "));
+    FUI->MessageBox(Text, Caption, TMessageIcon::Error);
     return TExpertOutcome::Failed;
 }

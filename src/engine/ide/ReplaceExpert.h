@@ -16,6 +16,7 @@
 #include "WizardIntf.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -35,6 +36,16 @@ public:
     // Asks before the project is saved (ProjectMode) or closed (Restore);
     // true when the operation may go on.
     virtual bool ConfirmAction(const QString &Caption, bool ProjectMode, const QString &ProductName, bool Restore) = 0;
+
+    // Asked by the restore about originals that were changed after the
+    // conversion (their contents are neither what the run wrote nor the
+    // original): true overwrites them with their backups. The default
+    // leaves them alone; the restore then names them.
+    virtual bool OverwriteChangedFiles(const QString & /*Caption*/, const QStringList & /*Files*/) { return false; }
+    // Asked by the restore about originals that no longer exist: true
+    // creates them from their backups. The default creates nothing; the
+    // restore then names them.
+    virtual bool CreateMissingFiles(const QString & /*Caption*/, const QStringList & /*Files*/) { return false; }
 };
 
 // What came of an operation; the message box has told the user already.
@@ -75,10 +86,14 @@ public:
     // Converts with ComponentReplacer as its options say. In project mode
     // (with a project open) the user confirms first; the project is saved
     // before and its .pas units are reloaded after a successful run. Errors
-    // that stop the run (EMigError) propagate without a message box.
+    // that stop the run (EMigError) propagate without a message box; a
+    // failed run names, after "Replace failed.", the files and reasons.
     TExpertOutcome PerformReplace(TComponentReplacer &ComponentReplacer);
     // Copies the backups of UndoFile back with the default replacer. The
     // project is closed before and reopened after, also after a failure.
+    // Files changed since the conversion and originals that no longer exist
+    // are put to the user (TExpertUI); those left alone are named after the
+    // outcome, which is then a failure.
     TExpertOutcome PerformRestore(const QString &UndoFile);
 
     // The click on the menu item: shows the wizard dialog with the desktop

@@ -59,7 +59,7 @@ void TReplaceOptions::SaveToIniFile(TRegIniFile &IniFile, const QString &Section
 int TNameValueList::IndexOfName(QStringView Name) const
 {
     for (size_t I = 0; I < FItems.size(); ++I)
-        if (QStringView(FItems[I].first).compare(Name, Qt::CaseInsensitive) == 0)
+        if (QStringView(FItems[I].first).compare(Name, FNameCase) == 0)
             return int(I);
     return -1;
 }
@@ -176,21 +176,6 @@ QString ChangeFileExt(const QString &Path, const QString &Ext)
     return Path + Ext;
 }
 
-// Writes Bytes to Path, replacing an existing file. Raises EFCreateError
-// naming the file when it cannot be created or written.
-void WriteWholeFile(const QString &Path, const QByteArray &Bytes)
-{
-    QFile File(Path);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(Path, File.errorString()));
-    if (File.write(Bytes) != Bytes.size() || !File.flush()) {
-        const QString Reason = File.errorString();
-        File.close();
-        File.remove();
-        throw EFileError(QStringLiteral("Cannot write file \"%1\". %2").arg(Path, Reason));
-    }
-}
-
 QString ChangeCountLine(int Count)
 {
     return Count == 0 ? RExpertRes::sNoChanges : QString::number(Count) + RExpertRes::sChanges;
@@ -229,27 +214,23 @@ QString TComponentReplacer::FormFileOfDirective(const QString &Comment, const QS
 
 QString TComponentReplacer::FindFileIgnoringCase(const QString &Path)
 {
-    const QFileInfo Info(Path);
-    if (Info.isFile())
-        return Path;
-    // Delphi projects come from case-insensitive file systems: "Main.DFM"
-    // names the file "Main.dfm".
-    const QString Folder = Info.path();
-    auto It = FFolderEntries.find(Folder);
-    if (It == FFolderEntries.end()) {
-        const QDir Dir(Folder);
-        if (!Dir.exists()) {
-            // The folder itself may be spelled in another case.
-            const QString Resolved = ResolvePathCase(Path);
-            return QFileInfo(Resolved).isFile() ? Resolved : QString();
-        }
-        QHash<QString, QString> Entries;
-        for (const QString &Name : Dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-            Entries.insert(Name.toLower(), Name);
-        It = FFolderEntries.insert(Folder, Entries);
-    }
-    const auto Found = It->constFind(Info.fileName().toLower());
-    return Found != It->constEnd() ? JoinPath(Folder, *Found) : QString();
+    if (FRun)
+        return FRun->FindFileIgnoringCase(Path);
+    TReplaceRun Once(*this, *FFileSystem);
+    return Once.FindFileIgnoringCase(Path);
+}
+
+void TComponentReplacer::WriteWholeFile(const QString &Path, const QByteArray &Bytes)
+{
+    // A temporary file of the run: a crash discards the whole temporary
+    // folder, so it needs no flush of its own; the copy-back flushes what
+    // it puts beside the originals.
+    QString Error;
+    FFileSystem->RemoveFile(Path);
+    if (!FFileSystem->WriteNewFile(Path, Bytes, TFileAttributes(), &Error))
+        throw EFileError(Error);
+    if (FRun)
+        FRun->NoteConvertedFile(Path, Bytes);
 }
 
 int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePath)
@@ -553,7 +534,7 @@ QString TComponentReplacer::GetDatabaseConnection(const QString &PropName, const
 }
 
 // ---------------------------------------------------------------------------
-// The replace run
+// One file of the run (the run itself is TReplaceRun)
 
 namespace {
 
@@ -572,119 +553,7 @@ QString FileNameOf(const QString &Path)
     return QFileInfo(Path).fileName();
 }
 
-// Runs a clean-up step when the scope is left, whatever the way out.
-template <class F>
-class TFinally
-{
-public:
-    explicit TFinally(F Action) : FAction(std::move(Action)) {}
-    ~TFinally() { FAction(); }
-    TFinally(const TFinally &) = delete;
-    TFinally &operator=(const TFinally &) = delete;
-
-private:
-    F FAction;
-};
-
 } // namespace
-
-void TComponentReplacer::ScanDirectory(const QString &Folder, bool IncludeSubDirs)
-{
-    QDir Dir(Folder);
-    // Name order, so that runs over the same tree list files alike on every
-    // file system.
-    const QFileInfoList Entries =
-        Dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QFileInfo &Entry : Entries) {
-        const QString Path = JoinPath(Folder, Entry.fileName());
-        if (Entry.isDir()) {
-            if (IncludeSubDirs && !Entry.isSymLink())
-                ScanDirectory(Path, true);
-        } else if (IsUnitFile(Entry.fileName())) {
-            FUnitList.append(Path);
-        }
-    }
-}
-
-void TComponentReplacer::InitUnitList()
-{
-    FLog.WriteLine(RExpertRes::sInitializingUnitList);
-    if (FReplaceOptions->Dest != sdProject) {
-        if (!QFileInfo(FReplaceOptions->Directory).isDir())
-            throw EFileError(QStringLiteral("The folder \"%1\" does not exist.").arg(FReplaceOptions->Directory));
-        ScanDirectory(FReplaceOptions->Directory, FReplaceOptions->IncludeSubDirs);
-    } else {
-        FUnitList = FReplaceOptions->ModuleList.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")),
-                                                      Qt::SkipEmptyParts);
-        QList<bool> Found(FUnitList.size(), false);
-        for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I) {
-            const QString Name = TIDEUtils::GetUnitName(I);
-            if (Name.isEmpty() || !HasExtension(Name, ".PAS"))
-                continue;
-            const QString Bare = FileNameOf(Name);
-            for (qsizetype K = 0; K < FUnitList.size(); ++K)
-                if (!Found[K] && QString::compare(FUnitList[K], Bare, Qt::CaseInsensitive) == 0) {
-                    FUnitList[K] = Name;
-                    Found[K] = true;
-                    break;
-                }
-        }
-        // A chosen unit that the project does not list would otherwise be
-        // opened relative to whatever the current folder is.
-        QStringList Missing;
-        for (qsizetype K = 0; K < FUnitList.size(); ++K)
-            if (!Found[K])
-                Missing << FUnitList[K];
-        if (!Missing.isEmpty())
-            throw EFileError(QStringLiteral("Not a unit of the project \"%1\": %2")
-                                 .arg(TIDEUtils::GetProjectName(), Missing.join(QStringLiteral(", "))));
-    }
-    FFormParser->SetConnectionDefFileName(FReplaceOptions->ConnectionDefFileName);
-    FFormParser->SetDriverConfFileName(FReplaceOptions->DriverConfFileName);
-}
-
-void TComponentReplacer::CreateBackupFolder()
-{
-    if (!FReplaceOptions->MakeBackup)
-        return;
-    FLog.WriteLine(RExpertRes::sCreatingBackupFolder);
-    if (FReplaceOptions->BackupDir.isEmpty() || !ForceFolders(FReplaceOptions->BackupDir))
-        throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(FReplaceOptions->BackupDir));
-}
-
-QString TComponentReplacer::OutputFolderOf(int Index)
-{
-    const QString &Path = FUnitList[Index];
-    auto It = FOutputFolders.constFind(Path);
-    if (It != FOutputFolders.constEnd())
-        return *It;
-    QString Folder;
-    if (FReplaceOptions->Dest != sdProject) {
-        // The same relative path as below the converted folder.
-        const QString Relative = QDir(FReplaceOptions->Directory).relativeFilePath(Path);
-        const QString Sub = QFileInfo(Relative).path();
-        Folder = Sub == QLatin1String(".") ? FTempFolder : JoinPath(FTempFolder, Sub);
-    } else {
-        // Flat, by file name; a second file of the same name from another
-        // folder gets a numbered subfolder of its own.
-        Folder = FTempFolder;
-        for (int N = 2;; ++N) {
-            const QString Key = JoinPath(Folder, FileNameOf(Path)).toLower();
-            const auto Claimed = FClaimedOutputNames.constFind(Key);
-            if (Claimed == FClaimedOutputNames.constEnd()) {
-                FClaimedOutputNames.insert(Key, Path);
-                break;
-            }
-            if (*Claimed == Path)
-                break;
-            Folder = JoinPath(FTempFolder, QStringLiteral("$%1").arg(N));
-        }
-    }
-    if (!ForceFolders(Folder))
-        throw EFCreateError(QStringLiteral("Cannot create the temporary folder \"%1\".").arg(Folder));
-    FOutputFolders.insert(Path, Folder);
-    return Folder;
-}
 
 void TComponentReplacer::ProcessFile(const QString &FileName, const QString &OutputFolder)
 {
@@ -693,10 +562,16 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
     if (!File.open(QIODevice::ReadOnly))
         throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, File.errorString()));
     const QString OutputPath = JoinPath(OutputFolder, FileNameOf(FileName));
+    // A read that fails halfway must not pass for a short file.
+    auto CheckRead = [&File] {
+        if (File.error() != QFileDevice::NoError)
+            throw EFileError(QStringLiteral("Cannot read file \"%1\". %2").arg(File.fileName(), File.errorString()));
+    };
     if (IsUnitFile(FileName)) {
         QString Text;
         TTextEncoding Encoding;
         ReadSourceText(File, Text, Encoding);
+        CheckRead();
         RewriteUnit(Text, FileName, Encoding, OutputPath);
     } else {
         TRCData RCData;
@@ -704,207 +579,20 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
         TTextEncoding Encoding;
         bool Binary = false;
         ReadFormText(File, FileName, RCData, Text, Encoding, Binary);
+        CheckRead();
         RewriteForm(Text, OutputPath, Encoding, Binary, RCData);
     }
 }
 
-void TComponentReplacer::BackupOriginal(int Index)
-{
-    const QString &Path = FUnitList[Index];
-    QString Backup;
-    if (FReplaceOptions->Dest != sdProject) {
-        const QString Relative = QDir(FReplaceOptions->Directory).relativeFilePath(Path);
-        const QString Sub = QFileInfo(Relative).path();
-        const QString Folder = Sub == QLatin1String(".") ? FReplaceOptions->BackupDir
-                                                         : JoinPath(FReplaceOptions->BackupDir, Sub);
-        if (!ForceFolders(Folder))
-            throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(Folder));
-        Backup = BackupFileName(JoinPath(Folder, FileNameOf(Path)));
-    } else {
-        // Flat, by file name; two originals of the same name from different
-        // folders must not share one backup.
-        QString Folder = FReplaceOptions->BackupDir;
-        for (int N = 2;; ++N) {
-            Backup = JoinPath(Folder, FileNameOf(BackupFileName(Path)));
-            const auto Claimed = FClaimedBackups.constFind(Backup.toLower());
-            if (Claimed == FClaimedBackups.constEnd()) {
-                FClaimedBackups.insert(Backup.toLower(), Path);
-                break;
-            }
-            if (*Claimed == Path)
-                break;
-            Folder = JoinPath(FReplaceOptions->BackupDir, QStringLiteral("$%1").arg(N));
-        }
-        if (!ForceFolders(Folder))
-            throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(Folder));
-    }
-    // An original without its backup must never be overwritten: a failed
-    // copy stops the run before the copy-back.
-    if (!CopyFileReplacing(Path, Backup))
-        throw EFileError(QStringLiteral("Cannot back up \"%1\" to \"%2\".").arg(Path, Backup));
-    FUndoList.SetValue(Path, Backup);
-}
-
-bool TComponentReplacer::ReplaceOriginalFiles()
-{
-    if (FChangedFilesCount > 0)
-        FLog.WriteLine(RExpertRes::sReplacingOriginals);
-    // Each converted file replaces its original in one step, so that a crash
-    // never leaves a half-written original; a failure is logged with its
-    // path and makes the result false, in folder mode too.
-    bool Result = true;
-    QSet<QString> Done;
-    for (qsizetype I = 0; I < FUnitList.size(); ++I) {
-        const QString &Path = FUnitList[I];
-        if (Done.contains(Path))
-            continue;
-        Done.insert(Path);
-        const auto Folder = FOutputFolders.constFind(Path);
-        if (Folder == FOutputFolders.constEnd())
-            continue;
-        const QString Converted = JoinPath(*Folder, FileNameOf(Path));
-        if (!QFileInfo::exists(Converted))
-            continue;
-        QString Error;
-        if (!ReplaceFileAtomically(Converted, Path, &Error)) {
-            FLog.WriteLine(Error);
-            Result = false;
-        }
-    }
-    return Result;
-}
-
-void TComponentReplacer::WriteUndoFile(const QString &FileName) const
-{
-    QString Text;
-    for (const QString &Line : FUndoList.Lines())
-        Text += Line + QLatin1String("\r\n");
-    // The undo file is in the ANSI code page, unless a path has a character
-    // that the code page lacks: written as "?", that path could never be
-    // restored. Such a file is UTF-8 with its byte-order mark, which the
-    // restore recognises.
-    const TTextEncoding Encoding = TextCodec::IsAnsiEncodable(Text) ? TTextEncoding::Ansi() : TTextEncoding::Utf8();
-    WriteWholeFile(FileName, TextCodec::EncodeFile(Text, Encoding));
-}
-
 bool TComponentReplacer::PerformReplace()
 {
-    FUndoList.Clear();
-    FChangedFilesCount = 0;
-    if (FReplaceOptions->WriteLog) {
-        const QString Folder = FReplaceOptions->Dest == sdProject ? QFileInfo(TIDEUtils::GetProjectName()).path()
-                                                                   : FReplaceOptions->Directory;
-        FLog.OpenLogFile(JoinPath(Folder, RExpertRes::sLogFileName));
-    }
-    const QString LogPath = FLog.IsOpen() ? FLog.FileName() : QString();
-    bool Result = false;
-    if (FProgress)
-        FProgress->StartWait();
-    {
-        // Clean-ups run in reverse order of their arrangement: the temporary
-        // folder is removed, then the list emptied, then the log closed and
-        // the busy indication ended.
-        TFinally CloseLog([this] {
-            FLog.CloseLogFile();
-            if (FProgress)
-                FProgress->StopWait();
-        });
-        {
-            TFinally EmptyList([this] {
-                FUnitList.clear();
-                FOutputFolders.clear();
-                FClaimedOutputNames.clear();
-                FClaimedBackups.clear();
-                FFolderEntries.clear();
-            });
-            InitUnitList();
-            CreateBackupFolder();
-
-            FLog.WriteLine(RExpertRes::sAllocatingTempFolder);
-            FTempFolder = AllocTempFolder(QStringLiteral("$DS"), 1);
-            if (FTempFolder.isEmpty())
-                throw EFCreateError(
-                    QStringLiteral("Cannot create a temporary folder in \"%1\".").arg(QDir::tempPath()));
-            TFinally RemoveTemp([this] {
-                DeleteFolder(FTempFolder);
-                FTempFolder.clear();
-            });
-
-            FDBList.Clear();
-            const int N = int(FUnitList.size());
-            bool PreScan = FReplaceOptions->Dest == sdProject;
-            for (int I = 0; I < FUnitList.size(); ++I) {
-                if (PreScan && I >= N) {
-                    // Forms named by the units: pre-scanned first for the
-                    // database names of their TDatabase objects, then
-                    // converted in a second pass.
-                    CollectDatabaseNames(FUnitList[I]);
-                    if (I == FUnitList.size() - 1) {
-                        PreScan = false;
-                        I = N - 1; // the loop's increment continues with N
-                    }
-                    continue;
-                }
-                if (FProgress)
-                    FProgress->FileStarted(I, int(FUnitList.size()), FUnitList[I]);
-                const int Before = FChangedFilesCount;
-                ProcessFile(FUnitList[I], OutputFolderOf(I));
-                if (FChangedFilesCount > Before && FReplaceOptions->MakeBackup)
-                    BackupOriginal(I);
-            }
-
-            Result = ReplaceOriginalFiles();
-            if (FReplaceOptions->MakeBackup) {
-                const QString UndoFile = JoinPath(FReplaceOptions->BackupDir, RExpertRes::sUndoFileName);
-                WriteUndoFile(UndoFile);
-                FLog.WriteLine(RExpertRes::sBackupFile.arg(UndoFile));
-            }
-            FLog.WriteLine(RExpertRes::sRemovingTempFolder);
-        }
-        FLog.WriteLine(RExpertRes::sReplaceSucceeded);
-    }
-    if (FReplaceOptions->WriteLog && FReplaceOptions->ViewLog && FProgress && !LogPath.isEmpty())
-        FProgress->ViewLog(LogPath);
-    return Result;
+    TReplaceRun Run(*this, *FFileSystem);
+    return Run.Execute();
 }
-
-// ---------------------------------------------------------------------------
-// Restore
 
 bool TComponentReplacer::PerformRestore(const QString &UndoFile)
 {
-    TFinally EmptyList([this] { FUnitList.clear(); });
-    QFile File(UndoFile);
-    if (!File.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(UndoFile, File.errorString()));
-    TTextEncoding Encoding;
-    const QString Text = TextCodec::DecodeFile(File.readAll(), Encoding);
-    FUnitList = Text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
-    if (!FUnitList.isEmpty() && FUnitList.last().isEmpty())
-        FUnitList.removeLast(); // the line break that ends the last line
-
-    // A line is "original=backup". The format has no escape, so a path that
-    // holds "=" is split at the first "=" behind which an existing backup
-    // file is named, and at the first "=" when none is.
-    TNameValueList Lines;
-    for (const QString &Line : std::as_const(FUnitList)) {
-        qsizetype Eq = Line.indexOf(u'=');
-        for (qsizetype Try = Eq; Try >= 0; Try = Line.indexOf(u'=', Try + 1))
-            if (QFileInfo(Line.mid(Try + 1)).isFile()) {
-                Eq = Try;
-                break;
-            }
-        Lines.Append(Eq < 0 ? QString() : Line.left(Eq), Eq < 0 ? QString() : Line.mid(Eq + 1));
-    }
-    // Check pass: nothing is copied unless every backup is there.
-    for (int I = 0; I < Lines.Count(); ++I)
-        if (!QFileInfo(Lines.Value(Lines.Name(I))).isFile())
-            return false;
-    bool Result = false;
-    for (int I = 0; I < Lines.Count(); ++I) {
-        Result = ReplaceFileAtomically(Lines.Value(Lines.Name(I)), Lines.Name(I), nullptr);
-        if (!Result)
-            return false;
-    }
-    return Result;
+    FRestoreReport = TRestoreReport();
+    TRestoreRun Run(*this, *FFileSystem, FRestoreQuestions);
+    return Run.Execute(UndoFile, FRestoreReport);
 }

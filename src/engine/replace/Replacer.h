@@ -10,6 +10,7 @@
 
 #include "FormParser.h"
 #include "LogWriter.h"
+#include "ReplaceRun.h"
 #include "TextCodec.h"
 
 #include <QHash>
@@ -58,10 +59,12 @@ private:
 };
 
 // A list of name=value lines whose names are looked up without regard to
-// letter case; setting a name that is present replaces its value in place.
+// letter case, or (for file names) as the file system compares them; setting
+// a name that is present replaces its value in place.
 class TNameValueList
 {
 public:
+    explicit TNameValueList(Qt::CaseSensitivity NameCase = Qt::CaseInsensitive) : FNameCase(NameCase) {}
     void Clear() { FItems.clear(); }
     int Count() const { return int(FItems.size()); }
     bool IsEmpty() const { return FItems.empty(); }
@@ -77,6 +80,7 @@ public:
 
 private:
     std::vector<std::pair<QString, QString>> FItems;
+    Qt::CaseSensitivity FNameCase;
 };
 
 // The resource header of a binary form file, and what the run needs to
@@ -141,7 +145,20 @@ public:
     // stop the run are raised (EMigError and descendants) after the clean-up.
     bool PerformReplace();
     // Copies the backups listed in an undo file back over their originals.
+    // Files changed since the conversion and originals that no longer exist
+    // are left alone unless the restore questions say otherwise;
+    // RestoreReport() names them.
     bool PerformRestore(const QString &UndoFile);
+    // Not owned; null answers every question with the safe default.
+    void SetRestoreQuestions(TRestoreQuestions *Questions) { FRestoreQuestions = Questions; }
+    const TRestoreReport &RestoreReport() const { return FRestoreReport; }
+    // Why the last replace run failed or stopped, with paths and reasons.
+    const QStringList &RunErrors() const { return FRunErrors; }
+
+    // The file layer through which runs and restores reach the disk; not
+    // owned. Tests put a fault-injecting one here.
+    void SetFileSystem(TFileSystem *Fs) { FFileSystem = Fs ? Fs : &DefaultFileSystem(); }
+    TFileSystem &FileSystem() const { return *FFileSystem; }
 
     TReplaceOptions *ReplaceOptions() const { return FReplaceOptions; }
     const TNameValueList &DBList() const { return FDBList; }
@@ -202,20 +219,15 @@ public:
     static QString LineBreakOf(QStringView Text);
 
 protected:
-    void InitUnitList();
-    void ScanDirectory(const QString &Folder, bool IncludeSubDirs);
-    void CreateBackupFolder();
-    // The folder of the temporary tree that receives the converted version of
-    // file Index of the run's list, created when needed.
-    QString OutputFolderOf(int Index);
-    // Copies the original of file Index into the backup folder and notes it
-    // in the undo list. Raises EFileError when the copy fails.
-    void BackupOriginal(int Index);
-    bool ReplaceOriginalFiles();
-    void WriteUndoFile(const QString &FileName) const;
+    friend class TReplaceRun;
+    friend class TRestoreRun;
 
-    static void WriteFormFile(const QString &OutputPath, const QString &FormText, const TTextEncoding &Encoding,
-                              bool Binary, const TRCData &RCData);
+    void WriteFormFile(const QString &OutputPath, const QString &FormText, const TTextEncoding &Encoding,
+                       bool Binary, const TRCData &RCData);
+    // Writes a converted file into the temporary folder, replacing one of an
+    // earlier conversion of the same file. Raises EFileError naming the file
+    // and the system's reason when the write fails.
+    void WriteWholeFile(const QString &Path, const QByteArray &Bytes);
     // Replaces old class names inside a comment, or records the form file of
     // a resource directive. Returns the number of replacements.
     int HandleComment(QString &Comment, const QString &SourcePath);
@@ -223,7 +235,7 @@ protected:
     TLogWriter FLog;
     QStringList FUnitList;
     int FChangedFilesCount = 0;
-    TNameValueList FUndoList;
+    TNameValueList FUndoList{FileNameCase()};
     TNameValueList FDBList;
     QString FLineBreak = QStringLiteral("\r\n");
 
@@ -256,12 +268,10 @@ private:
     TReplaceProgress *FProgress = nullptr;
     TIdentifierContext FIdentifierContext;
 
-    // State of one run.
-    QString FTempFolder;
-    // Original path -> folder of its converted version. Project mode keeps
-    // apart files of the same name from different folders.
-    QHash<QString, QString> FOutputFolders;
-    QHash<QString, QString> FClaimedOutputNames; // lower-case output path -> original
-    QHash<QString, QString> FClaimedBackups;     // lower-case backup path -> original
-    QHash<QString, QHash<QString, QString>> FFolderEntries; // folder -> lower-case name -> name
+    TFileSystem *FFileSystem = &DefaultFileSystem();
+    TRestoreQuestions *FRestoreQuestions = nullptr;
+    TRestoreReport FRestoreReport;
+    QStringList FRunErrors;
+    // The run in progress, with the state that lives only as long as it.
+    TReplaceRun *FRun = nullptr;
 };

@@ -1,0 +1,23 @@
+#!/bin/sh
+# Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer
+# in its own build folder (build-sanitize) and runs it. Any report of either
+# sanitizer fails the run.
+#   scripts/sanitize.sh            configure, build and test
+#   JOBS=1 scripts/sanitize.sh     fewer parallel compilers
+set -eu
+cd "$(dirname "$0")/.."
+BUILD=${BUILD:-build-sanitize}
+JOBS=${JOBS:-2}
+FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+LAUNCHER=""
+command -v ccache >/dev/null 2>&1 && LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug $LAUNCHER \
+    -DMIGWIZ_BUILD_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS="$FLAGS" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined"
+cmake --build "$BUILD" -j "$JOBS"
+# Leaks are reported too; every finding stops the test that made it.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS"

@@ -1,0 +1,357 @@
+#include "FileSystem.h"
+
+#include "FileUtils.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <QDir>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+void setError(QString *Error, const QString &Message)
+{
+    if (Error)
+        *Error = Message;
+}
+
+QString systemReason(int Code)
+{
+    return QString::fromLocal8Bit(std::strerror(Code));
+}
+
+#ifndef Q_OS_WIN
+QByteArray native(const QString &Path)
+{
+    return QFile::encodeName(Path);
+}
+
+// Writes all of Bytes, retrying after interruptions; false with errno set
+// when the system refuses (ENOSPC on a full disk, EIO, ...).
+bool writeAll(int Fd, QByteArrayView Bytes)
+{
+    const char *Data = Bytes.data();
+    qsizetype Left = Bytes.size();
+    while (Left > 0) {
+        const ssize_t Written = ::write(Fd, Data, size_t(std::min<qsizetype>(Left, 1 << 30)));
+        if (Written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (Written == 0) {
+            errno = EIO;
+            return false;
+        }
+        Data += Written;
+        Left -= Written;
+    }
+    return true;
+}
+#endif
+
+} // namespace
+
+bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error)
+{
+    QFile File(Path);
+    if (!File.open(QIODevice::ReadOnly)) {
+        setError(Error, QStringLiteral("Cannot open file \"%1\". %2").arg(Path, File.errorString()));
+        return false;
+    }
+    Bytes = File.readAll();
+    if (File.error() != QFileDevice::NoError) {
+        setError(Error, QStringLiteral("Cannot read file \"%1\". %2").arg(Path, File.errorString()));
+        return false;
+    }
+    return true;
+}
+
+#ifndef Q_OS_WIN
+
+bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                               QString *Error)
+{
+    const QByteArray Name = native(Path);
+    // A file that takes an original's attributes is private until it has
+    // them; any other gets the usual permissions (less the umask).
+    const int Fd = ::open(Name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                          Attributes.Valid ? 0600 : 0666);
+    if (Fd < 0) {
+        setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, systemReason(errno)));
+        return false;
+    }
+    auto fail = [&](const char *What) {
+        const int Code = errno;
+        ::close(Fd);
+        ::unlink(Name.constData());
+        setError(Error, QStringLiteral("%1 \"%2\". %3").arg(QLatin1String(What), Path, systemReason(Code)));
+        return false;
+    };
+    if (!writeAll(Fd, Bytes))
+        return fail("Cannot write file");
+    if (Attributes.Valid) {
+        // The owner and group first: changing them may clear the set-id bits
+        // that the mode then sets again. Only root may give a file away, so
+        // a refusal is no failure; the permissions must take.
+        if (::fchown(Fd, uid_t(Attributes.Owner), gid_t(Attributes.Group)) != 0 && errno != EPERM)
+            return fail("Cannot set the owner of file");
+        if (::fchmod(Fd, mode_t(Attributes.Mode & 07777)) != 0)
+            return fail("Cannot set the permissions of file");
+    }
+    if (::fsync(Fd) != 0)
+        return fail("Cannot flush file");
+    if (::close(Fd) != 0) {
+        const int Code = errno;
+        ::unlink(Name.constData());
+        setError(Error, QStringLiteral("Cannot write file \"%1\". %2").arg(Path, systemReason(Code)));
+        return false;
+    }
+    return true;
+}
+
+bool TFileSystem::Rename(const QString &From, const QString &To, QString *Error)
+{
+    if (::rename(native(From).constData(), native(To).constData()) != 0) {
+        setError(Error, QStringLiteral("Cannot rename \"%1\" to \"%2\". %3").arg(From, To, systemReason(errno)));
+        return false;
+    }
+    return true;
+}
+
+bool TFileSystem::SyncFolder(const QString &Folder, QString *Error)
+{
+    const int Fd = ::open(native(Folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd < 0 || ::fsync(Fd) != 0) {
+        const int Code = errno;
+        if (Fd >= 0)
+            ::close(Fd);
+        setError(Error, QStringLiteral("Cannot flush folder \"%1\". %2").arg(Folder, systemReason(Code)));
+        return false;
+    }
+    ::close(Fd);
+    return true;
+}
+
+bool TFileSystem::RemoveFile(const QString &Path)
+{
+    return ::unlink(native(Path).constData()) == 0 || errno == ENOENT;
+}
+
+TFileAttributes TFileSystem::Attributes(const QString &Path)
+{
+    TFileAttributes Result;
+    struct stat St;
+    if (::stat(native(Path).constData(), &St) != 0)
+        return Result;
+    Result.Valid = true;
+    Result.Mode = unsigned(St.st_mode & 07777);
+    Result.Owner = unsigned(St.st_uid);
+    Result.Group = unsigned(St.st_gid);
+    return Result;
+}
+
+bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries, QString *Error)
+{
+    Entries.clear();
+    const QByteArray Name = native(Folder);
+    DIR *Dir = ::opendir(Name.constData());
+    if (!Dir) {
+        setError(Error, QStringLiteral("Cannot read folder \"%1\". %2").arg(Folder, systemReason(errno)));
+        return false;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent *Entry = ::readdir(Dir);
+        if (!Entry) {
+            if (errno != 0) {
+                const int Code = errno;
+                ::closedir(Dir);
+                setError(Error, QStringLiteral("Cannot read folder \"%1\". %2").arg(Folder, systemReason(Code)));
+                return false;
+            }
+            break;
+        }
+        if (std::strcmp(Entry->d_name, ".") == 0 || std::strcmp(Entry->d_name, "..") == 0)
+            continue;
+        TFolderEntry Item;
+        Item.Name = QFile::decodeName(Entry->d_name);
+        unsigned char Type = Entry->d_type;
+        if (Type == DT_UNKNOWN || Type == DT_LNK) {
+            struct stat St;
+            const QByteArray Child = Name + '/' + Entry->d_name;
+            if (::lstat(Child.constData(), &St) == 0)
+                Type = S_ISLNK(St.st_mode) ? DT_LNK : S_ISDIR(St.st_mode) ? DT_DIR : DT_REG;
+        }
+        Item.IsSymLink = Type == DT_LNK;
+        Item.IsFolder = Type == DT_DIR;
+        Entries.append(Item);
+    }
+    ::closedir(Dir);
+    std::sort(Entries.begin(), Entries.end(),
+              [](const TFolderEntry &A, const TFolderEntry &B) { return A.Name.compare(B.Name) < 0; });
+    return true;
+}
+
+#else // Q_OS_WIN: the same contracts through Qt's file classes.
+
+bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                               QString *Error)
+{
+    QFile File(Path);
+    if (File.exists() || !File.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, File.errorString()));
+        return false;
+    }
+    if (File.write(Bytes.data(), Bytes.size()) != Bytes.size() || !File.flush()) {
+        setError(Error, QStringLiteral("Cannot write file \"%1\". %2").arg(Path, File.errorString()));
+        File.close();
+        File.remove();
+        return false;
+    }
+    File.close();
+    if (Attributes.Valid)
+        QFile::setPermissions(Path, QFileDevice::Permissions(Attributes.Mode));
+    return true;
+}
+
+bool TFileSystem::Rename(const QString &From, const QString &To, QString *Error)
+{
+    QFile::remove(To);
+    if (!QFile::rename(From, To)) {
+        setError(Error, QStringLiteral("Cannot rename \"%1\" to \"%2\".").arg(From, To));
+        return false;
+    }
+    return true;
+}
+
+bool TFileSystem::SyncFolder(const QString &, QString *)
+{
+    return true;
+}
+
+bool TFileSystem::RemoveFile(const QString &Path)
+{
+    return QFile::remove(Path) || !QFileInfo::exists(Path);
+}
+
+TFileAttributes TFileSystem::Attributes(const QString &Path)
+{
+    TFileAttributes Result;
+    const QFileInfo Info(Path);
+    if (!Info.exists())
+        return Result;
+    Result.Valid = true;
+    Result.Mode = unsigned(Info.permissions());
+    return Result;
+}
+
+bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries, QString *Error)
+{
+    Entries.clear();
+    const QDir Dir(Folder);
+    if (!Dir.exists() || !Dir.isReadable()) {
+        setError(Error, QStringLiteral("Cannot read folder \"%1\".").arg(Folder));
+        return false;
+    }
+    for (const QFileInfo &Info :
+         Dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name))
+        Entries.append({Info.fileName(), Info.isDir() && !Info.isSymLink() && !Info.isJunction(),
+                        Info.isSymLink() || Info.isJunction()});
+    return true;
+}
+
+#endif
+
+bool TFileSystem::ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error)
+{
+    return Rename(Temporary, Original, Error);
+}
+
+TFileSystem &DefaultFileSystem()
+{
+    static TFileSystem Instance;
+    return Instance;
+}
+
+bool FileNamesAreCaseSensitive()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+    return false;
+#else
+    return true;
+#endif
+}
+
+Qt::CaseSensitivity FileNameCase()
+{
+    return FileNamesAreCaseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+}
+
+QString FileNameKey(const QString &Path)
+{
+    return FileNamesAreCaseSensitive() ? Path : Path.toLower();
+}
+
+QString TemporaryNameBeside(const QString &Target)
+{
+    const QFileInfo Info(Target);
+    return JoinPath(Info.path(), u'.' + Info.fileName() + QStringLiteral(".migwiz~"));
+}
+
+namespace {
+
+bool replaceThroughTemporary(TFileSystem &Fs, const QString &Target, QByteArrayView Bytes, QString *Error,
+                             bool Original)
+{
+    // A read-only original stays as it is, also for a user (root) whom the
+    // file system would let replace it: read-only is what its owner chose.
+    const TFileAttributes Attributes = Fs.Attributes(Target);
+    if (Attributes.Valid && !(Attributes.Mode & 0222)) {
+        setError(Error, QStringLiteral("Cannot replace \"%1\": the file is read-only").arg(Target));
+        return false;
+    }
+    // The temporary file has a fixed name beside Target, so that one left by
+    // a run that was killed is known and removed by the next write or by the
+    // restore.
+    const QString Temporary = TemporaryNameBeside(Target);
+    Fs.RemoveFile(Temporary);
+    if (!Fs.WriteNewFile(Temporary, Bytes, Attributes, Error))
+        return false;
+    if (!(Original ? Fs.ReplaceOriginal(Temporary, Target, Error) : Fs.Rename(Temporary, Target, Error))) {
+        Fs.RemoveFile(Temporary);
+        return false;
+    }
+    // FIXME: one flush of the folder per replaced file; a batched pass over
+    // the folders after the last rename would do.
+    return Fs.SyncFolder(QFileInfo(Target).path(), Error);
+}
+
+} // namespace
+
+bool ReplaceFileContents(TFileSystem &Fs, const QString &Target, QByteArrayView Bytes, QString *Error)
+{
+    return replaceThroughTemporary(Fs, Target, Bytes, Error, true);
+}
+
+bool WriteFileAtomically(TFileSystem &Fs, const QString &Path, QByteArrayView Bytes, QString *Error)
+{
+    return replaceThroughTemporary(Fs, Path, Bytes, Error, false);
+}
+
+QString Sha256Hex(QByteArrayView Bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(Bytes, QCryptographicHash::Sha256).toHex());
+}

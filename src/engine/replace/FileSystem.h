@@ -1,0 +1,99 @@
+// TFileSystem: the file operations through which a replace run and a restore
+// change the disk. Every operation checks what the system answers and reports
+// a failure with the path and the system's reason, so that nothing is renamed
+// over an original after a write that did not reach the disk.
+//
+// The run reaches the disk only through this interface, so tests put a
+// fault-injecting implementation in its place (a full disk, a failing rename
+// or flush, a crash at a chosen replacement) without root and without
+// mounting anything. The operations are small on purpose: a faster
+// implementation (hard-linked backups, batched flushes, several threads) can
+// take the real one's place without changing the run.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+// What a replacement keeps of the file it replaces.
+struct TFileAttributes
+{
+    bool Valid = false; // false: the file did not exist or could not be examined
+    unsigned Mode = 0;  // permission bits
+    unsigned Owner = 0;
+    unsigned Group = 0;
+};
+
+// One entry of a folder listing.
+struct TFolderEntry
+{
+    QString Name;
+    bool IsFolder = false;  // a folder, not reached through a symbolic link
+    bool IsSymLink = false; // the entry itself is a symbolic link
+};
+
+class TFileSystem
+{
+public:
+    virtual ~TFileSystem() = default;
+
+    // Reads the whole file. False, with *Error naming it, when it cannot.
+    virtual bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error);
+    // Creates Path anew (it must not exist), writes Bytes, gives it the
+    // permissions (and, where the process may set them, the owner and group)
+    // of Attributes when they are valid, flushes it to disk and closes it.
+    // Each step is checked; on failure the partial file is removed and
+    // *Error names the path and the system's reason.
+    virtual bool WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                              QString *Error);
+    // Renames From over To (replacing To) in one step.
+    virtual bool Rename(const QString &From, const QString &To, QString *Error);
+    // Renames a fully written temporary file over an original: the one step
+    // in which an original of the user changes. Rename, unless a test build
+    // watches these steps.
+    virtual bool ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error);
+    // Flushes a folder's entries (after a rename or a creation in it).
+    virtual bool SyncFolder(const QString &Folder, QString *Error);
+    // Removes a file (not a folder); true when it is gone.
+    virtual bool RemoveFile(const QString &Path);
+    // The permissions, owner and group of the file that Path names (through
+    // a symbolic link); not Valid when there is none.
+    virtual TFileAttributes Attributes(const QString &Path);
+    // The entries of a folder (without "." and ".."), sorted by name as
+    // QDir::Name sorts them. False, with *Error naming the folder and the
+    // reason, when the folder cannot be read (no permission, a path too long
+    // for the system, not a folder).
+    virtual bool ListFolder(const QString &Folder, QList<TFolderEntry> &Entries, QString *Error);
+};
+
+// The real file system of the process.
+TFileSystem &DefaultFileSystem();
+
+// Whether this system's file names differ when only their letter case does:
+// true on Linux and other case-sensitive systems, false on Windows and macOS.
+bool FileNamesAreCaseSensitive();
+// How file names compare here (Qt::CaseSensitive where FileNamesAreCaseSensitive).
+Qt::CaseSensitivity FileNameCase();
+// A key under which two names of one file are equal: the path itself where
+// names are case-sensitive, its lower-case form elsewhere.
+QString FileNameKey(const QString &Path);
+
+// The temporary file beside Target through which it is replaced: a fixed
+// name (".Main.pas.migwiz~"), so that one left behind by a killed run is
+// known and removed.
+QString TemporaryNameBeside(const QString &Target);
+
+// Replaces Target by a file holding Bytes: written to a temporary file beside
+// Target with Target's permissions, owner and group (where the process may
+// set them), flushed, and renamed over Target through ReplaceOriginal. A
+// missing Target is created the same way. A read-only Target (no write
+// permission for anybody) is refused. On failure Target is untouched, the
+// temporary file is gone and *Error names the path and the reason.
+bool ReplaceFileContents(TFileSystem &Fs, const QString &Target, QByteArrayView Bytes, QString *Error);
+// The same for a file of the run's own (the undo file, the run record):
+// through Rename, not ReplaceOriginal.
+bool WriteFileAtomically(TFileSystem &Fs, const QString &Path, QByteArrayView Bytes, QString *Error);
+
+// The SHA-256 of Bytes in lower-case hexadecimal.
+QString Sha256Hex(QByteArrayView Bytes);

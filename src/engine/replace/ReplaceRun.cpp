@@ -1,0 +1,740 @@
+#include "ReplaceRun.h"
+
+#include "Errors.h"
+#include "FileUtils.h"
+#include "IDEUtils.h"
+#include "RExpertRes.h"
+#include "Replacer.h"
+#include "TextCodec.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+
+#ifndef Q_OS_WIN
+#include <signal.h>
+#endif
+
+namespace {
+
+bool HasExtension(const QString &Path, const char *Ext)
+{
+    return Path.right(4).compare(QLatin1String(Ext), Qt::CaseInsensitive) == 0;
+}
+
+bool IsUnitFile(const QString &Path)
+{
+    return HasExtension(Path, ".PAS") || HasExtension(Path, ".DPR");
+}
+
+QString FileNameOf(const QString &Path)
+{
+    return QFileInfo(Path).fileName();
+}
+
+bool HasLineBreak(const QString &Path)
+{
+    return Path.contains(u'\n') || Path.contains(u'\r');
+}
+
+// Runs a clean-up step when the scope is left, whatever the way out.
+template <class F>
+class TFinally
+{
+public:
+    explicit TFinally(F Action) : FAction(std::move(Action)) {}
+    ~TFinally() { FAction(); }
+    TFinally(const TFinally &) = delete;
+    TFinally &operator=(const TFinally &) = delete;
+
+private:
+    F FAction;
+};
+
+const QRegularExpression &LineEnds()
+{
+    static const QRegularExpression Re(QStringLiteral("\r\n|\n|\r"));
+    return Re;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TRunRecord
+
+QString TRunRecord::FileNameFor(const QString &UndoFile)
+{
+    return UndoFile + QStringLiteral(".run");
+}
+
+QByteArray TRunRecord::ToBytes() const
+{
+    // "migwiz-run finished|unfinished", then one line per original: the two
+    // checksums and the path (which holds no line break: the run refuses
+    // such names), UTF-8.
+    QByteArray Bytes = Finished ? "migwiz-run finished\n" : "migwiz-run unfinished\n";
+    for (const TEntry &E : Entries)
+        Bytes += E.Converted.toLatin1() + ' ' + E.Original.toLatin1() + ' ' + E.Path.toUtf8() + '\n';
+    return Bytes;
+}
+
+bool TRunRecord::FromBytes(const QByteArray &Bytes, TRunRecord &Record)
+{
+    Record = TRunRecord();
+    const QList<QByteArray> Lines = Bytes.split('\n');
+    if (Lines.isEmpty())
+        return false;
+    if (Lines[0] == "migwiz-run finished")
+        Record.Finished = true;
+    else if (Lines[0] != "migwiz-run unfinished")
+        return false;
+    constexpr int Hex = 64;
+    for (qsizetype I = 1; I < Lines.size(); ++I) {
+        const QByteArray &Line = Lines[I];
+        if (Line.isEmpty())
+            continue;
+        if (Line.size() < 2 * Hex + 3 || Line[Hex] != ' ' || Line[2 * Hex + 1] != ' ')
+            return false;
+        Record.Entries.push_back({QString::fromUtf8(Line.mid(2 * Hex + 2)), QString::fromLatin1(Line.left(Hex)),
+                                  QString::fromLatin1(Line.mid(Hex + 1, Hex))});
+    }
+    return true;
+}
+
+const TRunRecord::TEntry *TRunRecord::Find(const QString &Path) const
+{
+    // The last entry wins, as the undo list keeps the last backup.
+    for (auto It = Entries.rbegin(); It != Entries.rend(); ++It)
+        if (It->Path.compare(Path, FileNameCase()) == 0)
+            return &*It;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// TReplaceRun
+
+volatile std::sig_atomic_t TReplaceRun::FStopRequested = 0;
+volatile std::sig_atomic_t TReplaceRun::FRunning = 0;
+
+TReplaceRun::TReplaceRun(TComponentReplacer &Replacer, TFileSystem &Fs) : R(Replacer), FFs(Fs)
+{
+}
+
+void TReplaceRun::RequestStop()
+{
+    FStopRequested = 1;
+}
+
+#ifndef Q_OS_WIN
+namespace {
+void StopSignalHandler(int Signal)
+{
+    if (TReplaceRun::IsRunning()) {
+        TReplaceRun::RequestStop();
+        return;
+    }
+    ::signal(Signal, SIG_DFL);
+    ::raise(Signal);
+}
+} // namespace
+#endif
+
+void TReplaceRun::StopOnSignals()
+{
+#ifndef Q_OS_WIN
+    struct sigaction Action = {};
+    Action.sa_handler = StopSignalHandler;
+    sigemptyset(&Action.sa_mask);
+    ::sigaction(SIGINT, &Action, nullptr);
+    ::sigaction(SIGTERM, &Action, nullptr);
+#endif
+}
+
+void TReplaceRun::CheckStop() const
+{
+    if (FStopRequested)
+        throw EMigError(QStringLiteral("The run was stopped by a signal before any original was replaced."));
+}
+
+void TReplaceRun::RefuseEarlierRun() const
+{
+    // A second run into the same backup folder would replace the backups of
+    // the originals by those of already converted files. (An empty undo
+    // file, of a run that changed nothing, guards nothing.)
+    const QFileInfo Undo(FUndoFile);
+    if (!Undo.exists() || (Undo.isFile() && Undo.size() == 0))
+        return;
+    TRunRecord Record;
+    QByteArray Bytes;
+    const bool Unfinished = FFs.ReadFile(TRunRecord::FileNameFor(FUndoFile), Bytes, nullptr)
+        && TRunRecord::FromBytes(Bytes, Record) && !Record.Finished;
+    throw EFileError(QStringLiteral("The backup folder already holds the undo file \"%1\" of an earlier %2run; "
+                                    "restore from it, or move it away, or choose another backup folder.")
+                         .arg(FUndoFile, Unfinished ? QStringLiteral("unfinished ") : QString()));
+}
+
+bool TReplaceRun::Execute()
+{
+    R.FUndoList.Clear();
+    R.FChangedFilesCount = 0;
+    R.FRunErrors.clear();
+    FStopRequested = 0;
+    const TReplaceOptions &Options = *R.FReplaceOptions;
+    if (Options.MakeBackup && !Options.BackupDir.isEmpty()) {
+        FUndoFile = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
+        RefuseEarlierRun();
+    }
+    if (Options.WriteLog) {
+        const QString Folder = Options.Dest == sdProject ? QFileInfo(TIDEUtils::GetProjectName()).path()
+                                                          : Options.Directory;
+        R.FLog.OpenLogFile(JoinPath(Folder, RExpertRes::sLogFileName));
+    }
+    const QString LogPath = R.FLog.IsOpen() ? R.FLog.FileName() : QString();
+    bool Result = false;
+    R.FRun = this;
+    FRunning = 1;
+    if (R.FProgress)
+        R.FProgress->StartWait();
+    {
+        // Clean-ups run in reverse order of their arrangement: the temporary
+        // folder is removed, then the list emptied, then the log closed and
+        // the busy indication ended.
+        TFinally CloseLog([this] {
+            R.FLog.CloseLogFile();
+            if (R.FProgress)
+                R.FProgress->StopWait();
+            R.FRun = nullptr;
+            FRunning = 0;
+        });
+        try {
+            TFinally EmptyList([this] { R.FUnitList.clear(); });
+            InitUnitList();
+            CheckNamesForUndoFile();
+            CreateBackupFolder();
+
+            R.FLog.WriteLine(RExpertRes::sAllocatingTempFolder);
+            FTempFolder = AllocTempFolder(QStringLiteral("$DS"), 1);
+            if (FTempFolder.isEmpty())
+                throw EFCreateError(
+                    QStringLiteral("Cannot create a temporary folder in \"%1\".").arg(QDir::tempPath()));
+            TFinally RemoveTemp([this] {
+                DeleteFolder(FTempFolder);
+                FTempFolder.clear();
+            });
+
+            ConvertFiles();
+            CheckStop();
+            WriteUndoRecords();
+            CheckStop();
+            Result = ReplaceOriginalFiles();
+            if (Options.MakeBackup) {
+                MarkFinished();
+                R.FLog.WriteLine(RExpertRes::sBackupFile.arg(FUndoFile));
+            }
+            R.FLog.WriteLine(RExpertRes::sRemovingTempFolder);
+        } catch (const EMigError &E) {
+            R.FRunErrors << E.Message();
+            R.FLog.WriteLine(E.Message());
+            if (!FCopyBackStarted)
+                RemoveWhatItCreated();
+            throw;
+        } catch (...) {
+            if (!FCopyBackStarted)
+                RemoveWhatItCreated();
+            throw;
+        }
+        R.FLog.WriteLine(RExpertRes::sReplaceSucceeded);
+    }
+    if (Options.WriteLog && Options.ViewLog && R.FProgress && !LogPath.isEmpty())
+        R.FProgress->ViewLog(LogPath);
+    return Result;
+}
+
+void TReplaceRun::InitUnitList()
+{
+    R.FLog.WriteLine(RExpertRes::sInitializingUnitList);
+    const TReplaceOptions &Options = *R.FReplaceOptions;
+    QStringList &Units = R.FUnitList;
+    if (Options.Dest != sdProject) {
+        if (!QFileInfo(Options.Directory).isDir())
+            throw EFileError(QStringLiteral("The folder \"%1\" does not exist.").arg(Options.Directory));
+        ScanDirectory(Options.Directory, Options.IncludeSubDirs);
+    } else {
+        Units = Options.ModuleList.split(LineEnds(), Qt::SkipEmptyParts);
+        QList<bool> Found(Units.size(), false);
+        for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I) {
+            const QString Name = TIDEUtils::GetUnitName(I);
+            if (Name.isEmpty() || !HasExtension(Name, ".PAS"))
+                continue;
+            const QString Bare = FileNameOf(Name);
+            for (qsizetype K = 0; K < Units.size(); ++K)
+                if (!Found[K] && QString::compare(Units[K], Bare, Qt::CaseInsensitive) == 0) {
+                    Units[K] = Name;
+                    Found[K] = true;
+                    break;
+                }
+        }
+        // A chosen unit that the project does not list would otherwise be
+        // opened relative to whatever the current folder is.
+        QStringList Missing;
+        for (qsizetype K = 0; K < Units.size(); ++K)
+            if (!Found[K])
+                Missing << Units[K];
+        if (!Missing.isEmpty())
+            throw EFileError(QStringLiteral("Not a unit of the project \"%1\": %2")
+                                 .arg(TIDEUtils::GetProjectName(), Missing.join(QStringLiteral(", "))));
+    }
+    R.FFormParser->SetConnectionDefFileName(Options.ConnectionDefFileName);
+    R.FFormParser->SetDriverConfFileName(Options.DriverConfFileName);
+}
+
+void TReplaceRun::ScanDirectory(const QString &Folder, bool IncludeSubDirs)
+{
+    // A folder that cannot be read (no permission, a path too long for the
+    // system) would leave its units unconverted while the run reports
+    // success: it stops the run instead, naming the folder.
+    QList<TFolderEntry> Entries;
+    QString Error;
+    if (!FFs.ListFolder(Folder, Entries, &Error))
+        throw EFileError(Error);
+    for (const TFolderEntry &Entry : std::as_const(Entries)) {
+        const QString Path = JoinPath(Folder, Entry.Name);
+        if (Entry.IsFolder) {
+            if (IncludeSubDirs)
+                ScanDirectory(Path, true);
+        } else if (Entry.IsSymLink && QFileInfo(Path).isDir()) {
+            continue; // a link to a folder is not followed
+        } else if (IsUnitFile(Entry.Name)) {
+            R.FUnitList.append(Path);
+        }
+    }
+}
+
+void TReplaceRun::CheckNamesForUndoFile() const
+{
+    // The undo file has one line per file and no escape: a name with a line
+    // break in it could never be restored.
+    if (!R.FReplaceOptions->MakeBackup)
+        return;
+    if (HasLineBreak(R.FReplaceOptions->BackupDir))
+        throw EFileError(QStringLiteral("The backup folder \"%1\" has a line break in its name, which the undo "
+                                        "file cannot hold.")
+                             .arg(R.FReplaceOptions->BackupDir));
+    for (const QString &Path : std::as_const(R.FUnitList))
+        if (HasLineBreak(Path))
+            throw EFileError(
+                QStringLiteral("The file \"%1\" has a line break in its name, which the undo file cannot hold.")
+                    .arg(Path));
+}
+
+void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
+{
+    // The folders that do not exist yet are noted, so that a run that stops
+    // removes those it made (and that stayed empty).
+    QStringList Missing;
+    for (QString F = Folder; !F.isEmpty() && !QFileInfo::exists(F);) {
+        Missing.prepend(F);
+        const QString Parent = QFileInfo(F).path();
+        if (Parent == F)
+            break;
+        F = Parent;
+    }
+    if (!ForceFolders(Folder)) {
+        if (Backup)
+            throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(Folder));
+        throw EFCreateError(QStringLiteral("Cannot create the temporary folder \"%1\".").arg(Folder));
+    }
+    if (Backup)
+        FCreatedFolders += Missing;
+}
+
+void TReplaceRun::CreateBackupFolder()
+{
+    const TReplaceOptions &Options = *R.FReplaceOptions;
+    if (!Options.MakeBackup)
+        return;
+    R.FLog.WriteLine(RExpertRes::sCreatingBackupFolder);
+    if (Options.BackupDir.isEmpty())
+        throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" ()"));
+    MakeFolders(Options.BackupDir, true);
+}
+
+QString TReplaceRun::OutputFolderOf(int Index)
+{
+    const QString &Path = R.FUnitList[Index];
+    auto It = FOutputFolders.constFind(Path);
+    if (It != FOutputFolders.constEnd())
+        return *It;
+    QString Folder;
+    if (R.FReplaceOptions->Dest != sdProject) {
+        // The same relative path as below the converted folder.
+        const QString Relative = QDir(R.FReplaceOptions->Directory).relativeFilePath(Path);
+        const QString Sub = QFileInfo(Relative).path();
+        Folder = Sub == QLatin1String(".") ? FTempFolder : JoinPath(FTempFolder, Sub);
+    } else {
+        // Flat, by file name; a second file of the same name from another
+        // folder gets a numbered subfolder of its own.
+        Folder = FTempFolder;
+        for (int N = 2;; ++N) {
+            const QString Key = FileNameKey(JoinPath(Folder, FileNameOf(Path)));
+            const auto Claimed = FClaimedOutputNames.constFind(Key);
+            if (Claimed == FClaimedOutputNames.constEnd()) {
+                FClaimedOutputNames.insert(Key, Path);
+                break;
+            }
+            if (*Claimed == Path)
+                break;
+            Folder = JoinPath(FTempFolder, QStringLiteral("$%1").arg(N));
+        }
+    }
+    MakeFolders(Folder, false);
+    FOutputFolders.insert(Path, Folder);
+    return Folder;
+}
+
+void TReplaceRun::ConvertFiles()
+{
+    R.FDBList.Clear();
+    QStringList &Units = R.FUnitList;
+    const int N = int(Units.size());
+    bool PreScan = R.FReplaceOptions->Dest == sdProject;
+    for (int I = 0; I < Units.size(); ++I) {
+        CheckStop();
+        if (PreScan && I >= N) {
+            // Forms named by the units: pre-scanned first for the database
+            // names of their TDatabase objects, then converted in a second
+            // pass.
+            R.CollectDatabaseNames(Units[I]);
+            if (I == Units.size() - 1) {
+                PreScan = false;
+                I = N - 1; // the loop's increment continues with N
+            }
+            continue;
+        }
+        if (R.FProgress)
+            R.FProgress->FileStarted(I, int(Units.size()), Units[I]);
+        const int Before = R.FChangedFilesCount;
+        R.ProcessFile(Units[I], OutputFolderOf(I));
+        if (R.FChangedFilesCount > Before && R.FReplaceOptions->MakeBackup)
+            BackupOriginal(I);
+    }
+}
+
+void TReplaceRun::BackupOriginal(int Index)
+{
+    const QString &Path = R.FUnitList[Index];
+    if (HasLineBreak(Path))
+        throw EFileError(
+            QStringLiteral("The file \"%1\" has a line break in its name, which the undo file cannot hold.").arg(Path));
+    const TReplaceOptions &Options = *R.FReplaceOptions;
+    QString Backup;
+    if (Options.Dest != sdProject) {
+        const QString Relative = QDir(Options.Directory).relativeFilePath(Path);
+        const QString Sub = QFileInfo(Relative).path();
+        const QString Folder = Sub == QLatin1String(".") ? Options.BackupDir : JoinPath(Options.BackupDir, Sub);
+        MakeFolders(Folder, true);
+        Backup = BackupFileName(JoinPath(Folder, FileNameOf(Path)));
+    } else {
+        // Flat, by file name; two originals of the same name from different
+        // folders must not share one backup.
+        QString Folder = Options.BackupDir;
+        for (int N = 2;; ++N) {
+            Backup = JoinPath(Folder, FileNameOf(BackupFileName(Path)));
+            const QString Key = FileNameKey(Backup);
+            const auto Claimed = FClaimedBackups.constFind(Key);
+            if (Claimed == FClaimedBackups.constEnd()) {
+                FClaimedBackups.insert(Key, Path);
+                break;
+            }
+            if (*Claimed == Path)
+                break;
+            Folder = JoinPath(Options.BackupDir, QStringLiteral("$%1").arg(N));
+        }
+        MakeFolders(Folder, true);
+    }
+    // An original without its backup must never be overwritten: a failed
+    // copy stops the run before the copy-back. The backup is written anew
+    // and flushed, and its checksum is the original's for the restore.
+    QByteArray Bytes;
+    QString Error;
+    if (!FFs.ReadFile(Path, Bytes, &Error))
+        throw EFileError(Error);
+    FFs.RemoveFile(Backup);
+    if (!FFs.WriteNewFile(Backup, Bytes, TFileAttributes(), &Error))
+        throw EFileError(QStringLiteral("Cannot back up \"%1\": %2").arg(Path, Error));
+    if (!FCreatedBackups.contains(Backup))
+        FCreatedBackups << Backup;
+    FOriginalSums.insert(FileNameKey(Path), Sha256Hex(Bytes));
+    R.FUndoList.SetValue(Path, Backup);
+}
+
+void TReplaceRun::NoteConvertedFile(const QString &OutputPath, QByteArrayView Bytes)
+{
+    FConvertedSums.insert(OutputPath, Sha256Hex(Bytes));
+}
+
+void TReplaceRun::WriteUndoRecords()
+{
+    if (!R.FReplaceOptions->MakeBackup)
+        return;
+    // The record first, then the undo file: whenever the undo file exists,
+    // its record does too. Both are written whole, flushed and renamed into
+    // place, and the backups are on disk before them.
+    QString Error;
+    if (!FFs.SyncFolder(R.FReplaceOptions->BackupDir, &Error))
+        throw EFileError(Error);
+    TRunRecord Record;
+    QString Text;
+    for (int I = 0; I < R.FUndoList.Count(); ++I) {
+        const QString &Path = R.FUndoList.Name(I);
+        Text += Path + u'=' + R.FUndoList.ValueAt(I) + QLatin1String("\r\n");
+        const QString Converted = FConvertedSums.value(JoinPath(FOutputFolders.value(Path), FileNameOf(Path)));
+        Record.Entries.push_back({Path, Converted, FOriginalSums.value(FileNameKey(Path))});
+    }
+    FUndoWritten = true; // from here on a stop removes them too
+    const QString RecordFile = TRunRecord::FileNameFor(FUndoFile);
+    if (!WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error))
+        throw EFileError(Error);
+    // The undo file is in the ANSI code page, unless a path has a character
+    // that the code page lacks: written as "?", that path could never be
+    // restored. Such a file is UTF-8 with its byte-order mark, which the
+    // restore recognises.
+    const TTextEncoding Encoding = TextCodec::IsAnsiEncodable(Text) ? TTextEncoding::Ansi() : TTextEncoding::Utf8();
+    if (!WriteFileAtomically(FFs, FUndoFile, TextCodec::EncodeFile(Text, Encoding), &Error))
+        throw EFileError(Error);
+}
+
+bool TReplaceRun::ReplaceOriginalFiles()
+{
+    FCopyBackStarted = true;
+    if (R.FChangedFilesCount > 0)
+        R.FLog.WriteLine(RExpertRes::sReplacingOriginals);
+    // Each converted file replaces its original in one step, so that a crash
+    // never leaves a half-written original; a failure is logged with its
+    // path and reason and makes the result false, and the copy-back goes on
+    // with the other files.
+    bool Result = true;
+    QSet<QString> Done;
+    for (const QString &Path : std::as_const(R.FUnitList)) {
+        if (Done.contains(Path))
+            continue;
+        Done.insert(Path);
+        const auto Folder = FOutputFolders.constFind(Path);
+        if (Folder == FOutputFolders.constEnd())
+            continue;
+        const QString Converted = JoinPath(*Folder, FileNameOf(Path));
+        if (!FConvertedSums.contains(Converted))
+            continue; // nothing changed: no converted file
+        QByteArray Bytes;
+        QString Error;
+        if (!FFs.ReadFile(Converted, Bytes, &Error) || !ReplaceFileContents(FFs, Path, Bytes, &Error)) {
+            R.FLog.WriteLine(Error);
+            R.FRunErrors << Error;
+            Result = false;
+        }
+    }
+    return Result;
+}
+
+void TReplaceRun::MarkFinished()
+{
+    TRunRecord Record;
+    QByteArray Bytes;
+    const QString RecordFile = TRunRecord::FileNameFor(FUndoFile);
+    QString Error;
+    if (FFs.ReadFile(RecordFile, Bytes, &Error) && TRunRecord::FromBytes(Bytes, Record)) {
+        Record.Finished = true;
+        if (WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error))
+            return;
+    }
+    // The originals are in place and the undo file lists them; a record left
+    // "unfinished" only means the restore takes nothing for granted.
+    R.FLog.WriteLine(Error);
+}
+
+void TReplaceRun::RemoveWhatItCreated()
+{
+    if (FUndoWritten) {
+        FFs.RemoveFile(FUndoFile);
+        FFs.RemoveFile(TRunRecord::FileNameFor(FUndoFile));
+    }
+    for (const QString &Backup : std::as_const(FCreatedBackups))
+        FFs.RemoveFile(Backup);
+    // Deepest first; a folder that holds anything else stays.
+    for (auto It = FCreatedFolders.crbegin(); It != FCreatedFolders.crend(); ++It)
+        QDir().rmdir(*It);
+    FCreatedBackups.clear();
+    FCreatedFolders.clear();
+}
+
+QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
+{
+    const QFileInfo Info(Path);
+    if (Info.isFile())
+        return Path;
+    // Delphi projects come from case-insensitive file systems: "Main.DFM"
+    // names the file "Main.dfm".
+    const QString Folder = Info.path();
+    auto It = FFolderEntries.find(Folder);
+    if (It == FFolderEntries.end()) {
+        const QDir Dir(Folder);
+        if (!Dir.exists()) {
+            // The folder itself may be spelled in another case.
+            const QString Resolved = ResolvePathCase(Path);
+            return QFileInfo(Resolved).isFile() ? Resolved : QString();
+        }
+        QHash<QString, QStringList> Entries;
+        for (const QString &Name : Dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
+            Entries[Name.toLower()].append(Name);
+        It = FFolderEntries.insert(Folder, Entries);
+    }
+    const QString Wanted = Info.fileName();
+    const auto Found = It->constFind(Wanted.toLower());
+    if (Found == It->constEnd())
+        return {};
+    if (Found->size() == 1)
+        return JoinPath(Folder, Found->first());
+    // Several files differ from the name only in letter case ("x.dfm" and
+    // "X.dfm" beside "x.pas" and "X.pas"): the one whose name before the
+    // extension is spelled exactly as asked is meant.
+    const qsizetype Dot = Wanted.lastIndexOf(u'.');
+    const QStringView Stem = QStringView(Wanted).left(Dot < 0 ? Wanted.size() : Dot);
+    QStringList Exact;
+    for (const QString &Name : *Found)
+        if (QStringView(Name).left(Stem.size()) == Stem)
+            Exact << Name;
+    if (Exact.size() == 1)
+        return JoinPath(Folder, Exact.first());
+    throw EFileError(QStringLiteral("The form file \"%1\" could be any of %2 in \"%3\", which differ only in "
+                                    "letter case.")
+                         .arg(Wanted, Found->join(QStringLiteral(", ")), Folder));
+}
+
+// ---------------------------------------------------------------------------
+// TRestoreRun
+
+TRestoreRun::TRestoreRun(TComponentReplacer &Replacer, TFileSystem &Fs, TRestoreQuestions *Questions)
+    : R(Replacer), FFs(Fs), FQuestions(Questions)
+{
+}
+
+bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
+{
+    TFinally EmptyList([this] { R.FUnitList.clear(); });
+    QByteArray Bytes;
+    QString Error;
+    if (!FFs.ReadFile(UndoFile, Bytes, &Error))
+        throw EFileError(Error);
+    TTextEncoding Encoding;
+    const QString Text = TextCodec::DecodeFile(Bytes, Encoding);
+    R.FUnitList = Text.split(LineEnds());
+    if (!R.FUnitList.isEmpty() && R.FUnitList.last().isEmpty())
+        R.FUnitList.removeLast(); // the line break that ends the last line
+
+    // Relative paths are taken from the undo file's folder, not from
+    // wherever the process happens to run, and backups only from inside
+    // that folder: an undo file from elsewhere must not copy any file of
+    // this machine over another.
+    const QString Folder = QFileInfo(UndoFile).absolutePath();
+    const QString CanonicalFolder = QFileInfo(Folder).canonicalFilePath();
+    auto Resolve = [&Folder](const QString &Path) {
+        return Path.isEmpty() || QDir::isAbsolutePath(Path) ? Path : QDir::cleanPath(JoinPath(Folder, Path));
+    };
+
+    // A line is "original=backup". The format has no escape, so a path that
+    // holds "=" is split at the first "=" behind which an existing backup
+    // file is named, and at the first "=" when none is.
+    TNameValueList Lines(FileNameCase());
+    for (const QString &Line : std::as_const(R.FUnitList)) {
+        qsizetype Eq = Line.indexOf(u'=');
+        for (qsizetype Try = Eq; Try >= 0; Try = Line.indexOf(u'=', Try + 1))
+            if (QFileInfo(Resolve(Line.mid(Try + 1))).isFile()) {
+                Eq = Try;
+                break;
+            }
+        Lines.Append(Eq < 0 ? QString() : Resolve(Line.left(Eq)), Eq < 0 ? QString() : Resolve(Line.mid(Eq + 1)));
+    }
+
+    // Check pass: nothing is copied unless every backup is there, inside the
+    // undo file's folder.
+    for (int I = 0; I < Lines.Count(); ++I) {
+        const QString Backup = Lines.Value(Lines.Name(I));
+        const QFileInfo Info(Backup);
+        if (!Info.isFile()) {
+            Report.Errors << QStringLiteral("The backup \"%1\" does not exist.").arg(Backup);
+            return false;
+        }
+        const QString Canonical = Info.canonicalFilePath();
+        if (CanonicalFolder.isEmpty() || !Canonical.startsWith(JoinPath(CanonicalFolder, QString()), FileNameCase())) {
+            Report.Errors << QStringLiteral("The backup \"%1\" is not inside the undo file's folder \"%2\".")
+                                 .arg(Backup, Folder);
+            return false;
+        }
+    }
+    if (Lines.Count() == 0)
+        return false;
+
+    // Which originals may simply be put back: with the run's record, a file
+    // that is neither what the run wrote nor the original (a crash can leave
+    // it untouched) was changed since; a file that no longer exists is not
+    // created unless the user says so.
+    TRunRecord Record;
+    QByteArray RecordBytes;
+    const bool HasRecord = FFs.ReadFile(TRunRecord::FileNameFor(UndoFile), RecordBytes, nullptr)
+        && TRunRecord::FromBytes(RecordBytes, Record);
+    std::vector<bool> Copy(size_t(Lines.Count()), true);
+    QList<int> Changed, Missing;
+    for (int I = 0; I < Lines.Count(); ++I) {
+        const QString &Original = Lines.Name(I);
+        const QFileInfo Info(Original);
+        if (!Info.exists()) {
+            Missing << I;
+            continue;
+        }
+        const TRunRecord::TEntry *Entry = HasRecord ? Record.Find(Original) : nullptr;
+        if (!Entry || Entry->Converted.isEmpty())
+            continue;
+        QByteArray Current;
+        if (!FFs.ReadFile(Original, Current, &Error))
+            continue; // the copy pass reports it
+        const QString Sum = Sha256Hex(Current);
+        if (Sum == Entry->Original)
+            Copy[size_t(I)] = false; // still the original: nothing to do
+        else if (Sum != Entry->Converted)
+            Changed << I;
+    }
+    auto Ask = [&](const QList<int> &Indexes, bool Changes, QStringList &Left) {
+        if (Indexes.isEmpty())
+            return;
+        QStringList Files;
+        for (int I : Indexes)
+            Files << Lines.Name(I);
+        const bool Yes = FQuestions && (Changes ? FQuestions->OverwriteChangedFiles(Files)
+                                                : FQuestions->CreateMissingFiles(Files));
+        if (Yes)
+            return;
+        for (int I : Indexes)
+            Copy[size_t(I)] = false;
+        Left = Files;
+    };
+    Ask(Changed, true, Report.LeftChanged);
+    Ask(Missing, false, Report.LeftMissing);
+
+    // Copy pass: each backup replaces its original in one step, checked and
+    // flushed; the first failure stops the restore.
+    for (int I = 0; I < Lines.Count(); ++I) {
+        const QString &Original = Lines.Name(I);
+        FFs.RemoveFile(TemporaryNameBeside(Original)); // left by a killed run
+        if (!Copy[size_t(I)])
+            continue;
+        QByteArray Backup;
+        if (!FFs.ReadFile(Lines.Value(Original), Backup, &Error) || !ReplaceFileContents(FFs, Original, Backup, &Error)) {
+            Report.Errors << Error;
+            return false;
+        }
+    }
+    return Report.LeftChanged.isEmpty() && Report.LeftMissing.isEmpty();
+}

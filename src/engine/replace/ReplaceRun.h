@@ -1,0 +1,148 @@
+// TReplaceRun and TRestoreRun: one replace run and one restore of a
+// replacer, with the state that lives only as long as they do (the temporary
+// folder, the folders of converted files, the names claimed in the flat
+// temporary and backup folders, the folder listings, what the run created).
+//
+// The guarantees of a replace run, in the order in which they hold:
+// - nothing is written before the file list is complete and every name in it
+//   can be held by the undo file; a backup folder that holds the undo file of
+//   an earlier run (finished or not) is refused before anything is written;
+// - every write is checked and flushed before anything is renamed over an
+//   original; a run that stops before the copy-back removes what it created
+//   (temporary folder, backups, backup folders it made) and every original
+//   is untouched;
+// - the undo file, and beside it the run record (state, checksums), are
+//   complete and on disk before the first original is replaced; from there
+//   on each original is replaced in one step, so a crash at any moment leaves
+//   every original either untouched or converted with its backup listed.
+#pragma once
+
+#include "FileSystem.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <csignal>
+#include <vector>
+
+class TComponentReplacer;
+
+// The record of a run kept beside its undo file (the undo file's name with
+// ".run" appended): whether the copy-back finished, and for each original
+// the checksums of what the run wrote over it and of the original itself.
+// The undo file's own format stays as it is.
+struct TRunRecord
+{
+    struct TEntry
+    {
+        QString Path;
+        QString Converted; // SHA-256 of the converted file, hexadecimal
+        QString Original;  // SHA-256 of the original (its backup)
+    };
+    bool Finished = false;
+    std::vector<TEntry> Entries;
+
+    static QString FileNameFor(const QString &UndoFile);
+    QByteArray ToBytes() const;
+    // False for bytes that are no run record.
+    static bool FromBytes(const QByteArray &Bytes, TRunRecord &Record);
+    // The entry of an original (compared as the file system compares names).
+    const TEntry *Find(const QString &Path) const;
+};
+
+// What the restore asks when an original cannot simply be put back. The
+// answers default to the safe choice: leave the file alone, create nothing.
+class TRestoreQuestions
+{
+public:
+    virtual ~TRestoreQuestions() = default;
+    // Files changed since the conversion: overwrite them with their backups?
+    virtual bool OverwriteChangedFiles(const QStringList & /*Files*/) { return false; }
+    // Originals that no longer exist: create them from their backups?
+    virtual bool CreateMissingFiles(const QStringList & /*Files*/) { return false; }
+};
+
+// What a restore did beyond its Boolean result.
+struct TRestoreReport
+{
+    QStringList LeftChanged; // changed since the conversion, not overwritten
+    QStringList LeftMissing; // no longer there, not created
+    QStringList Errors;      // why the restore stopped, with paths and reasons
+};
+
+class TReplaceRun
+{
+public:
+    TReplaceRun(TComponentReplacer &Replacer, TFileSystem &Fs);
+    TReplaceRun(const TReplaceRun &) = delete;
+    TReplaceRun &operator=(const TReplaceRun &) = delete;
+
+    // TComponentReplacer::PerformReplace.
+    bool Execute();
+
+    // The path of an existing file that Path names, letter case aside (see
+    // TComponentReplacer::FindFileIgnoringCase), with this run's listings.
+    QString FindFileIgnoringCase(const QString &Path);
+    // Notes the bytes written for a converted file, for the run record.
+    void NoteConvertedFile(const QString &OutputPath, QByteArrayView Bytes);
+
+    // Asks the run in progress to stop at its next file, as if an error had
+    // stopped it (async-signal-safe). The copy-back, once begun, finishes.
+    static void RequestStop();
+    static bool IsRunning() { return FRunning != 0; }
+    // Makes SIGINT and SIGTERM stop a run in progress that way; outside a
+    // run they end the process as usual.
+    static void StopOnSignals();
+
+private:
+    void RefuseEarlierRun() const;
+    void InitUnitList();
+    void ScanDirectory(const QString &Folder, bool IncludeSubDirs);
+    void CheckNamesForUndoFile() const;
+    void CreateBackupFolder();
+    void MakeFolders(const QString &Folder, bool Backup);
+    QString OutputFolderOf(int Index);
+    void ConvertFiles();
+    void BackupOriginal(int Index);
+    void WriteUndoRecords();
+    bool ReplaceOriginalFiles();
+    void MarkFinished();
+    void RemoveWhatItCreated();
+    void CheckStop() const;
+
+    TComponentReplacer &R;
+    TFileSystem &FFs;
+    QString FTempFolder;
+    QString FUndoFile;
+    // Original path -> folder of its converted version. Project mode keeps
+    // apart files of the same name from different folders.
+    QHash<QString, QString> FOutputFolders;
+    QHash<QString, QString> FClaimedOutputNames; // name key of an output path -> original
+    QHash<QString, QString> FClaimedBackups;     // name key of a backup path -> original
+    // Folder -> lower-case name -> the names of the folder that have it.
+    QHash<QString, QHash<QString, QStringList>> FFolderEntries;
+    QHash<QString, QString> FConvertedSums; // output path -> SHA-256
+    QHash<QString, QString> FOriginalSums;  // name key of an original -> SHA-256
+    // What the run created, removed again when it stops before the copy-back.
+    QStringList FCreatedBackups;
+    QStringList FCreatedFolders;
+    bool FUndoWritten = false;
+    bool FCopyBackStarted = false;
+
+    static volatile std::sig_atomic_t FStopRequested;
+    static volatile std::sig_atomic_t FRunning;
+};
+
+class TRestoreRun
+{
+public:
+    TRestoreRun(TComponentReplacer &Replacer, TFileSystem &Fs, TRestoreQuestions *Questions);
+    // TComponentReplacer::PerformRestore; Report tells what it left alone.
+    bool Execute(const QString &UndoFile, TRestoreReport &Report);
+
+private:
+    TComponentReplacer &R;
+    TFileSystem &FFs;
+    TRestoreQuestions *FQuestions;
+};

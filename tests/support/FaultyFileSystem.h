@@ -1,0 +1,34 @@
+// TFaultyFileSystem: the real file layer with faults on demand, for tests of
+// what a run and a restore leave behind when the disk fills up, a write,
+// rename or flush fails, or the process dies at a chosen replacement.
+#pragma once
+
+#include "FileSystem.h"
+
+class TFaultyFileSystem : public TFileSystem
+{
+public:
+    // Bytes that writes may still put on the disk; a write beyond it fails
+    // as on a full disk (after writing what fits). Negative: no limit.
+    qint64 WriteBudget = -1;
+    // The k-th call (counted from 1) of WriteNewFile, Rename (also as
+    // ReplaceOriginal) or SyncFolder fails; 0 never.
+    int FailWriteAt = 0;
+    int FailRenameAt = 0;
+    int FailSyncAt = 0;
+    // Only writes whose path contains this text count and fail (empty: all).
+    QString WritesOf;
+    // The process ends at once (_exit with CrashExitCode) at the k-th
+    // replacement of an original, before it happens: a crash, with no
+    // clean-up of any kind. For death tests.
+    int CrashAtReplacement = 0;
+    static constexpr int CrashExitCode = 86;
+
+    int Writes = 0, Renames = 0, Syncs = 0, Replacements = 0;
+
+    bool WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                      QString *Error) override;
+    bool Rename(const QString &From, const QString &To, QString *Error) override;
+    bool ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error) override;
+    bool SyncFolder(const QString &Folder, QString *Error) override;
+};
