@@ -10,6 +10,8 @@
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDirIterator>
 #include <QLibrary>
 #include <QLineEdit>
@@ -193,6 +195,56 @@ TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
     // The project was closed for the restore and opened again.
     EXPECT_EQ(Host.ActiveProjectFileName(), Project);
     EXPECT_EQ(Host.ModuleList()->count(), 4);
+}
+
+TEST(Host, FolderModeWithSubfoldersConvertsWithoutAskingTheIde)
+{
+    THostWindow &Host = host();
+    QTemporaryDir Dir;
+    const QString Ibx = QStringLiteral(MIGWIZ_SOURCE_DIR "/examples/ibx");
+    for (const QString &Name : QDir(Ibx).entryList(QDir::Files))
+        WriteBytes(Dir.filePath("top/sub/" + Name), ReadBytes(QDir(Ibx).filePath(Name)));
+    const QString Top = QDir::toNativeSeparators(Dir.filePath("top"));
+
+    TScriptedDialogs::TMessage Message;
+    TModalDriver Driver;
+    Driver.Then([&](QWidget *Modal) {
+        auto *Sets = child<QComboBox>(Modal, "cbReplaceComponents");
+        auto *Folder = child<QRadioButton>(Modal, "rbDestFolder");
+        auto *Directory = child<QComboBox>(Modal, "cbDirectory");
+        auto *SubDirs = child<QCheckBox>(Modal, "chSubDirs");
+        auto *Next = child<QPushButton>(Modal, "btNext");
+        if (!Sets || !Folder || !Directory || !SubDirs || !Next) {
+            ADD_FAILURE() << "not the wizard";
+            Modal->close();
+            return;
+        }
+        Sets->setCurrentIndex(1); // IBX
+        QTest::mouseClick(Next, Qt::LeftButton);
+        QTest::mouseClick(Folder, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(Next, Qt::LeftButton);
+        Directory->lineEdit()->clear();
+        QTest::keyClicks(Directory->lineEdit(), Top);
+        QTest::mouseClick(SubDirs, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(Next, Qt::LeftButton);
+        QTest::mouseClick(Next, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(Modal, "btFinish"), Qt::LeftButton);
+        if (Modal->isVisible())
+            Modal->close();
+    });
+    // No confirmation in folder mode: the outcome comes next.
+    Driver.Then(AcceptMessage(&Message));
+    Host.MenuAction(ItemName)->trigger();
+    EXPECT_EQ(Driver.Pending(), 0u);
+    EXPECT_EQ(Message.Text, "Replace procedure was performed sucessfully.");
+    const QString Expect = QStringLiteral(MIGWIZ_SOURCE_DIR "/tests/data/examples-expected/ibx");
+    for (const QString &Name : QDir(Ibx).entryList(QDir::Files)) {
+        const QString Want = QFileInfo::exists(QDir(Expect).filePath(Name)) ? QDir(Expect).filePath(Name)
+                                                                             : QDir(Ibx).filePath(Name);
+        EXPECT_EQ(ReadBytes(Dir.filePath("top/sub/" + Name)), ReadBytes(Want)) << Name.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(Dir.filePath("top/RBackup/RExpert.reu")));
+    EXPECT_TRUE(QFileInfo::exists(Dir.filePath("top/Wiz_Log.txt")));
 }
 
 TEST(Host, ErrorInsideTheEntryPointIsShownAndTheCallStillSucceeds)
