@@ -85,12 +85,18 @@ TModalDriver::TAction walkWizard(bool Restore, QString *UndoShown = nullptr)
             Modal->close();
             return;
         }
-        EXPECT_EQ(Modal->windowTitle(), "Orvex Migration Wizard - Step 1 of 5");
-        if (Restore)
-            QTest::mouseClick(RestoreMode, Qt::LeftButton, {}, QPoint(5, 5));
+        // The mode and the destination as the user picks them, whatever an
+        // earlier run left in the registry.
+        QTest::mouseClick(Restore ? RestoreMode : child<QRadioButton>(Modal, "rbModeReplace"), Qt::LeftButton, {},
+                          QPoint(5, 5));
+        EXPECT_EQ(Modal->windowTitle(), Restore ? "Orvex Migration Wizard - Step 1 of 3"
+                                                : "Orvex Migration Wizard - Step 1 of 5");
         if (UndoShown)
             *UndoShown = UndoFile->text();
-        for (int I = 0; I < 5 && Next->isEnabled(); ++I)
+        QTest::mouseClick(Next, Qt::LeftButton);
+        if (!Restore)
+            child<QRadioButton>(Modal, "rbDestProject")->click();
+        for (int I = 0; I < 4 && Next->isEnabled(); ++I)
             QTest::mouseClick(Next, Qt::LeftButton);
         EXPECT_EQ(Pages->currentWidget()->objectName(), "FinalStepSheet");
         QTest::mouseClick(Finish, Qt::LeftButton);
@@ -219,6 +225,7 @@ TEST(Host, FolderModeWithSubfoldersConvertsWithoutAskingTheIde)
             Modal->close();
             return;
         }
+        QTest::mouseClick(child<QRadioButton>(Modal, "rbModeReplace"), Qt::LeftButton, {}, QPoint(5, 5));
         Sets->setCurrentIndex(1); // IBX
         QTest::mouseClick(Next, Qt::LeftButton);
         QTest::mouseClick(Folder, Qt::LeftButton, {}, QPoint(5, 5));
