@@ -157,6 +157,34 @@ TEST(Host, ShowsTheProjectsModulesAndTheUnitAsOnDisk)
     EXPECT_EQ(Host.ModuleList()->count(), 0);
 }
 
+TEST(Host, FileMenuAndTheDefaultExceptionDisplay)
+{
+    THostWindow Host; // without the plug-in
+    TScriptedDialogs Dialogs;
+    TUiDialogsScope Scope(&Dialogs);
+    QTemporaryDir Dir;
+    WriteBytes(Dir.filePath("Bad.dproj"), "<Project><ItemGroup>");
+    Dialogs.Files = {std::nullopt, Dir.filePath("Bad.dproj")};
+    Host.MenuAction("FileOpenItem")->trigger(); // cancelled
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    Host.MenuAction("FileOpenItem")->trigger();
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(Dialogs.Messages[0].Text.contains("Bad.dproj"));
+    EXPECT_FALSE(Host.IsProjectGroupOpen());
+
+    // What a click raises is shown, and the host goes on.
+    TZuMenuItem &Help = *Host.MainMenu().Items().FindChild("HelpMenu");
+    Help.Insert(0, std::make_unique<TZuMenuItem>("Boom", "Boom", [](TZuMenuItem *) {
+        throw std::runtime_error("the wizard failed");
+    }));
+    Host.RebuildMenuBar();
+    Host.MenuAction("Boom")->trigger();
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Dialogs.Messages[1].Text, "the wizard failed");
+    EXPECT_EQ(Dialogs.Messages[1].Icon, QMessageBox::Critical);
+}
+
 TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
 {
     THostWindow &Host = host();
