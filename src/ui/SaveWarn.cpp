@@ -16,6 +16,11 @@ TSaveWarnForm::TSaveWarnForm(QWidget *Parent)
                           | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("SaveWarnForm"));
+    // The dialog's own font size, that of the VCL's dialogs, so that the
+    // texts fit the fixed layout whatever the desktop's default is.
+    QFont DialogFont = font();
+    DialogFont.setPixelSize(11);
+    setFont(DialogFont);
     setWindowTitle(QStringLiteral("BDE Migration Wizard"));
     setFixedSize(302, 143);
 

@@ -162,6 +162,11 @@ TWizardForm::TWizardForm(QWidget *Parent)
                           | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("WizardForm"));
+    // The dialog's own font size, that of the VCL's dialogs, so that the
+    // texts fit the fixed layout whatever the desktop's default is.
+    QFont DialogFont = font();
+    DialogFont.setPixelSize(11);
+    setFont(DialogFont);
     setWindowTitle(QStringLiteral("BDE Migration Wizard"));
     setFixedSize(468, 324);
 
@@ -659,6 +664,7 @@ void TWizardForm::actNextExecute()
             TUiDialogs::Current().MessageBox(this, sSelectUnit, QStringLiteral("Information"),
                                              QMessageBox::Information);
             lbModules->setFocus();
+            UpdateCaption();
             return;
         }
         DefaultBackupDir();

@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <gtest/gtest.h>
+
 void TScriptedDialogs::MessageBox(QWidget *, const QString &Text, const QString &Caption, QMessageBox::Icon Icon)
 {
     Messages.push_back({Text, Caption, Icon});
@@ -50,12 +52,18 @@ TModalDriver::TModalDriver()
 void TModalDriver::poll()
 {
     QWidget *Modal = QApplication::activeModalWidget();
-    if (!Modal || FActions.empty() || !Modal->isVisible())
+    if (!Modal || !Modal->isVisible())
         return;
     for (const QPointer<QWidget> &Seen : FSeen)
         if (Seen == Modal)
             return;
     FSeen.emplace_back(Modal);
+    if (FActions.empty()) {
+        // Nobody would ever answer it: the test would hang.
+        ADD_FAILURE() << "unexpected modal window \"" << Modal->windowTitle().toStdString() << "\"";
+        Modal->close();
+        return;
+    }
     TAction Action = std::move(FActions.front());
     FActions.pop_front();
     Action(Modal);

@@ -44,7 +44,8 @@ public:
 
 // Runs each queued action on the next modal widget that appears, in order,
 // also inside the nested event loop of a modal dialog that an earlier
-// action opened.
+// action opened. A modal widget that appears when no action is left fails
+// the test and is closed.
 class TModalDriver : public QObject
 {
 public:

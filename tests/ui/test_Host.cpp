@@ -10,6 +10,8 @@
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDirIterator>
 #include <QLibrary>
 #include <QLineEdit>
@@ -83,12 +85,18 @@ TModalDriver::TAction walkWizard(bool Restore, QString *UndoShown = nullptr)
             Modal->close();
             return;
         }
-        EXPECT_EQ(Modal->windowTitle(), "Orvex Migration Wizard - Step 1 of 5");
-        if (Restore)
-            QTest::mouseClick(RestoreMode, Qt::LeftButton, {}, QPoint(5, 5));
+        // The mode and the destination as the user picks them, whatever an
+        // earlier run left in the registry.
+        QTest::mouseClick(Restore ? RestoreMode : child<QRadioButton>(Modal, "rbModeReplace"), Qt::LeftButton, {},
+                          QPoint(5, 5));
+        EXPECT_EQ(Modal->windowTitle(), Restore ? "Orvex Migration Wizard - Step 1 of 3"
+                                                : "Orvex Migration Wizard - Step 1 of 5");
         if (UndoShown)
             *UndoShown = UndoFile->text();
-        for (int I = 0; I < 5 && Next->isEnabled(); ++I)
+        QTest::mouseClick(Next, Qt::LeftButton);
+        if (!Restore)
+            child<QRadioButton>(Modal, "rbDestProject")->click();
+        for (int I = 0; I < 4 && Next->isEnabled(); ++I)
             QTest::mouseClick(Next, Qt::LeftButton);
         EXPECT_EQ(Pages->currentWidget()->objectName(), "FinalStepSheet");
         QTest::mouseClick(Finish, Qt::LeftButton);
@@ -149,6 +157,34 @@ TEST(Host, ShowsTheProjectsModulesAndTheUnitAsOnDisk)
     EXPECT_EQ(Host.ModuleList()->count(), 0);
 }
 
+TEST(Host, FileMenuAndTheDefaultExceptionDisplay)
+{
+    THostWindow Host; // without the plug-in
+    TScriptedDialogs Dialogs;
+    TUiDialogsScope Scope(&Dialogs);
+    QTemporaryDir Dir;
+    WriteBytes(Dir.filePath("Bad.dproj"), "<Project><ItemGroup>");
+    Dialogs.Files = {std::nullopt, Dir.filePath("Bad.dproj")};
+    Host.MenuAction("FileOpenItem")->trigger(); // cancelled
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    Host.MenuAction("FileOpenItem")->trigger();
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(Dialogs.Messages[0].Text.contains("Bad.dproj"));
+    EXPECT_FALSE(Host.IsProjectGroupOpen());
+
+    // What a click raises is shown, and the host goes on.
+    TZuMenuItem &Help = *Host.MainMenu().Items().FindChild("HelpMenu");
+    Help.Insert(0, std::make_unique<TZuMenuItem>("Boom", "Boom", [](TZuMenuItem *) {
+        throw std::runtime_error("the wizard failed");
+    }));
+    Host.RebuildMenuBar();
+    Host.MenuAction("Boom")->trigger();
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Dialogs.Messages[1].Text, "the wizard failed");
+    EXPECT_EQ(Dialogs.Messages[1].Icon, QMessageBox::Critical);
+}
+
 TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
 {
     THostWindow &Host = host();
@@ -193,6 +229,57 @@ TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
     // The project was closed for the restore and opened again.
     EXPECT_EQ(Host.ActiveProjectFileName(), Project);
     EXPECT_EQ(Host.ModuleList()->count(), 4);
+}
+
+TEST(Host, FolderModeWithSubfoldersConvertsWithoutAskingTheIde)
+{
+    THostWindow &Host = host();
+    QTemporaryDir Dir;
+    const QString Ibx = QStringLiteral(MIGWIZ_SOURCE_DIR "/examples/ibx");
+    for (const QString &Name : QDir(Ibx).entryList(QDir::Files))
+        WriteBytes(Dir.filePath("top/sub/" + Name), ReadBytes(QDir(Ibx).filePath(Name)));
+    const QString Top = QDir::toNativeSeparators(Dir.filePath("top"));
+
+    TScriptedDialogs::TMessage Message;
+    TModalDriver Driver;
+    Driver.Then([&](QWidget *Modal) {
+        auto *Sets = child<QComboBox>(Modal, "cbReplaceComponents");
+        auto *Folder = child<QRadioButton>(Modal, "rbDestFolder");
+        auto *Directory = child<QComboBox>(Modal, "cbDirectory");
+        auto *SubDirs = child<QCheckBox>(Modal, "chSubDirs");
+        auto *Next = child<QPushButton>(Modal, "btNext");
+        if (!Sets || !Folder || !Directory || !SubDirs || !Next) {
+            ADD_FAILURE() << "not the wizard";
+            Modal->close();
+            return;
+        }
+        QTest::mouseClick(child<QRadioButton>(Modal, "rbModeReplace"), Qt::LeftButton, {}, QPoint(5, 5));
+        Sets->setCurrentIndex(1); // IBX
+        QTest::mouseClick(Next, Qt::LeftButton);
+        QTest::mouseClick(Folder, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(Next, Qt::LeftButton);
+        Directory->lineEdit()->clear();
+        QTest::keyClicks(Directory->lineEdit(), Top);
+        QTest::mouseClick(SubDirs, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(Next, Qt::LeftButton);
+        QTest::mouseClick(Next, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(Modal, "btFinish"), Qt::LeftButton);
+        if (Modal->isVisible())
+            Modal->close();
+    });
+    // No confirmation in folder mode: the outcome comes next.
+    Driver.Then(AcceptMessage(&Message));
+    Host.MenuAction(ItemName)->trigger();
+    EXPECT_EQ(Driver.Pending(), 0u);
+    EXPECT_EQ(Message.Text, "Replace procedure was performed sucessfully.");
+    const QString Expect = QStringLiteral(MIGWIZ_SOURCE_DIR "/tests/data/examples-expected/ibx");
+    for (const QString &Name : QDir(Ibx).entryList(QDir::Files)) {
+        const QString Want = QFileInfo::exists(QDir(Expect).filePath(Name)) ? QDir(Expect).filePath(Name)
+                                                                             : QDir(Ibx).filePath(Name);
+        EXPECT_EQ(ReadBytes(Dir.filePath("top/sub/" + Name)), ReadBytes(Want)) << Name.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(Dir.filePath("top/RBackup/RExpert.reu")));
+    EXPECT_TRUE(QFileInfo::exists(Dir.filePath("top/Wiz_Log.txt")));
 }
 
 TEST(Host, ErrorInsideTheEntryPointIsShownAndTheCallStillSucceeds)

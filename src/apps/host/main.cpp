@@ -7,6 +7,10 @@
 
 int main(int argc, char **argv)
 {
+    // --help needs no display.
+    for (int I = 1; I < argc; ++I)
+        if (qstrcmp(argv[I], "--help") == 0 || qstrcmp(argv[I], "-h") == 0)
+            qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Delphi IDE stand-in"));
     QCommandLineParser Parser;
