@@ -13,6 +13,9 @@ class TQtExpertUI : public TExpertUI
 public:
     void MessageBox(const QString &Text, const QString &Caption, TMessageIcon Icon) override;
     bool ConfirmAction(const QString &Caption, bool ProjectMode, const QString &ProductName, bool Restore) override;
+    // The restore's questions, as Yes/No boxes that name the files.
+    bool OverwriteChangedFiles(const QString &Caption, const QStringList &Files) override;
+    bool CreateMissingFiles(const QString &Caption, const QStringList &Files) override;
 };
 
 class TQtReplaceProgress : public TReplaceProgress

@@ -19,6 +19,15 @@ void TUiDialogs::MessageBox(QWidget *Parent, const QString &Text, const QString 
     Box.exec();
 }
 
+bool TUiDialogs::Question(QWidget *Parent, const QString &Text, const QString &Caption)
+{
+    QMessageBox Box(QMessageBox::Question, Caption, Text, QMessageBox::Yes | QMessageBox::No, Parent);
+    Box.setTextFormat(Qt::PlainText);
+    Box.setDefaultButton(QMessageBox::No);
+    Box.setEscapeButton(QMessageBox::No);
+    return Box.exec() == QMessageBox::Yes;
+}
+
 bool TUiDialogs::SelectDirectory(const QString &Prompt, QString &Directory)
 {
     const QString Chosen = QFileDialog::getExistingDirectory(nullptr, Prompt, QString(), QFileDialog::ShowDirsOnly);

@@ -17,6 +17,9 @@ public:
 
     // A modal message box with an OK button only.
     virtual void MessageBox(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon);
+    // A modal question with the question icon and the buttons Yes and No
+    // (No is the default, Esc and the close box answer No). True for Yes.
+    virtual bool Question(QWidget *Parent, const QString &Text, const QString &Caption);
     // The folder browser: the whole namespace, no starting folder. True with
     // the chosen folder in Directory when the user confirms; false, with
     // Directory untouched, when the user cancels.

@@ -9,6 +9,17 @@
 
 #include <gtest/gtest.h>
 
+bool TScriptedDialogs::Question(QWidget *, const QString &Text, const QString &Caption)
+{
+    Questions.push_back({Text, Caption, QMessageBox::Question});
+    EXPECT_FALSE(Answers.empty()) << "unexpected question: " << Text.toStdString();
+    if (Answers.empty())
+        return false;
+    const bool Answer = Answers.front();
+    Answers.pop_front();
+    return Answer;
+}
+
 void TScriptedDialogs::MessageBox(QWidget *, const QString &Text, const QString &Caption, QMessageBox::Icon Icon)
 {
     Messages.push_back({Text, Caption, Icon});

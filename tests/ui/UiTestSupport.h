@@ -35,6 +35,10 @@ public:
     QStringList OpenDirs, OpenFilters; // of the file-open dialog
     QStringList Documents;           // opened with their program
     std::deque<std::optional<QString>> Folders, Files;
+    std::vector<TMessage> Questions; // asked; each answered from Answers
+    std::deque<bool> Answers;
+
+    bool Question(QWidget *Parent, const QString &Text, const QString &Caption) override;
 
     void MessageBox(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon) override;
     bool SelectDirectory(const QString &Prompt, QString &Directory) override;
