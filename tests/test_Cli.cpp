@@ -3,6 +3,7 @@
 // backup folder, log, code page), what it prints, and that a run leaves the
 // process's code page as it found it.
 #include "Cli.h"
+#include "QtPrinters.h"
 #include "TestFiles.h"
 
 #include "TextCodec.h"
@@ -126,8 +127,9 @@ TEST_F(Cli, HelpNamesEveryOptionDefaultFileAndStatus)
 TEST_F(Cli, ProjectModeConvertsEveryUnitWithBackupAndLogBesideTheProject)
 {
     EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
-    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n")
-                       .arg(path("App/Wiz_Log.txt"), path("App/RBackup/RExpert.reu")));
+    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n"
+                                  "0 items need manual work; see %3\n")
+                       .arg(path("App/Wiz_Log.txt"), path("App/RBackup/RExpert.reu"), path("App/Wiz_Report.txt")));
     EXPECT_TRUE(Err.isEmpty()) << Err.toStdString();
     EXPECT_TRUE(ReadBytes(path("App/Main.pas")).contains("var Q: TOrxQuery;"));
     EXPECT_TRUE(ReadBytes(path("App/Lib/Util.pas")).contains("var Q: TOrxQuery;"));

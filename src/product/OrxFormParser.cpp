@@ -2,6 +2,7 @@
 
 #include "DefaultConversion.h"
 
+#include <algorithm>
 #include <span>
 
 // The rules are one table, tried from the top; the first rule whose class
@@ -360,13 +361,15 @@ bool TOrxFormParser::convertByProductRules(const QString &PropName, const QStrin
         case TRuleKind::Rename:
             AddProperty(QString::fromUtf16(Rule.Target), PropValue);
             break;
-        case TRuleKind::Values:
-            for (const TNamePair &Pair : Rule.Pairs)
-                if (PropValue == QStringView(Pair.From)) {
-                    AddProperty(QString::fromUtf16(Rule.Target), QString::fromUtf16(Pair.To));
-                    break;
-                }
+        case TRuleKind::Values: {
+            const auto Pair = std::find_if(Rule.Pairs.begin(), Rule.Pairs.end(),
+                                           [&](const TNamePair &P) { return PropValue == QStringView(P.From); });
+            if (Pair != Rule.Pairs.end())
+                AddProperty(QString::fromUtf16(Rule.Target), QString::fromUtf16(Pair->To));
+            else
+                NoteDropped(PropName, PropValue, TDropReason::NoCounterpart);
             break;
+        }
         case TRuleKind::SetEdit:
             AddProperty(PropName, editSet(PropValue, Rule.Removals, Rule.Pairs));
             break;

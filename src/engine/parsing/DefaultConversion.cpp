@@ -232,6 +232,8 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
         const QString Connection = GetValue ? GetValue(PropName, Name) : QString();
         if (!Connection.isEmpty())
             Parser.AddProperty(QStringLiteral("Connection"), Connection);
+        else
+            Parser.NoteDropped(PropName, PropValue, TDropReason::UnknownDatabase);
         return;
     }
     if (PropName == u"Params.Strings" && TypeName == u"TDatabase") {
@@ -253,8 +255,10 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
             Parser.AddProperty(PropName, PropValue);
         return;
     }
-    if (PropName == u"IndexDefs")
+    if (PropName == u"IndexDefs") {
+        Parser.NoteDropped(PropName, PropValue, TDropReason::NotCarried);
         return;
+    }
 
     // Everything else carries over when the new class publishes it (or its
     // first part: "Font.Name" needs "Font"), when the class is unknown, and
@@ -264,4 +268,6 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
     const TPublishedProperties *Published = TClassRegistry::Global().FindClass(Parser.NewClassName());
     if (!Published || Published->CarriesProperty(PropName) || PropName == u"Left" || PropName == u"Top")
         Parser.AddProperty(PropName, PropValue);
+    else
+        Parser.NoteDropped(PropName, PropValue, TDropReason::NotPublished);
 }
