@@ -6,6 +6,8 @@
 #include "QtPrinters.h"
 #include "TestFiles.h"
 
+#include "ComponentStream.h"
+#include "Replacer.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -210,4 +212,41 @@ TEST_F(Cli, RestoreReportsItsOutcome)
     EXPECT_EQ(run({"restore", path("App/Empty.reu")}), 1);
     EXPECT_TRUE(Out.isEmpty());
     EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+}
+
+TEST_F(Cli, DryRunShowsTheChangesAndTheReportAndWritesNothing)
+{
+    const QByteArray Tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", path("tmp").toLocal8Bit());
+    QDir().mkpath(path("tmp"));
+    WriteBytes(path("App/Main.pas"), bdeUnit("Main").replace("implementation", "implementation\r\n{$R *.dfm}"));
+    // A binary form is shown as its text.
+    WriteBytes(path("App/Main.dfm"),
+               TComponentReplacer::MakeBinaryFormFile(
+                   "TMAIN", ObjectTextToBinary(QStringLiteral("object Main: TMain\r\n  object Q: TQuery\r\n    IndexName = 'X'\r\n"
+                                               "  end\r\nend\r\n"))));
+    const auto Before = snapshot(Dir.path());
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--dry-run", "--report",
+                   path("Work.json")}),
+              0)
+        << Err.toStdString();
+    qputenv("TMPDIR", Tmp);
+    EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n+++ %1 (converted)\n@@ -1,7 +1,7 @@\n unit Main;\n interface\n"
+                                            "-uses DB, DBTables;\n-var Q: TQuery;\n"
+                                            "+uses DB, DBTables, Quorvel, Orx, Lintra, OrxError;\n+var Q: TOrxQuery;\n")
+                                 .arg(path("App/Main.pas"))))
+        << Out.toStdString();
+    EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n+++ %1 (converted)\n").arg(path("App/Main.dfm"))));
+    EXPECT_TRUE(Out.contains(QStringLiteral("-  object Q: TQuery\n-    IndexName = 'X'\n+  object Q: TOrxQuery\n")));
+    EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n").arg(path("App/Lib/Util.pas"))));
+    EXPECT_TRUE(Out.contains(QStringLiteral("Properties dropped: 1\n  Main.dfm:3  Main.Q  IndexName = 'X' "
+                                            "(TOrxQuery does not publish it)\n")))
+        << Out.toStdString();
+    EXPECT_TRUE(Out.endsWith(QStringLiteral("1 items need manual work\n"))) << Out.toStdString();
+    // Only the JSON report is new; no backup, log or converted file.
+    auto After = snapshot(Dir.path());
+    const QByteArray Json = After.take(path("Work.json"));
+    EXPECT_TRUE(Json.contains("\"kind\": \"droppedProperty\"")) << Json.constData();
+    EXPECT_EQ(After, Before);
+    EXPECT_TRUE(QDir(path("tmp")).isEmpty());
 }

@@ -375,7 +375,7 @@ void reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, c
     }
     const QString Folder = QFileInfo(LogPath).path();
     if (Options.DryRun)
-        Out << Report.ToText(Options.Caption() + RExpertRes::sReport, Folder);
+        Out << Report.ToText(Options.Caption() + RExpertRes::sReport, Folder).replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QString Seen = JsonPath;
     if (Options.WriteLog)
         Seen = JoinPath(Folder, RExpertRes::sReportFileName);

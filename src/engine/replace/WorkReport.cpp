@@ -167,7 +167,7 @@ QString TWorkReport::Summary(const QString &Path) const
 {
     QString Text = QStringLiteral("%1 items need manual work").arg(Count());
     if (const int N = Count(TWorkItemKind::ObjectNotConverted); N > 0)
-        Text += QStringLiteral(" (%1 objects not converted: their forms will not load)").arg(N);
+        Text += QStringLiteral(" (%1 object(s) not converted: their forms will not load)").arg(N);
     if (!Path.isEmpty())
         Text += QStringLiteral("; see ") + Path;
     return Text;

@@ -62,7 +62,7 @@ public:
     QString ToText(const QString &Title, const QString &BaseFolder) const;
     // The JSON document: {"items": [...], "counts": {...}, "total": n}.
     QByteArray ToJson() const;
-    // "N items need manual work (M objects not converted: their forms will
+    // "N items need manual work (M object(s) not converted: their forms will
     // not load); see PATH" -- without the "see" part when Path is empty.
     QString Summary(const QString &Path) const;
 
