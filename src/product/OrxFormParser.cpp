@@ -375,11 +375,15 @@ bool TOrxFormParser::convertByProductRules(const QString &PropName, const QStrin
             break;
         case TRuleKind::Params: {
             const QStringList Items = stringListItems(PropValue);
+            QStringList Keys;
             for (const TNamePair &Param : ConnectionParams) {
+                Keys << QString::fromUtf16(Param.From);
                 const QString Value = valueOfKey(Items, QStringView(Param.From));
                 if (!Value.isEmpty())
                     AddProperty(QString::fromUtf16(Param.To), quotedString(Value));
             }
+            if (const QStringList Left = itemsWithoutKeys(Items, Keys); !Left.isEmpty())
+                NoteDropped(PropName, Left.join(QStringLiteral(", ")), TDropReason::NotCarried);
             break;
         }
         case TRuleKind::SqlNames:

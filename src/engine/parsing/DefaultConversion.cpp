@@ -217,6 +217,17 @@ QString valueOfKey(const QStringList &Items, QStringView Key)
     return QString();
 }
 
+QStringList itemsWithoutKeys(const QStringList &Items, const QStringList &Keys)
+{
+    QStringList Left;
+    for (const QString &Item : Items) {
+        const QString Name = Item.section(u'=', 0, 0);
+        if (!Item.trimmed().isEmpty() && !Keys.contains(Name, Qt::CaseInsensitive))
+            Left << Item;
+    }
+    return Left;
+}
+
 void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, const QString &PropValue)
 {
     const QString &TypeName = Parser.FormState().TypeName();
@@ -238,11 +249,15 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
     }
     if (PropName == u"Params.Strings" && TypeName == u"TDatabase") {
         const QStringList Items = stringListItems(PropValue);
+        QStringList Keys;
         for (const TParamTarget &Target : BdeParamTargets) {
+            Keys << QString::fromUtf16(Target.Key);
             const QString Value = valueOfKey(Items, QStringView(Target.Key));
             if (!Value.isEmpty())
                 Parser.AddProperty(QString::fromUtf16(Target.Property), quotedString(Value));
         }
+        if (const QStringList Left = itemsWithoutKeys(Items, Keys); !Left.isEmpty())
+            Parser.NoteDropped(PropName, Left.join(QStringLiteral(", ")), TDropReason::NotCarried);
         return;
     }
     if (PropName == u"DataSource" && TypeName == u"TQuery") {
