@@ -136,3 +136,17 @@ TEST_F(WorkReport, TextJsonAndSummary)
               QStringLiteral("4 items need manual work (1 object(s) not converted: their forms will not load); see W.txt"));
     EXPECT_EQ(TWorkReport::Shorten(QString(100, u'x')), QString(57, u'x') + QStringLiteral("..."));
 }
+
+TEST_F(WorkReport, AnObjectThatRunsIntoALimitSaysSo)
+{
+    Product.Replacer(TOrxProduct::BdePosition)->FormParser().SetMaxDepth(40);
+    QByteArray Form = "object F: TF\r\n  object Q: TQuery\r\n";
+    for (int I = 0; I < 30; ++I)
+        Form += "object P" + QByteArray::number(I) + ": TPanel\r\n";
+    for (int I = 0; I < 32; ++I)
+        Form += "end\r\n";
+    const QStringList Items = items(TOrxProduct::BdePosition, QStringLiteral("F.dfm"), Form);
+    ASSERT_FALSE(Items.isEmpty());
+    EXPECT_TRUE(Items.first().startsWith(QStringLiteral("objectNotConverted|2|F.Q|TQuery|TOrxQuery|Text nested too deeply")))
+        << Items.first().toStdString();
+}
