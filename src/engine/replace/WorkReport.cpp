@@ -43,6 +43,13 @@ QString place(const TWorkItem &Item, const QString &BaseFolder)
 
 void TWorkReport::Add(TWorkItem Item)
 {
+    // A form that two units name is converted twice; it is reported once.
+    const QString Key = QStringList{QString::number(int(Item.Kind)), Item.File, QString::number(Item.Line),
+                                    Item.ObjectPath, Item.Name, Item.Value}
+                            .join(QChar(0));
+    if (FKeys.contains(Key))
+        return;
+    FKeys.insert(Key);
     FItems.append(std::move(Item));
 }
 

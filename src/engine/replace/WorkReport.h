@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // In the order in which the report lists them: the most serious first.
@@ -46,7 +47,12 @@ struct TWorkItem
 class TWorkReport
 {
 public:
-    void Clear() { FItems.clear(); }
+    void Clear()
+    {
+        FItems.clear();
+        FKeys.clear();
+    }
+    // Adds an item unless the same item is there already.
     void Add(TWorkItem Item);
     // Items in report order: by kind, then in the order they were added.
     QList<TWorkItem> Items() const;
@@ -70,4 +76,5 @@ public:
 
 private:
     QList<TWorkItem> FItems;
+    QSet<QString> FKeys;
 };
