@@ -320,6 +320,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     const TUsesPlan Uses = planUsesInsertions(Text, {FOldUsesUnit, FNewUsesList, FFamily.Units},
                                               [this](QStringView Name) { return FindNewComp(Name) != nullptr; });
     qsizetype NextInsertion = 0;
+    TLineIndex Lines(Text);
     bool InUses = false;
     int Changes = 0;
     QString Replaced;
@@ -353,7 +354,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                 if (Replaced != Lexem)
                     Emit(Start, End, Replaced);
             } else if (!InUses) {
-                ReportLeftIdentifier(Text, Start, Lexem);
+                ReportLeftIdentifier(Lines, Start, Lexem);
             }
             break;
         case lexSemicolon:
@@ -446,7 +447,8 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
     int ObjectTextPos = 0;
     qsizetype ObjectOutputPos = 0;
     QStringList Path; // names of the current object and those around it
-    ReportUnpairedComponents(Text);
+    TLineIndex Lines(Text);
+    ReportUnpairedComponents(Text, Lines);
     QStringView Lexem;
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
         switch (Code) {
@@ -483,7 +485,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     int Pos = ObjectTextPos + 1;
                     if (FFormParser->ParseString(Text, QStringLiteral("<object>"), Pos)) {
                         ++Changes;
-                        ReportDroppedProperties(Text, Path.join(u'.'), *NewName);
+                        ReportDroppedProperties(Lines, Path.join(u'.'), *NewName);
                         // The blanks before the keyword stay in the output,
                         // and the object text brings its own indentation.
                         Output.truncate(ObjectOutputPos);
@@ -499,7 +501,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     } else {
                         // Not accepted: the class name alone is replaced and
                         // the objects nested in it are examined in turn.
-                        ReportObjectNotConverted(Text, ObjectTextPos, Path.join(u'.'), Obj.ClassName, *NewName);
+                        ReportObjectNotConverted(Lines, ObjectTextPos, Path.join(u'.'), Obj.ClassName, *NewName);
                         Output += *NewName;
                     }
                     continue;
@@ -578,28 +580,6 @@ QString TComponentReplacer::GetDatabaseConnection(const QString &PropName, const
 
 namespace {
 
-// One-based line of a zero-based offset. Built once per text, so that a form
-// with hundreds of items is not counted through hundreds of times.
-class TLineIndex
-{
-public:
-    explicit TLineIndex(const QString &Text) : FText(Text) {}
-    int LineOf(qsizetype Pos)
-    {
-        if (FStarts.empty()) {
-            FStarts.push_back(0);
-            for (qsizetype I = 0; I < FText.size(); ++I)
-                if (FText[I] == u'\n')
-                    FStarts.push_back(I + 1);
-        }
-        return int(std::upper_bound(FStarts.begin(), FStarts.end(), Pos) - FStarts.begin());
-    }
-
-private:
-    const QString &FText;
-    std::vector<qsizetype> FStarts;
-};
-
 bool looksLikeClass(QStringView Name)
 {
     return Name.size() > 2 && (Name[0] == u'T' || Name[0] == u'E') && Name[1].isUpper();
@@ -637,7 +617,7 @@ bool TComponentReplacer::IsUnpairedFamilyClass(QStringView Name) const
     return !FFamily.ClassPattern.isEmpty() && FFamilyPattern.match(Name.toString()).hasMatch();
 }
 
-void TComponentReplacer::ReportLeftIdentifier(const QString &Text, qsizetype Pos, QStringView Name)
+void TComponentReplacer::ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, QStringView Name)
 {
     const bool IsApi = !FFamily.ApiPrefix.isEmpty() && Name.size() > FFamily.ApiPrefix.size()
                        && Name.startsWith(FFamily.ApiPrefix) && Name[FFamily.ApiPrefix.size()].isUpper();
@@ -646,17 +626,16 @@ void TComponentReplacer::ReportLeftIdentifier(const QString &Text, qsizetype Pos
     TWorkItem Item;
     Item.Kind = IsApi ? TWorkItemKind::ApiCall : TWorkItemKind::LeftInCode;
     Item.File = FCurrentFile;
-    Item.Line = int(QStringView(Text).left(Pos).count(u'\n')) + 1;
+    Item.Line = Lines.LineOf(Pos);
     Item.Name = Name.toString();
     FWorkReport.Add(Item);
 }
 
-void TComponentReplacer::ReportUnpairedComponents(const QString &Text)
+void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineIndex &Lines)
 {
     // Every object of the form, also those nested in objects that the
     // rewriting re-creates whole (the fields of a dataset).
     TPasParser Lexer(Text);
-    TLineIndex Lines(Text);
     QStringList Path;
     int Level = -1;
     bool ReadingName = false, ReadingType = false;
@@ -694,13 +673,9 @@ void TComponentReplacer::ReportUnpairedComponents(const QString &Text)
     }
 }
 
-void TComponentReplacer::ReportDroppedProperties(const QString &Text, const QString &ObjectPath,
-                                                 const QString &NewClass)
+void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass)
 {
     const QList<TDroppedProperty> &Dropped = FFormParser->DroppedProperties();
-    if (Dropped.isEmpty())
-        return;
-    TLineIndex Lines(Text);
     for (const TDroppedProperty &D : Dropped) {
         TWorkItem Item{TWorkItemKind::DroppedProperty, FCurrentFile, Lines.LineOf(D.Pos - 1), ObjectPath, D.Name,
                        TWorkReport::Shorten(D.Value), QString()};
@@ -727,12 +702,12 @@ void TComponentReplacer::ReportDroppedProperties(const QString &Text, const QStr
     }
 }
 
-void TComponentReplacer::ReportObjectNotConverted(const QString &Text, int ObjectPos, const QString &ObjectPath,
+void TComponentReplacer::ReportObjectNotConverted(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath,
                                                   const QString &OldClass, const QString &NewClass)
 {
     const QString &Error = FFormParser->ErrorStr();
-    FWorkReport.Add({TWorkItemKind::ObjectNotConverted, FCurrentFile,
-                     int(QStringView(Text).left(ObjectPos).count(u'\n')) + 1, ObjectPath, OldClass, NewClass,
+    FWorkReport.Add({TWorkItemKind::ObjectNotConverted, FCurrentFile, Lines.LineOf(ObjectPos), ObjectPath, OldClass,
+                     NewClass,
                      Error.isEmpty() ? QStringLiteral("the form grammar does not accept the object") : Error});
 }
 

@@ -237,13 +237,14 @@ public:
     static QString LineBreakOf(QStringView Text);
 
 protected:
-    // Items of the report of work left, found while a form is rewritten.
-    void ReportUnpairedComponents(const QString &Text);
-    void ReportDroppedProperties(const QString &Text, const QString &ObjectPath, const QString &NewClass);
-    void ReportObjectNotConverted(const QString &Text, int ObjectPos, const QString &ObjectPath,
-                                  const QString &OldClass, const QString &NewClass);
+    // Items of the report of work left, found while a form or unit is
+    // rewritten. Lines gives the line of an offset in its text.
+    void ReportUnpairedComponents(const QString &Text, TLineIndex &Lines);
+    void ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass);
+    void ReportObjectNotConverted(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath, const QString &OldClass,
+                                  const QString &NewClass);
     // An identifier of the code that the run left as it was.
-    void ReportLeftIdentifier(const QString &Text, qsizetype Pos, QStringView Name);
+    void ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, QStringView Name);
 
     void InitUnitList();
     void ScanDirectory(const QString &Folder, bool IncludeSubDirs);

@@ -41,6 +41,17 @@ QString place(const TWorkItem &Item, const QString &BaseFolder)
 
 } // namespace
 
+int TLineIndex::LineOf(qsizetype Pos)
+{
+    if (FStarts.empty()) {
+        FStarts.push_back(0);
+        for (qsizetype I = 0; I < FText.size(); ++I)
+            if (FText[I] == u'\n')
+                FStarts.push_back(I + 1);
+    }
+    return int(std::upper_bound(FStarts.begin(), FStarts.end(), Pos) - FStarts.begin());
+}
+
 void TWorkReport::Add(TWorkItem Item)
 {
     // A form that two units name is converted twice; it is reported once.

@@ -12,6 +12,8 @@
 #include <QSet>
 #include <QString>
 
+#include <vector>
+
 // In the order in which the report lists them: the most serious first.
 enum class TWorkItemKind : int {
     // An object whose class has a pair but that was not re-created: the unit
@@ -42,6 +44,21 @@ struct TWorkItem
     QString Name;       // property, event, class or identifier
     QString Value;      // the value as written, shortened
     QString Detail;     // the reason, the new class, the method
+};
+
+// The one-based line of a zero-based offset in a text. The line starts are
+// found on the first question, once per text, so that a form with hundreds
+// of items is not counted through hundreds of times, and a text without
+// items costs nothing.
+class TLineIndex
+{
+public:
+    explicit TLineIndex(const QString &Text) : FText(Text) {}
+    int LineOf(qsizetype Pos);
+
+private:
+    const QString &FText;
+    std::vector<qsizetype> FStarts;
 };
 
 class TWorkReport
