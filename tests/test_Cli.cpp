@@ -96,6 +96,8 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndTouchNothing)
         {{"replace", "--from", "bde", "--project", Dpr, "--units", "Lib/Util.pas"}, "without folders"},
         {{"replace", "--from", "bde", "--project", Dpr, "--units", ","}, "--units names no unit"},
         {{"replace", "--from", "bde", "--dir", Folder, "extra"}, "unexpected argument \"extra\""},
+        {{"replace", "--from", "bde", "--dir", Folder, "--report", path("None/r.json")}, "the folder of the report"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--dry-run", "--backup-dir", Folder}, "exclude each other"},
         {{"restore"}, "restore needs the undo file"},
         {{"restore", path("a.reu"), path("b.reu")}, "restore takes one undo file"},
         {{"restore", path("Missing.reu")}, "does not exist"},

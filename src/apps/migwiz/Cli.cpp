@@ -106,7 +106,7 @@ standard error is a terminal, each file is shown there as "[i/n] path".
 Exit status:
   0  success
   1  the operation reported failure ("Replace failed." or "Failed to restore
-     files."); see the log
+     files."); see the log; or the --report file could not be written
   2  usage error: unknown option, missing argument, --project together with
      --dir, unknown --from or --codepage, a project file, folder or undo file
      that does not exist
@@ -364,14 +364,19 @@ QString moduleList(const TProjectFileIde &Ide, const std::optional<QString> &Uni
 }
 
 // The report of work left: the JSON file that --report names, the whole
-// report on the terminal in a dry run, and one summary line.
-void reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, const QString &LogPath,
-                    const QString &JsonPath, QTextStream &Out)
+// report on the terminal in a dry run, and one summary line. False when the
+// JSON file cannot be written; the converted files are in place by then, so
+// that is a failure of the run, not an error that stopped it.
+bool reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, const QString &LogPath,
+                    const QString &JsonPath, QTextStream &Out, QTextStream &Err)
 {
+    bool Result = true;
     if (!JsonPath.isEmpty()) {
         QSaveFile File(JsonPath);
-        if (!File.open(QIODevice::WriteOnly) || File.write(Report.ToJson()) < 0 || !File.commit())
-            throw EFileError(QStringLiteral("Cannot write the report \"%1\". %2").arg(JsonPath, File.errorString()));
+        if (!File.open(QIODevice::WriteOnly) || File.write(Report.ToJson()) < 0 || !File.commit()) {
+            Err << "migwiz: cannot write the report \"" << JsonPath << "\": " << File.errorString() << '\n';
+            Result = false;
+        }
     }
     const QString Folder = QFileInfo(LogPath).path();
     if (Options.DryRun)
@@ -380,6 +385,7 @@ void reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, c
     if (Options.WriteLog)
         Seen = JoinPath(Folder, RExpertRes::sReportFileName);
     Out << Report.Summary(Options.DryRun ? QString() : Seen) << '\n';
+    return Result;
 }
 
 int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool ShowProgress)
@@ -432,6 +438,8 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     Options.ViewLog = false; // the path is printed instead
     Options.DryRun = A.DryRun;
     const QString ReportPath = A.Report ? absoluteNativePath(*A.Report) : QString();
+    if (!ReportPath.isEmpty() && !QFileInfo(QFileInfo(ReportPath).path()).isDir())
+        throw EUsage(QStringLiteral("the folder of the report \"%1\" does not exist").arg(ReportPath));
 
     const QString LogPath = JoinPath(Folder, RExpertRes::sLogFileName);
     const QString UndoPath = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
@@ -472,7 +480,8 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
             Out << "Log: " << LogPath << '\n';
         if (Options.MakeBackup)
             Out << "Undo file: " << UndoPath << '\n';
-        reportWorkLeft(Replacer.WorkReport(), Options, LogPath, ReportPath, Out);
+        if (!reportWorkLeft(Replacer.WorkReport(), Options, LogPath, ReportPath, Out, Err))
+            return csFailed;
     }
     return Outcome == TExpertOutcome::Succeeded ? csSuccess : csFailed;
 }
