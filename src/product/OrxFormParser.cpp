@@ -370,9 +370,19 @@ bool TOrxFormParser::convertByProductRules(const QString &PropName, const QStrin
                 NoteDropped(PropName, PropValue, TDropReason::NoCounterpart);
             break;
         }
-        case TRuleKind::SetEdit:
+        case TRuleKind::SetEdit: {
             AddProperty(PropName, editSet(PropValue, Rule.Removals, Rule.Pairs));
+            // The removed elements have no counterpart: the user is told.
+            QList<QStringView> Elements;
+            const bool IsSet = splitSet(PropValue, Elements);
+            QStringList Removed;
+            for (const char16_t *Name : Rule.Removals)
+                if (IsSet ? Elements.contains(QStringView(Name)) : PropValue.contains(QStringView(Name)))
+                    Removed << QString::fromUtf16(Name);
+            if (!Removed.isEmpty())
+                NoteDropped(PropName, Removed.join(QStringLiteral(", ")), TDropReason::ElementsRemoved);
             break;
+        }
         case TRuleKind::Params: {
             const QStringList Items = stringListItems(PropValue);
             QStringList Keys;

@@ -35,6 +35,7 @@ enum class TDropReason {
     NoCounterpart,   // its value has none in the new class
     NotCarried,      // the rules do not carry it over (index definitions)
     UnknownDatabase, // a DatabaseName that no TDatabase of the run defines
+    ElementsRemoved, // kept, but without the set elements noted as its value
 };
 
 struct TDroppedProperty

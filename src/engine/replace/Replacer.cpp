@@ -697,6 +697,9 @@ void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QStrin
         case TDropReason::UnknownDatabase:
             Item.Kind = TWorkItemKind::UnknownDatabase;
             break;
+        case TDropReason::ElementsRemoved:
+            Item.Detail = QStringLiteral("removed from the set: ") + NewClass + QStringLiteral(" has no such element");
+            break;
         }
         FWorkReport.Add(Item);
     }
