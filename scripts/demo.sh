@@ -13,6 +13,11 @@ trap 'rm -rf "$WORK"' EXIT
 cp -r examples/bde "$WORK/bde"
 PROJECT=$(ls "$WORK"/bde/*.dpr | head -n 1)
 
+echo "== migwiz replace --from bde --project $PROJECT --dry-run (nothing is written)"
+"$MIGWIZ" replace --from bde --project "$PROJECT" --dry-run | head -n 40 || true
+echo "..."
+
+echo
 echo "== migwiz replace --from bde --project $PROJECT"
 "$MIGWIZ" replace --from bde --project "$PROJECT"
 
@@ -25,9 +30,13 @@ echo "== The log"
 tr -d '\r' < "$WORK/bde/Wiz_Log.txt"
 
 echo
+echo "== The report of work left"
+tr -d '\r' < "$WORK/bde/Wiz_Report.txt"
+
+echo
 echo "== migwiz restore $WORK/bde/RBackup/RExpert.reu"
 "$MIGWIZ" restore "$WORK/bde/RBackup/RExpert.reu"
-if diff -r -x RBackup -x Wiz_Log.txt examples/bde "$WORK/bde" >/dev/null; then
+if diff -r -x RBackup -x Wiz_Log.txt -x Wiz_Report.txt examples/bde "$WORK/bde" >/dev/null; then
   echo "Every original is back, byte for byte."
 else
   echo "The restored copy differs from examples/bde." >&2

@@ -3,8 +3,11 @@
 // backup folder, log, code page), what it prints, and that a run leaves the
 // process's code page as it found it.
 #include "Cli.h"
+#include "QtPrinters.h"
 #include "TestFiles.h"
 
+#include "ComponentStream.h"
+#include "Replacer.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +96,8 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndTouchNothing)
         {{"replace", "--from", "bde", "--project", Dpr, "--units", "Lib/Util.pas"}, "without folders"},
         {{"replace", "--from", "bde", "--project", Dpr, "--units", ","}, "--units names no unit"},
         {{"replace", "--from", "bde", "--dir", Folder, "extra"}, "unexpected argument \"extra\""},
+        {{"replace", "--from", "bde", "--dir", Folder, "--report", path("None/r.json")}, "the folder of the report"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--dry-run", "--backup-dir", Folder}, "exclude each other"},
         {{"restore"}, "restore needs the undo file"},
         {{"restore", path("a.reu"), path("b.reu")}, "restore takes one undo file"},
         {{"restore", path("Missing.reu")}, "does not exist"},
@@ -126,8 +131,9 @@ TEST_F(Cli, HelpNamesEveryOptionDefaultFileAndStatus)
 TEST_F(Cli, ProjectModeConvertsEveryUnitWithBackupAndLogBesideTheProject)
 {
     EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr")}), 0) << Err.toStdString();
-    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n")
-                       .arg(path("App/Wiz_Log.txt"), path("App/RBackup/RExpert.reu")));
+    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n"
+                                  "0 items need manual work; see %3\n")
+                       .arg(path("App/Wiz_Log.txt"), path("App/RBackup/RExpert.reu"), path("App/Wiz_Report.txt")));
     EXPECT_TRUE(Err.isEmpty()) << Err.toStdString();
     EXPECT_TRUE(ReadBytes(path("App/Main.pas")).contains("var Q: TOrxQuery;"));
     EXPECT_TRUE(ReadBytes(path("App/Lib/Util.pas")).contains("var Q: TOrxQuery;"));
@@ -221,4 +227,41 @@ TEST_F(Cli, RestoreReportsItsOutcome)
     EXPECT_EQ(run({"restore", "--force", Undo}), 0) << Err.toStdString();
     EXPECT_EQ(ReadBytes(path("App/Main.pas")), bdeUnit("Main"));
     EXPECT_EQ(run({"replace", "--force", "--from", "bde", "--dir", path("App")}), 2) << "--force is the restore's";
+}
+
+TEST_F(Cli, DryRunShowsTheChangesAndTheReportAndWritesNothing)
+{
+    const QByteArray Tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", path("tmp").toLocal8Bit());
+    QDir().mkpath(path("tmp"));
+    WriteBytes(path("App/Main.pas"), bdeUnit("Main").replace("implementation", "implementation\r\n{$R *.dfm}"));
+    // A binary form is shown as its text.
+    WriteBytes(path("App/Main.dfm"),
+               TComponentReplacer::MakeBinaryFormFile(
+                   "TMAIN", ObjectTextToBinary(QStringLiteral("object Main: TMain\r\n  object Q: TQuery\r\n    IndexName = 'X'\r\n"
+                                               "  end\r\nend\r\n"))));
+    const auto Before = snapshot(Dir.path());
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--dry-run", "--report",
+                   path("Work.json")}),
+              0)
+        << Err.toStdString();
+    qputenv("TMPDIR", Tmp);
+    EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n+++ %1 (converted)\n@@ -1,7 +1,7 @@\n unit Main;\n interface\n"
+                                            "-uses DB, DBTables;\n-var Q: TQuery;\n"
+                                            "+uses DB, DBTables, Quorvel, Orx, Lintra, OrxError;\n+var Q: TOrxQuery;\n")
+                                 .arg(path("App/Main.pas"))))
+        << Out.toStdString();
+    EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n+++ %1 (converted)\n").arg(path("App/Main.dfm"))));
+    EXPECT_TRUE(Out.contains(QStringLiteral("-  object Q: TQuery\n-    IndexName = 'X'\n+  object Q: TOrxQuery\n")));
+    EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n").arg(path("App/Lib/Util.pas"))));
+    EXPECT_TRUE(Out.contains(QStringLiteral("Properties dropped: 1\n  Main.dfm:3  Main.Q  IndexName = 'X' "
+                                            "(TOrxQuery does not publish it)\n")))
+        << Out.toStdString();
+    EXPECT_TRUE(Out.endsWith(QStringLiteral("1 items need manual work\n"))) << Out.toStdString();
+    // Only the JSON report is new; no backup, log or converted file.
+    auto After = snapshot(Dir.path());
+    const QByteArray Json = After.take(path("Work.json"));
+    EXPECT_TRUE(Json.contains("\"kind\": \"droppedProperty\"")) << Json.constData();
+    EXPECT_EQ(After, Before);
+    EXPECT_TRUE(QDir(path("tmp")).isEmpty());
 }

@@ -4,6 +4,7 @@
 // read, and that a restore gives back the original bytes. Each run gets a
 // TMPDIR of its own, which must be empty again afterwards.
 #include "ComponentStream.h"
+#include "QtPrinters.h"
 #include "TestFiles.h"
 #include "Replacer.h"
 #include "TextCodec.h"
@@ -44,7 +45,8 @@ QMap<QString, QByteArray> originals(const QString &Folder)
     while (It.hasNext()) {
         const QString Path = It.next();
         const QString Relative = QDir(Folder).relativeFilePath(Path);
-        if (!Relative.startsWith(QLatin1String("RBackup/")) && Relative != QLatin1String("Wiz_Log.txt"))
+        if (!Relative.startsWith(QLatin1String("RBackup/")) && Relative != QLatin1String("Wiz_Log.txt")
+            && Relative != QLatin1String("Wiz_Report.txt"))
             Files.insert(Relative, ReadBytes(Path));
     }
     return Files;
@@ -143,8 +145,9 @@ TEST_F(EndToEnd, ProjectModeWritesConvertedFilesBackupsUndoFileAndLog)
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--backup-dir", Backup}), 0)
         << Err.toStdString();
     const QString Undo = path("Saved/Backup/RExpert.reu");
-    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n")
-                       .arg(path("App/Wiz_Log.txt"), Undo));
+    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\nLog: %1\nUndo file: %2\n"
+                                  "0 items need manual work; see %3\n")
+                       .arg(path("App/Wiz_Log.txt"), Undo, path("App/Wiz_Report.txt")));
 
     const QByteArray Unit = ReadBytes(path("App/Main.pas"));
     EXPECT_TRUE(Unit.contains("uses\r\n  Forms, DB, DBTables, Quorvel, Orx")) << Unit.constData();
@@ -254,7 +257,7 @@ TEST_F(EndToEnd, WithoutBackupAndLogOnlyTheConvertedFilesChange)
     makeProject();
     ASSERT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--no-backup", "--no-log"}), 0)
         << Err.toStdString();
-    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\n"));
+    EXPECT_EQ(Out, QStringLiteral("Replace procedure was performed sucessfully.\n0 items need manual work\n"));
     EXPECT_EQ(entries(path("App")), (QStringList{"App.dpr", "Main.dfm", "Main.pas", "Util.pas"}));
     EXPECT_TRUE(ReadBytes(path("App/Main.pas")).contains("TOrxQuery"));
 
@@ -308,7 +311,8 @@ TEST_F(EndToEnd, ReadOnlyOriginalFailsAndLeavesTheOthersInPlace)
     EXPECT_EQ(ReadBytes(path("App/Main.pas")), MainUnit);
     EXPECT_TRUE(ReadBytes(path("App/Main.dfm")).contains("TOrxQuery"));
     // Nothing half-written beside the originals.
-    EXPECT_EQ(entries(path("App")), (QStringList{"App.dpr", "Main.dfm", "Main.pas", "RBackup", "Util.pas", "Wiz_Log.txt"}));
+    EXPECT_EQ(entries(path("App")),
+              (QStringList{"App.dpr", "Main.dfm", "Main.pas", "RBackup", "Util.pas", "Wiz_Log.txt", "Wiz_Report.txt"}));
     // The undo file lists both backups; the log ends as after any run.
     EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(path("App/RBackup/RExpert.reu"))).count(u'\n'), 2);
     const QStringList Log = logLines(path("App/Wiz_Log.txt"));

@@ -187,3 +187,43 @@ TEST_F(OrxReplacer, TDatabaseOutsideADeclarationStaysCompilable)
     // A second unit starts counting its transactions again.
     EXPECT_EQ(rewrite(0, "  Db: TDatabase;\r\n"), QStringLiteral("  Db: TOrxConnection;\r\n    Transaction: TOrxTransaction;\r\n"));
 }
+
+// A unit gets the new units once, behind the old unit or, when it names only
+// other units of the source set, behind the first of those; never a unit
+// that a clause of the file already names.
+TEST_F(OrxReplacer, UsesClausesDeclareTheNewClassesOnce)
+{
+    const QString Ibx = QStringLiteral(", Quorvel, Orx, OrxScript, Lintra, OrxError");
+    struct Case
+    {
+        int Position;
+        QString Unit;
+        QString Expected;
+    };
+    const Case Cases[] = {
+        // Only the units of the classes: the first one takes the new units.
+        {1, "uses DB, IBCustomDataSet, IBQuery;\r\nvar Q: TIBQuery;",
+         "uses DB, IBCustomDataSet" + Ibx + ", IBQuery;\r\nvar Q: TOrxQuery;"},
+        {1, "uses DB, IBX.IBQuery;\r\nvar Q: TIBQuery;", "uses DB, IBX.IBQuery" + Ibx + ";\r\nvar Q: TOrxQuery;"},
+        {2, "uses FIBDataSet, pFIBDataSet;\r\nvar Q: TpFIBDataSet;",
+         "uses FIBDataSet, Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
+         "OrxSQLMonitor, OrxError, OrxAdmin, pFIBDataSet;\r\nvar Q: TOrxQuery;"},
+        // No class renamed: a unit of the source set alone changes nothing.
+        {1, "uses IBQuery;\r\nvar S: string;", "uses IBQuery;\r\nvar S: string;"},
+        // The old unit of a second source set: only the units still missing.
+        {1, "uses DBTables, Quorvel, Orx, Lintra, OrxError, IBDatabase;\r\nvar Q: TIBQuery;",
+         "uses DBTables, Quorvel, Orx, Lintra, OrxError, IBDatabase, OrxScript;\r\nvar Q: TOrxQuery;"},
+        // A second run: everything is there already, in either clause.
+        {0, "uses DBTables, Quorvel, Orx, Lintra, OrxError;\r\nvar Q: TOrxQuery;",
+         "uses DBTables, Quorvel, Orx, Lintra, OrxError;\r\nvar Q: TOrxQuery;"},
+        {0, "uses DBTables;\r\nimplementation\r\nuses quorvel, ORX;\r\n",
+         "uses DBTables, Lintra, OrxError;\r\nimplementation\r\nuses quorvel, ORX;\r\n"},
+        // "in 'path'" stays with its unit.
+        {0, "uses DBTables in '..\\lib\\DBTables.pas';\r\n",
+         "uses DBTables in '..\\lib\\DBTables.pas', Quorvel, Orx, Lintra, OrxError;\r\n"},
+        {1, "uses\r\n  IBQuery in 'IBQuery.pas' {x},\r\n  Forms;\r\nvar Q: TIBQuery;",
+         "uses\r\n  IBQuery in 'IBQuery.pas'" + Ibx + " {x},\r\n  Forms;\r\nvar Q: TOrxQuery;"},
+    };
+    for (const Case &C : Cases)
+        EXPECT_EQ(rewrite(C.Position, C.Unit), C.Expected) << C.Unit.toStdString();
+}

@@ -14,6 +14,9 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QRegularExpression>
+#include <QSet>
+#include <QMap>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -61,16 +64,53 @@ struct TExample
 };
 
 const TExample Examples[] = {
-    {"bde", "bde", "Sales.dpr", {"SalesData.pas", "Main.pas", "Orders.pas"},
+    {"bde", "bde", "Sales.dpr", {"SalesData.pas", "Main.pas", "Orders.pas", "Cities.pas"},
      {{"SalesData.pas", "11 change(s)"}, {"Main.pas", "2 change(s)"}, {"Orders.pas", "4 change(s)"},
-      {"SalesData.dfm", "7 change(s)"}, {"Main.dfm", "1 change(s)"}, {"Orders.dfm", "1 change(s)"}}},
-    {"ibx", "ibx", "Inventory.dpr", {"InvData.pas", "StockMain.pas"},
-     {{"InvData.pas", "7 change(s)"}, {"StockMain.pas", "2 change(s)"}, {"InvData.dfm", "6 change(s)"},
-      {"StockMain.dfm", "1 change(s)"}}},
-    {"fibplus", "fibplus", "Accounts.dpr", {"AccData.pas", "AdminTools.pas"},
-     {{"AccData.pas", "10 change(s)"}, {"AdminTools.pas", "5 change(s)"}, {"AccData.dfm", "8 change(s)"},
-      {"AdminTools.dfm", "4 change(s)"}}},
+      {"Cities.pas", "2 change(s)"}, {"SalesData.dfm", "7 change(s)"}, {"Main.dfm", "1 change(s)"},
+      {"Orders.dfm", "1 change(s)"}, {"Cities.dfm", "1 change(s)"}}},
+    {"ibx", "ibx", "Inventory.dpr", {"InvData.pas", "StockMain.pas", "Movements.pas"},
+     {{"InvData.pas", "7 change(s)"}, {"StockMain.pas", "2 change(s)"}, {"Movements.pas", "2 change(s)"},
+      {"InvData.dfm", "6 change(s)"}, {"StockMain.dfm", "1 change(s)"}, {"Movements.dfm", "1 change(s)"}}},
+    {"fibplus", "fibplus", "Accounts.dpr", {"AccData.pas", "AdminTools.pas", "BaseForm.pas", "Ledger.pas"},
+     {{"AccData.pas", "10 change(s)"}, {"AdminTools.pas", "5 change(s)"}, {"BaseForm.pas", "3 change(s)"},
+      {"Ledger.pas", "2 change(s)"}, {"AccData.dfm", "8 change(s)"}, {"AdminTools.dfm", "4 change(s)"},
+      {"BaseForm.dfm", "2 change(s)"}, {"Ledger.dfm", "2 change(s)"}}},
 };
+
+// The Orvex unit that declares each class a converted unit may name.
+QString orvexUnitOf(const QString &Class)
+{
+    static const QMap<QString, QString> Units = {
+        {"TOrxConnection", "Orx"},       {"TOrxTransaction", "Orx"},      {"TOrxQuery", "Orx"},
+        {"TOrxTable", "Orx"},            {"TOrxStoredProc", "Orx"},       {"TOrxSQL", "Orx"},
+        {"TOrxUpdateSQL", "Orx"},        {"TOrxScript", "OrxScript"},     {"TOrxAlerter", "OrxAlerter"},
+        {"TOrxSQLMonitor", "OrxSQLMonitor"}, {"EOrxError", "OrxError"},
+    };
+    return Units.value(Class, Class.startsWith(QLatin1String("TOrx")) ? QStringLiteral("OrxAdmin") : QString());
+}
+
+// Checks, the way a compiler would complain first, that the uses clauses of
+// a unit name the unit of every Orvex class its code names. Comments and
+// strings are left out; a clause entry is its unit name.
+std::string undeclaredOrvexClasses(QString Text)
+{
+    Text.remove(QRegularExpression(QStringLiteral("\\{[^}]*\\}|'[^']*'|//[^\n]*")));
+    QSet<QString> Used;
+    const QRegularExpression Clause(QStringLiteral("\\buses\\b([^;]*);"),
+                                    QRegularExpression::CaseInsensitiveOption);
+    for (auto It = Clause.globalMatch(Text); It.hasNext();)
+        for (const QString &Entry : It.next().captured(1).split(u','))
+            Used.insert(Entry.trimmed().section(QRegularExpression(QStringLiteral("\\s")), 0, 0).toLower());
+    QStringList Missing;
+    const QRegularExpression Class(QStringLiteral("\\b[TE]Orx\\w+"));
+    for (auto It = Class.globalMatch(Text); It.hasNext();) {
+        const QString Name = It.next().captured();
+        const QString Unit = orvexUnitOf(Name);
+        if (!Unit.isEmpty() && !Used.contains(Unit.toLower()) && !Missing.contains(Name))
+            Missing << Name + QStringLiteral(" (") + Unit + u')';
+    }
+    return Missing.join(QStringLiteral(", ")).toStdString();
+}
 
 // Empty when the texts are equal; otherwise the first line that differs,
 // with its number, as both texts have it.
@@ -201,6 +241,16 @@ TEST_P(ProductExamples, ConvertsTheWholeProject)
         EXPECT_TRUE(Changed.contains(File)) << File.toStdString();
     }
     EXPECT_EQ(Changed.size(), Example.Processed.size());
+
+    // Every converted unit compiles as far as its uses clauses go.
+    for (const QString &File : QDir(Dir).entryList({QStringLiteral("*.pas")}, QDir::Files)) {
+        SCOPED_TRACE(File.toStdString());
+        EXPECT_EQ(undeclaredOrvexClasses(TextCodec::DecodeAnsi(ReadBytes(Dir + u'/' + File))), "");
+    }
+    // The report of work left, as derived from the rules.
+    EXPECT_EQ(firstDifference(TextCodec::DecodeAnsi(ReadBytes(Dir + QStringLiteral("/Wiz_Report.txt"))),
+                              TextCodec::DecodeAnsi(ReadBytes(Expected + QStringLiteral("/Wiz_Report.txt")))),
+              "");
     EXPECT_EQ(TextCodec::DecodeAnsi(ReadBytes(Backup + QStringLiteral("/RExpert.reu"))), Undo);
     Log << "Replacing original files with changed versions"
         << QStringLiteral("Backup file: ") + QDir::toNativeSeparators(Backup + QStringLiteral("/RExpert.reu"))
@@ -218,3 +268,9 @@ TEST_P(ProductExamples, ConvertsTheWholeProject)
 
 INSTANTIATE_TEST_SUITE_P(Examples, ProductExamples, ::testing::ValuesIn(Examples),
                          [](const ::testing::TestParamInfo<TExample> &Info) { return std::string(Info.param.Name); });
+
+TEST(ProductExampleScan, FindsOrvexClassesThatNoUsesClauseDeclares)
+{
+    EXPECT_EQ(undeclaredOrvexClasses("uses DB, IBQuery;\r\nvar Q: TOrxQuery; { TOrxScript }"), "TOrxQuery (Orx)");
+    EXPECT_EQ(undeclaredOrvexClasses("uses Orx in '..\\Orx.pas', OrxAdmin;\r\nvar Q: TOrxQuery; B: TOrxBackupService;"), "");
+}

@@ -156,10 +156,12 @@ TEST_F(ReplaceRun, ProjectModeConvertsUnitsThenPreScansAndConvertsTheirForms)
     EXPECT_TRUE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu"))) << "twice works too";
 }
 
-TEST_F(ReplaceRun, FolderModeKeepsRelativePathsAndNeedsNoPreScan)
+TEST_F(ReplaceRun, FolderModeKeepsRelativePathsAndPreScansItsForms)
 {
     WriteBytes(P(QStringLiteral("Main.pas")), MainPas);
     WriteBytes(P(QStringLiteral("Main.dfm")), MainDfm);
+    WriteBytes(P(QStringLiteral("Data.pas")), DataPas);
+    WriteBytes(P(QStringLiteral("Data.dfm")), DataDfm);
     WriteBytes(P(QStringLiteral("Sub/A.pas")), "var Q: TQuery;");
     WriteBytes(P(QStringLiteral("Old.pas/B.pas")), "var Q: TQuery;"); // a folder named like a unit
     Options.Dest = sdDirectory;
@@ -167,7 +169,10 @@ TEST_F(ReplaceRun, FolderModeKeepsRelativePathsAndNeedsNoPreScan)
     Options.IncludeSubDirs = false;
     ASSERT_TRUE(Replacer.PerformReplace());
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Sub/A.pas"))), QByteArray("var Q: TQuery;")) << "not listed";
-    EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.dfm"))).contains("TOrxQuery"));
+    // The TDatabase of another form of the folder gives the query its
+    // connection, as in project mode.
+    EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.dfm"))).contains("TOrxQuery\r\n    Connection = DataModule1.Database1\r\n"));
+    EXPECT_EQ(Replacer.DBList().Lines(), QStringList{QStringLiteral("SALES=DataModule1.Database1")});
 
     Options.IncludeSubDirs = true;
     QDir(Backup).removeRecursively(); // the first run's undo file would refuse the second
@@ -176,7 +181,6 @@ TEST_F(ReplaceRun, FolderModeKeepsRelativePathsAndNeedsNoPreScan)
     EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/Sub/A.~pas")), QByteArray("var Q: TQuery;"));
     EXPECT_TRUE(ReadBytes(Backup + QStringLiteral("/RExpert.reu"))
                     .contains((P(QStringLiteral("Sub/A.pas")) + u'=' + Backup + QStringLiteral("/Sub/A.~pas\r\n")).toLocal8Bit()));
-    EXPECT_TRUE(Replacer.DBList().IsEmpty());
     EXPECT_TRUE(TempIsEmpty());
 }
 

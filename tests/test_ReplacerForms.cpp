@@ -155,20 +155,50 @@ TEST_F(ReplacerForms, RefusedObjectsKeepTheirTextOrOnlyTheirClassName)
     EXPECT_TRUE(Out.contains(QStringLiteral("  object Good: TOrxQuery\r\n  end\r\n")));
 }
 
-TEST_F(ReplacerForms, InheritedObjectsAreNotConvertedButTheirChildrenAre)
+// Objects of a descendant form or frame: an inherited or inline object is
+// re-created under its keyword with the properties it overrides, and an
+// order index stays behind the new class.
+TEST_F(ReplacerForms, InheritedInlineAndIndexedObjectsAreConverted)
 {
     const QString Out = ConvertText(QStringLiteral("inherited Frame1: TFrame1\r\n"
                                                    "  inherited Query1: TQuery\r\n"
-                                                   "    object Query2: TQuery\r\n"
+                                                   "    Tag = 2\r\n"
+                                                   "    inherited Query1ID: TIntegerField\r\n"
                                                    "    end\r\n"
+                                                   "  end\r\n"
+                                                   "  object trWrite: TQuery [5]\r\n"
+                                                   "  end\r\n"
+                                                   "  inline Query3: TQuery[-1]\r\n"
                                                    "  end\r\n"
                                                    "end\r\n"));
     EXPECT_EQ(Out, QStringLiteral("inherited Frame1: TFrame1\r\n"
-                                  "  inherited Query1: TQuery\r\n"
-                                  "        object Query2: TOrxQuery\r\n"
+                                  "    inherited Query1: TOrxQuery\r\n"
+                                  "    Tag = 2\r\n"
+                                  "    inherited Query1ID: TIntegerField\r\n"
                                   "    end\r\n"
-                                  "end\r\n"
+                                  "  end\r\n"
+                                  "  object trWrite: TOrxQuery [5]\r\n"
+                                  "  end\r\n"
+                                  "  inline Query3: TOrxQuery [-1]\r\n"
+                                  "  end\r\n"
                                   "end\r\n"));
+    // The same objects in a binary form: the flags and the index survive.
+    const QString Text = QStringLiteral("inherited Frame1: TFrame1\r\n"
+                                        "  object trWrite: TQuery [5]\r\n"
+                                        "    Tag = 1\r\n"
+                                        "  end\r\n"
+                                        "  inherited Query1: TQuery\r\n"
+                                        "  end\r\n"
+                                        "end\r\n");
+    const QByteArray Binary = Convert(BinaryForm("TFRAME1", Text));
+    ASSERT_FALSE(Binary.isEmpty());
+    EXPECT_EQ(ObjectBinaryToText(Binary.mid(3 + 8 + 2 + 4)), QStringLiteral("inherited Frame1: TFrame1\r\n"
+                                                                             "  object trWrite: TOrxQuery [5]\r\n"
+                                                                             "    Tag = 1\r\n"
+                                                                             "  end\r\n"
+                                                                             "  inherited Query1: TOrxQuery\r\n"
+                                                                             "  end\r\n"
+                                                                             "end\r\n"));
 }
 
 TEST_F(ReplacerForms, UnicodeFormsKeepTheirEncoding)

@@ -4,7 +4,8 @@ uses
   Forms,
   SalesData in 'SalesData.pas' {SalesDM: TDataModule},
   Main in 'Main.pas' {MainForm},
-  Orders in 'Orders.pas' {OrdersForm};
+  Orders in 'Orders.pas' {OrdersForm},
+  Cities in 'Cities.pas' {CityDM: TDataModule};
 
 {$R *.res}
 

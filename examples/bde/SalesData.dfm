@@ -18,6 +18,11 @@ object SalesDM: TSalesDM
     Left = 32
     Top = 16
   end
+  object SalesSession: TSession
+    SessionName = 'SalesSession'
+    Left = 320
+    Top = 16
+  end
   object CustomersTable: TTable
     Active = True
     Filtered = True

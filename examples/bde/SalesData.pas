@@ -8,6 +8,7 @@ uses
 type
   TSalesDM = class(TDataModule)
     SalesDB: TDatabase;
+    SalesSession: TSession;
     CustomersTable: TTable;
     CustomersTableCUST_NO: TIntegerField;
     CustomersTableNAME: TStringField;

@@ -3,7 +3,9 @@ program Accounts;
 uses
   Forms,
   AccData in 'AccData.pas' {AccDM: TDataModule},
-  AdminTools in 'AdminTools.pas' {AdminForm};
+  AdminTools in 'AdminTools.pas' {AdminForm},
+  BaseForm in 'BaseForm.pas' {BaseForm},
+  Ledger in 'Ledger.pas' {LedgerForm};
 
 {$R *.res}
 

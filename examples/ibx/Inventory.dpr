@@ -3,7 +3,8 @@ program Inventory;
 uses
   Forms,
   InvData in 'InvData.pas' {InvDM: TDataModule},
-  StockMain in 'StockMain.pas' {StockForm};
+  StockMain in 'StockMain.pas' {StockForm},
+  Movements in 'Movements.pas' {MovesForm};
 
 {$R *.res}
 

@@ -2,6 +2,7 @@
 
 #include "DefaultConversion.h"
 
+#include <algorithm>
 #include <span>
 
 // The rules are one table, tried from the top; the first rule whose class
@@ -365,23 +366,39 @@ bool TOrxFormParser::convertByProductRules(const QString &PropName, const QStrin
         case TRuleKind::Rename:
             AddProperty(QString::fromUtf16(Rule.Target), PropValue);
             break;
-        case TRuleKind::Values:
-            for (const TNamePair &Pair : Rule.Pairs)
-                if (PropValue == QStringView(Pair.From)) {
-                    AddProperty(QString::fromUtf16(Rule.Target), QString::fromUtf16(Pair.To));
-                    break;
-                }
+        case TRuleKind::Values: {
+            const auto Pair = std::find_if(Rule.Pairs.begin(), Rule.Pairs.end(),
+                                           [&](const TNamePair &P) { return PropValue == QStringView(P.From); });
+            if (Pair != Rule.Pairs.end())
+                AddProperty(QString::fromUtf16(Rule.Target), QString::fromUtf16(Pair->To));
+            else
+                NoteDropped(PropName, PropValue, TDropReason::NoCounterpart);
             break;
-        case TRuleKind::SetEdit:
+        }
+        case TRuleKind::SetEdit: {
             AddProperty(PropName, editSet(PropValue, Rule.Removals, Rule.Pairs));
+            // The removed elements have no counterpart: the user is told.
+            QList<QStringView> Elements;
+            const bool IsSet = splitSet(PropValue, Elements);
+            QStringList Removed;
+            for (const char16_t *Name : Rule.Removals)
+                if (IsSet ? Elements.contains(QStringView(Name)) : PropValue.contains(QStringView(Name)))
+                    Removed << QString::fromUtf16(Name);
+            if (!Removed.isEmpty())
+                NoteDropped(PropName, Removed.join(QStringLiteral(", ")), TDropReason::ElementsRemoved);
             break;
+        }
         case TRuleKind::Params: {
             const QStringList Items = stringListItems(PropValue);
+            QStringList Keys;
             for (const TNamePair &Param : ConnectionParams) {
+                Keys << QString::fromUtf16(Param.From);
                 const QString Value = valueOfKey(Items, QStringView(Param.From));
                 if (!Value.isEmpty())
                     AddProperty(QString::fromUtf16(Param.To), quotedString(Value));
             }
+            if (const QStringList Left = itemsWithoutKeys(Items, Keys); !Left.isEmpty())
+                NoteDropped(PropName, Left.join(QStringLiteral(", ")), TDropReason::NotCarried);
             break;
         }
         case TRuleKind::SqlNames:

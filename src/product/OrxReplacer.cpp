@@ -59,6 +59,54 @@ constexpr TReplacePair FibPlusPairs[] = {
     {"TpFIBNRestoreService", "TOrxRestoreService"},
 };
 
+// The units of each source set, as a uses clause names them. A unit that
+// declares a renamed class often names only the unit of that class
+// (IBQuery, pFIBDataSet), not the connection's unit that the new units go
+// behind; it then gets them behind the first of these. The IBX and BDE
+// units also come with the unit scope of newer Delphi versions.
+constexpr const char *BdeUnits[] = {
+    "DBTables", "BDE", "BDEConst", "DBBdeWeb", "SMINTF", "Wwtable", "Wwquery", "Wwstorep", "wwQBE",
+};
+constexpr const char *IbxUnits[] = {
+    "IBDatabase", "IBCustomDataSet", "IBQuery", "IBTable", "IBStoredProc", "IBSQL", "IBUpdateSQL",
+    "IBScript", "IBServices", "IBDatabaseInfo", "IBEvents", "IBSQLMonitor", "IBExtract", "IBHeader",
+    "IBIntf", "IBExternals", "IBErrorCodes", "IBUtils", "IBBlob", "IBXConst", "IBFieldHelper",
+};
+constexpr const char *FibPlusUnits[] = {
+    "FIBDatabase", "pFIBDatabase", "FIBDataSet", "pFIBDataSet", "FIBQuery", "pFIBQuery", "pFIBStoredProc",
+    "pFIBScripter", "FIBSQLMonitor", "SIBEABase", "SIBFIBEA", "pFIBErrorHandler", "pFIBProps",
+    "FIBMiscellaneous", "pFIBSQLLog", "pFIBDataInfo", "pFIBCacheQueries", "IB_Services", "IB_ErrorCodes",
+    "IB_Externals", "ibase", "FIBConsts", "FIBPlatforms",
+};
+
+// The BDE's classes without a pair; the InfoPower datasets that have none
+// (TwwQBE) too.
+constexpr const char *BdeClasses[] = {
+    "TSession", "TSessionList", "TBDEDataSet", "TDBDataSet", "TNestedTable", "TBDEClientDataSet",
+    "TBlobStream", "TwwQBE",
+};
+
+template <std::size_t N>
+QStringList names(const char *const (&Names)[N])
+{
+    QStringList Result;
+    for (const char *Name : Names)
+        Result << QString::fromLatin1(Name);
+    return Result;
+}
+
+template <std::size_t N>
+QStringList familyUnits(const char *const (&Units)[N], const char *Scope)
+{
+    QStringList Result;
+    for (const char *Unit : Units)
+        Result << QString::fromLatin1(Unit);
+    if (Scope)
+        for (const char *Unit : Units)
+            Result << QString::fromLatin1(Scope) + u'.' + QString::fromLatin1(Unit);
+    return Result;
+}
+
 std::unique_ptr<TOrxComponentReplacer> makeReplacer(const char *OldUsesUnit, const char *NewUsesList,
                                                      TReplaceOptions *Options)
 {
@@ -141,13 +189,19 @@ TOrxProduct::TOrxProduct()
     // clause, hence the leading comma.
     FBdeReplacer = makeReplacer("DBTables", ", Quorvel, Orx, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FBdeReplacer, BdePairs);
+    FBdeReplacer->SetFamily({familyUnits(BdeUnits, "Bde"), names(BdeClasses), QString(), QStringLiteral("Dbi")});
     FIbxReplacer = makeReplacer("IBDatabase", ", Quorvel, Orx, OrxScript, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FIbxReplacer, IbxPairs);
+    // IBX classes have "IB" and a capital in their names (TIBStringField,
+    // TIBDatabaseInfo, EIBError, the helpers' TRxIBQuery); FIBPlus ones
+    // have "FIB".
+    FIbxReplacer->SetFamily({familyUnits(IbxUnits, "IBX"), {}, QStringLiteral("^(?!.*FIB).*IB[A-Z]"), QString()});
     FFibPlusReplacer = makeReplacer("FIBDatabase",
                                     ", Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
                                     "OrxSQLMonitor, OrxError, OrxAdmin",
                                     FReplaceOptions.get());
     addPairs(*FFibPlusReplacer, FibPlusPairs);
+    FFibPlusReplacer->SetFamily({familyUnits(FibPlusUnits, nullptr), {}, QStringLiteral("FIB"), QString()});
 }
 
 TOrxProduct::~TOrxProduct()

@@ -147,7 +147,7 @@ TEST(Host, ShowsTheProjectsModulesAndTheUnitAsOnDisk)
     QStringList Names;
     for (int I = 0; I < Host.ModuleList()->count(); ++I)
         Names << Host.ModuleList()->item(I)->text();
-    EXPECT_EQ(Names, QStringList({"Sales.dpr", "SalesData.pas", "Main.pas", "Orders.pas"}));
+    EXPECT_EQ(Names, QStringList({"Sales.dpr", "SalesData.pas", "Main.pas", "Orders.pas", "Cities.pas"}));
     EXPECT_EQ(Host.ShownFile(), QDir::toNativeSeparators(Dir.filePath("SalesData.pas")));
     EXPECT_EQ(Host.UnitView()->toPlainText().toUtf8(), ReadBytes(Dir.filePath("SalesData.pas")).replace("\r\n", "\n"));
     WriteBytes(Dir.filePath("SalesData.pas"), "unit SalesData;\nend.\n");
@@ -228,7 +228,7 @@ TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
         EXPECT_EQ(ReadBytes(Dir.filePath(Name)), ReadBytes(QDir(Examples).filePath(Name))) << Name.toStdString();
     // The project was closed for the restore and opened again.
     EXPECT_EQ(Host.ActiveProjectFileName(), Project);
-    EXPECT_EQ(Host.ModuleList()->count(), 4);
+    EXPECT_EQ(Host.ModuleList()->count(), 5);
 }
 
 TEST(Host, FolderModeWithSubfoldersConvertsWithoutAskingTheIde)

@@ -9,15 +9,25 @@
 #include "ReplaceExpert.h"
 #include "Replacer.h"
 #include "TextCodec.h"
+#include "WorkReport.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QTextStream>
+
+#include <dtl/dtl.hpp>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 #ifndef MIGWIZ_VERSION
@@ -32,6 +42,7 @@ const char *const HelpText = R"(Usage:
   migwiz replace --from bde|ibx|fibplus
                  (--project APP.dpr|APP.dproj [--units A.pas,B.pas] | --dir DIR [--subdirs])
                  [--backup-dir DIR | --no-backup] [--no-log] [--codepage NAME]
+                 [--dry-run] [--report FILE.json]
   migwiz restore UNDOFILE [--force] [--codepage NAME]
   migwiz --help | --version
 
@@ -59,6 +70,11 @@ replace
   --no-log            write no log.
   --codepage NAME     the ANSI code page of the sources, forms, log and undo
                       file (default windows-1252; for instance windows-1251).
+  --dry-run           convert into the temporary folder only: print a unified
+                      diff of every file that would change (binary forms as
+                      their text) and the report of work left; nothing else
+                      is written, and the temporary folder is removed.
+  --report FILE.json  also write the report of work left as JSON.
 
 restore
   UNDOFILE            the RExpert.reu of an earlier run: every backup it lists
@@ -79,17 +95,23 @@ What a replace writes:
     its extension prefixed with "~" (Main.pas -> Main.~pas, Main.dfm ->
     Main.~dfm; in folder mode at the same relative path), and the undo file
     RExpert.reu there, one "original=backup" line per file;
-  - with the log: Wiz_Log.txt beside the project file, or in DIR;
+  - with the log: Wiz_Log.txt beside the project file, or in DIR, and beside
+    it Wiz_Report.txt, the report of work left: objects that could not be
+    converted (their forms will not load), dropped properties and event
+    handlers, database names that no TDatabase defines, components of the
+    old set without an Orvex class, and old identifiers left in the code,
+    each with its file and line;
   - while it works, a temporary folder $DS<n> in $TMPDIR (or /tmp), removed
     at the end.
-The outcome message, the log's path and the undo file's path are printed on
-standard output; errors go to standard error. While a replace works and
+The outcome message, the log's path, the undo file's path and a summary of
+the work left ("N items need manual work; see PATH") are printed on standard
+output; errors go to standard error. While a replace works and
 standard error is a terminal, each file is shown there as "[i/n] path".
 
 Exit status:
   0  success
   1  the operation reported failure ("Replace failed." or "Failed to restore
-     files."); see the log
+     files."); see the log; or the --report file could not be written
   2  usage error: unknown option, missing argument, --project together with
      --dir, unknown --from or --codepage, a project file, folder or undo file
      that does not exist
@@ -125,11 +147,53 @@ private:
     bool FForce;
 };
 
-// Shows "[i/n] path" for every file of a run before it is converted.
+// The text of a unit or form file as the run reads it: a binary form as
+// its text form.
+QString readableText(const QString &Path)
+{
+    QFile File(Path);
+    if (!File.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(Path, File.errorString()));
+    QString Text;
+    TTextEncoding Encoding;
+    const QString Upper = Path.right(4).toUpper();
+    if (Upper == QLatin1String(".PAS") || Upper == QLatin1String(".DPR")) {
+        TComponentReplacer::ReadSourceText(File, Text, Encoding);
+    } else {
+        TRCData RCData;
+        bool Binary = false;
+        TComponentReplacer::ReadFormText(File, Path, RCData, Text, Encoding, Binary);
+    }
+    return Text;
+}
+
+std::vector<std::string> linesOf(const QString &Text)
+{
+    std::vector<std::string> Lines;
+    for (const QString &Line : Text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r"))))
+        Lines.push_back(Line.toStdString());
+    if (!Lines.empty() && Lines.back().empty())
+        Lines.pop_back(); // the line break that ends the last line
+    return Lines;
+}
+
+// A unified diff of two texts, by lines, from the dtl library.
+QString unifiedDiff(const QString &OldText, const QString &NewText, const QString &OldName, const QString &NewName)
+{
+    dtl::Diff<std::string> Diff(linesOf(OldText), linesOf(NewText));
+    Diff.compose();
+    Diff.composeUnifiedHunks();
+    std::ostringstream Hunks;
+    Diff.printUnifiedFormat(Hunks);
+    return QStringLiteral("--- %1\n+++ %2\n").arg(OldName, NewName) + QString::fromStdString(Hunks.str());
+}
+
+// Shows "[i/n] path" for every file of a run before it is converted, and the
+// changes of every converted file in a dry run.
 class TCliProgress : public TReplaceProgress
 {
 public:
-    TCliProgress(QTextStream &Err, bool Show) : FErr(Err), FShow(Show) {}
+    TCliProgress(QTextStream &Out, QTextStream &Err, bool Show) : FOut(Out), FErr(Err), FShow(Show) {}
     void FileStarted(int Index, int Count, const QString &Path) override
     {
         if (FShow) {
@@ -137,8 +201,13 @@ public:
             FErr.flush();
         }
     }
+    void ConvertedFile(const QString &Original, const QString &Converted) override
+    {
+        FOut << unifiedDiff(readableText(Original), readableText(Converted), Original, Original + QStringLiteral(" (converted)"));
+    }
 
 private:
+    QTextStream &FOut;
     QTextStream &FErr;
     bool FShow;
 };
@@ -179,12 +248,14 @@ struct TArguments
 {
     QString Command;
     QStringList Positional;
-    std::optional<QString> From, Project, Units, Dir, BackupDir, CodePage;
-    bool SubDirs = false, NoBackup = false, NoLog = false, Force = false;
+    std::optional<QString> From, Project, Units, Dir, BackupDir, CodePage, Report;
+    bool SubDirs = false, NoBackup = false, NoLog = false, DryRun = false, Force = false;
 };
 
-// Reads options of the forms "--name value" and "--name=value"; a repeated
-// option is refused rather than silently overriding the first.
+// Reads the options of one command (the forms "--name value" and
+// "--name=value") with QCommandLineParser; a repeated value option is
+// refused rather than silently overriding the first. The library's error
+// texts are turned into the messages that migwiz has always printed.
 TArguments parseArguments(const QStringList &Args)
 {
     TArguments A;
@@ -197,58 +268,64 @@ TArguments parseArguments(const QStringList &Args)
         bool ReplaceOnly;
     };
     const TValueOption ValueOptions[] = {
-        {"--from", &TArguments::From, true},          {"--project", &TArguments::Project, true},
-        {"--units", &TArguments::Units, true},        {"--dir", &TArguments::Dir, true},
-        {"--backup-dir", &TArguments::BackupDir, true}, {"--codepage", &TArguments::CodePage, false},
+        {"from", &TArguments::From, true},           {"project", &TArguments::Project, true},
+        {"units", &TArguments::Units, true},         {"dir", &TArguments::Dir, true},
+        {"backup-dir", &TArguments::BackupDir, true}, {"report", &TArguments::Report, true},
+        {"codepage", &TArguments::CodePage, false},
     };
     struct TFlag
     {
         const char *Name;
         bool TArguments::*Field;
-        bool ReplaceOnly = true;
+        bool ReplaceOnly; // false: the restore's own flag
     };
-    const TFlag Flags[] = {{"--subdirs", &TArguments::SubDirs},
-                           {"--no-backup", &TArguments::NoBackup},
-                           {"--no-log", &TArguments::NoLog},
-                           {"--force", &TArguments::Force, false}};
+    // Each flag belongs to one command.
+    const TFlag Flags[] = {
+        {"subdirs", &TArguments::SubDirs, true},
+        {"no-backup", &TArguments::NoBackup, true},
+        {"no-log", &TArguments::NoLog, true},
+        {"dry-run", &TArguments::DryRun, true},
+        {"force", &TArguments::Force, false},
+    };
 
-    for (qsizetype I = 1; I < Args.size(); ++I) {
-        const QString &Arg = Args[I];
-        if (!Arg.startsWith(QLatin1String("--")) || Arg == QLatin1String("--")) {
-            A.Positional << Arg;
-            continue;
-        }
-        const qsizetype Eq = Arg.indexOf(u'=');
-        const QString Name = Eq < 0 ? Arg : Arg.left(Eq);
-        bool Known = false;
-        for (const TValueOption &O : ValueOptions) {
-            if (Name != QLatin1String(O.Name) || (O.ReplaceOnly && !IsReplace))
-                continue;
-            Known = true;
-            QString Value;
-            if (Eq >= 0)
-                Value = Arg.mid(Eq + 1);
-            else if (I + 1 < Args.size())
-                Value = Args[++I];
-            else
-                throw EUsage(QStringLiteral("%1 needs a value").arg(Name));
-            if (Value.isEmpty())
-                throw EUsage(QStringLiteral("%1 needs a value").arg(Name));
-            if (A.*O.Field)
-                throw EUsage(QStringLiteral("%1 is given twice").arg(Name));
-            A.*O.Field = Value;
-        }
-        for (const TFlag &F : Flags) {
-            if (Name != QLatin1String(F.Name) || (F.ReplaceOnly != IsReplace))
-                continue;
-            Known = true;
-            if (Eq >= 0)
-                throw EUsage(QStringLiteral("%1 takes no value").arg(Name));
-            A.*F.Field = true;
-        }
-        if (!Known)
-            throw EUsage(QStringLiteral("unknown option %1 for %2").arg(Arg, A.Command));
+    QCommandLineParser Parser;
+    Parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const TValueOption &O : ValueOptions)
+        if (IsReplace || !O.ReplaceOnly)
+            Parser.addOption(QCommandLineOption(QString::fromLatin1(O.Name), QString(), QStringLiteral("value")));
+    for (const TFlag &F : Flags)
+        if (F.ReplaceOnly == IsReplace)
+            Parser.addOption(QCommandLineOption(QString::fromLatin1(F.Name)));
+
+    if (!Parser.parse(QStringList{QStringLiteral("migwiz")} + Args.mid(1))) {
+        if (!Parser.unknownOptionNames().isEmpty())
+            throw EUsage(QStringLiteral("unknown option --%1 for %2").arg(Parser.unknownOptionNames().first(), A.Command));
+        // "Missing value after '--from'." and "Unexpected value after
+        // '--no-log'." name the option between quotes.
+        const QString Error = Parser.errorText();
+        const QString Name = Error.section(u'\'', 1, 1);
+        if (Error.startsWith(QLatin1String("Missing value")))
+            throw EUsage(QStringLiteral("%1 needs a value").arg(Name));
+        if (Error.startsWith(QLatin1String("Unexpected value")))
+            throw EUsage(QStringLiteral("%1 takes no value").arg(Name));
+        throw EUsage(Error);
     }
+    A.Positional = Parser.positionalArguments();
+    for (const TValueOption &O : ValueOptions) {
+        if (!IsReplace && O.ReplaceOnly)
+            continue;
+        const QStringList Values = Parser.values(QString::fromLatin1(O.Name));
+        const QString Name = QStringLiteral("--") + QString::fromLatin1(O.Name);
+        if (Values.size() > 1)
+            throw EUsage(QStringLiteral("%1 is given twice").arg(Name));
+        if (Values.size() == 1 && Values.first().isEmpty())
+            throw EUsage(QStringLiteral("%1 needs a value").arg(Name));
+        if (Values.size() == 1)
+            A.*O.Field = Values.first();
+    }
+    for (const TFlag &F : Flags)
+        if (F.ReplaceOnly == IsReplace)
+            A.*F.Field = Parser.isSet(QString::fromLatin1(F.Name));
     return A;
 }
 
@@ -296,6 +373,31 @@ QString moduleList(const TProjectFileIde &Ide, const std::optional<QString> &Uni
     return Chosen.join(u'\n');
 }
 
+// The report of work left: the JSON file that --report names, the whole
+// report on the terminal in a dry run, and one summary line. False when the
+// JSON file cannot be written; the converted files are in place by then, so
+// that is a failure of the run, not an error that stopped it.
+bool reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, const QString &LogPath,
+                    const QString &JsonPath, QTextStream &Out, QTextStream &Err)
+{
+    bool Result = true;
+    if (!JsonPath.isEmpty()) {
+        QSaveFile File(JsonPath);
+        if (!File.open(QIODevice::WriteOnly) || File.write(Report.ToJson()) < 0 || !File.commit()) {
+            Err << "migwiz: cannot write the report \"" << JsonPath << "\": " << File.errorString() << '\n';
+            Result = false;
+        }
+    }
+    const QString Folder = QFileInfo(LogPath).path();
+    if (Options.DryRun)
+        Out << Report.ToText(Options.Caption() + RExpertRes::sReport, Folder).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QString Seen = JsonPath;
+    if (Options.WriteLog)
+        Seen = JoinPath(Folder, RExpertRes::sReportFileName);
+    Out << Report.Summary(Options.DryRun ? QString() : Seen) << '\n';
+    return Result;
+}
+
 int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool ShowProgress)
 {
     if (!A.Positional.isEmpty())
@@ -313,6 +415,8 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
         throw EUsage(QStringLiteral("--subdirs goes with --dir"));
     if (A.BackupDir && A.NoBackup)
         throw EUsage(QStringLiteral("--backup-dir and --no-backup exclude each other"));
+    if (A.DryRun && A.BackupDir)
+        throw EUsage(QStringLiteral("--backup-dir and --dry-run exclude each other"));
     setCodePage(A);
 
     TOrxProduct Product;
@@ -336,10 +440,16 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
         Options.Directory = Folder;
         Options.IncludeSubDirs = A.SubDirs;
     }
-    Options.MakeBackup = !A.NoBackup;
+    // A dry run changes nothing outside its temporary folder: no backups, no
+    // log, no report file beside it.
+    Options.MakeBackup = !A.NoBackup && !A.DryRun;
     Options.BackupDir = A.BackupDir ? absoluteNativePath(*A.BackupDir) : JoinPath(Folder, QStringLiteral("RBackup"));
-    Options.WriteLog = !A.NoLog;
+    Options.WriteLog = !A.NoLog && !A.DryRun;
     Options.ViewLog = false; // the path is printed instead
+    Options.DryRun = A.DryRun;
+    const QString ReportPath = A.Report ? absoluteNativePath(*A.Report) : QString();
+    if (!ReportPath.isEmpty() && !QFileInfo(QFileInfo(ReportPath).path()).isDir())
+        throw EUsage(QStringLiteral("the folder of the report \"%1\" does not exist").arg(ReportPath));
 
     const QString LogPath = JoinPath(Folder, RExpertRes::sLogFileName);
     const QString UndoPath = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
@@ -358,7 +468,7 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     for (int I = 1; I < TOrxProduct::ReplacerCount; ++I)
         Expert.RegisterReplacer(Product.Replacer(I));
     TComponentReplacer &Replacer = *Expert.GetReplacer(SourceSet);
-    TCliProgress Progress(Err, ShowProgress);
+    TCliProgress Progress(Out, Err, ShowProgress);
     Replacer.SetProgress(&Progress);
     struct TDetach
     {
@@ -380,6 +490,8 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
             Out << "Log: " << LogPath << '\n';
         if (Options.MakeBackup)
             Out << "Undo file: " << UndoPath << '\n';
+        if (!reportWorkLeft(Replacer.WorkReport(), Options, LogPath, ReportPath, Out, Err))
+            return csFailed;
     }
     return Outcome == TExpertOutcome::Succeeded ? csSuccess : csFailed;
 }

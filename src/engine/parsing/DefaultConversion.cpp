@@ -217,6 +217,17 @@ QString valueOfKey(const QStringList &Items, QStringView Key)
     return QString();
 }
 
+QStringList itemsWithoutKeys(const QStringList &Items, const QStringList &Keys)
+{
+    QStringList Left;
+    for (const QString &Item : Items) {
+        const QString Name = Item.section(u'=', 0, 0);
+        if (!Item.trimmed().isEmpty() && !Keys.contains(Name, Qt::CaseInsensitive))
+            Left << Item;
+    }
+    return Left;
+}
+
 void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, const QString &PropValue)
 {
     const QString &TypeName = Parser.FormState().TypeName();
@@ -232,15 +243,21 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
         const QString Connection = GetValue ? GetValue(PropName, Name) : QString();
         if (!Connection.isEmpty())
             Parser.AddProperty(QStringLiteral("Connection"), Connection);
+        else
+            Parser.NoteDropped(PropName, PropValue, TDropReason::UnknownDatabase);
         return;
     }
     if (PropName == u"Params.Strings" && TypeName == u"TDatabase") {
         const QStringList Items = stringListItems(PropValue);
+        QStringList Keys;
         for (const TParamTarget &Target : BdeParamTargets) {
+            Keys << QString::fromUtf16(Target.Key);
             const QString Value = valueOfKey(Items, QStringView(Target.Key));
             if (!Value.isEmpty())
                 Parser.AddProperty(QString::fromUtf16(Target.Property), quotedString(Value));
         }
+        if (const QStringList Left = itemsWithoutKeys(Items, Keys); !Left.isEmpty())
+            Parser.NoteDropped(PropName, Left.join(QStringLiteral(", ")), TDropReason::NotCarried);
         return;
     }
     if (PropName == u"DataSource" && TypeName == u"TQuery") {
@@ -253,8 +270,10 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
             Parser.AddProperty(PropName, PropValue);
         return;
     }
-    if (PropName == u"IndexDefs")
+    if (PropName == u"IndexDefs") {
+        Parser.NoteDropped(PropName, PropValue, TDropReason::NotCarried);
         return;
+    }
 
     // Everything else carries over when the new class publishes it (or its
     // first part: "Font.Name" needs "Font"), when the class is unknown, and
@@ -264,4 +283,6 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
     const TPublishedProperties *Published = TClassRegistry::Global().FindClass(Parser.NewClassName());
     if (!Published || Published->CarriesProperty(PropName) || PropName == u"Left" || PropName == u"Top")
         Parser.AddProperty(PropName, PropValue);
+    else
+        Parser.NoteDropped(PropName, PropValue, TDropReason::NotPublished);
 }

@@ -34,3 +34,6 @@ QStringList stringListItems(QStringView ValueText);
 // The value of the first item "name=value" whose name equals Key without
 // regard to letter case; empty when there is none.
 QString valueOfKey(const QStringList &Items, QStringView Key);
+// The non-empty items of a parameter list whose names are none of Keys
+// (letter case ignored): what a connection's conversion leaves behind.
+QStringList itemsWithoutKeys(const QStringList &Items, const QStringList &Keys);

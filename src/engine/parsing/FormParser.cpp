@@ -112,6 +112,7 @@ void TFormParser::BeforeParse()
     FFullPropNameId = NonterminalId(QStringLiteral("<full_prop_name>"));
     FPropValueId = NonterminalId(QStringLiteral("<prop_value>"));
     FNestedObjId = NonterminalId(QStringLiteral("<nested_obj>"));
+    FOrderIndexId = NonterminalId(QStringLiteral("<order_index>"));
     // Remembered are the nonterminals whose alternatives share prefixes that
     // hold objects, properties or collection items: re-parsing those is what
     // multiplies with nesting. The small ones are cheaper to parse again.
@@ -140,6 +141,8 @@ void TFormParser::ClearObject()
     S.Reset();
     FProps.clear();
     FNestedObjects.clear();
+    FOrderIndex.clear();
+    FDropped.clear();
     S.FObjectCount = 0;
 }
 
@@ -202,7 +205,7 @@ bool TFormParser::parseWatched(const QString &Name, int Id)
 {
     TFormParseState &S = FormState();
     const bool IsWatched = Id >= 0 && (Id == FKeywordId || Id == FObjNameId || Id == FObjTypeId ||
-                                       Id == FFullPropNameId || Id == FPropValueId);
+                                       Id == FFullPropNameId || Id == FPropValueId || Id == FOrderIndexId);
     const bool IsNestedObj = Id >= 0 && Id == FNestedObjId;
     const QString &Input = InputStr();
 
@@ -234,6 +237,8 @@ bool TFormParser::parseWatched(const QString &Name, int Id)
                 S.FObjKeyWord = recognised();
             else if (Id == FObjNameId)
                 S.FName = recognised();
+            else if (Id == FOrderIndexId)
+                FOrderIndex = recognised();
             else
                 S.FTypeName = recognised();
         }
@@ -257,6 +262,17 @@ bool TFormParser::parseWatched(const QString &Name, int Id)
 void TFormParser::ConvertProperty(const QString &PropName, const QString &PropValue)
 {
     ConvertPropertyByDefault(*this, PropName, PropValue);
+}
+
+void TFormParser::NoteDropped(const QString &Name, const QString &Value, TDropReason Reason)
+{
+    const int Pos = FormState().StartPos();
+    for (TDroppedProperty &Dropped : FDropped)
+        if (Dropped.Pos == Pos) {
+            Dropped = {Pos, Name, Value, Reason};
+            return;
+        }
+    FDropped.append({Pos, Name, Value, Reason});
 }
 
 void TFormParser::AddProperty(const QString &Name, const QString &Value)
@@ -285,7 +301,8 @@ QString TFormParser::MakeObject(int Level)
         return QString();
     const QString PropIndent = indent(Level + 1);
     QString Result = indent(Level) + S.FObjKeyWord + u' ' + S.FName + QStringLiteral(": ") +
-                     (FNewClassName.isEmpty() ? S.FTypeName : FNewClassName) + LineBreak;
+                     (FNewClassName.isEmpty() ? S.FTypeName : FNewClassName) +
+                     (FOrderIndex.isEmpty() ? QString() : u' ' + FOrderIndex) + LineBreak;
     for (const TFormProperty &Property : FProps) {
         Result += PropIndent + Property.Name + QStringLiteral(" = ") +
                   (Property.Lines.isEmpty() ? QString() : Property.Lines.first()) + LineBreak;

@@ -29,6 +29,23 @@ struct TFormProperty
     QStringList Lines;
 };
 
+// Why a conversion rule dropped a property of the object being parsed.
+enum class TDropReason {
+    NotPublished,    // the new class does not publish it
+    NoCounterpart,   // its value has none in the new class
+    NotCarried,      // the rules do not carry it over (index definitions)
+    UnknownDatabase, // a DatabaseName that no TDatabase of the run defines
+    ElementsRemoved, // kept, but without the set elements noted as its value
+};
+
+struct TDroppedProperty
+{
+    int Pos = 0; // one-based start of the value in the parsed text
+    QString Name;
+    QString Value;
+    TDropReason Reason = TDropReason::NotPublished;
+};
+
 // Answers the conversion rules' question for the value that replaces an old
 // property value (the replacer looks up database connections with it).
 using TGetPropertyValue = std::function<QString(const QString &PropName, const QString &OldPropValue)>;
@@ -119,6 +136,8 @@ public:
 
     TFormParseState &FormState() const { return static_cast<TFormParseState &>(*State()); }
     const QList<TFormProperty> &Props() const { return FProps; }
+    // The order index of the object's header as written ("[5]"), or empty.
+    const QString &OrderIndex() const { return FOrderIndex; }
     const QStringList &NestedObjects() const { return FNestedObjects; }
 
     // Called once each time a property value of the object itself is
@@ -131,6 +150,12 @@ public:
     // Appends Name with Value split into lines (at CR, LF or CR LF; a final
     // line break adds no empty line) and counts it in PropCount.
     void AddProperty(const QString &Name, const QString &Value);
+    // Notes that the property whose value is being converted is dropped.
+    // Backtracking may convert a property again: a second note for the same
+    // value replaces the first. The notes of a parse are kept until the next
+    // parse starts, and emptied when it fails.
+    void NoteDropped(const QString &Name, const QString &Value, TDropReason Reason);
+    const QList<TDroppedProperty> &DroppedProperties() const { return FDropped; }
     // Resets the state and empties FProps and FNestedObjects.
     void ClearObject();
     // The object written anew, indented by Level steps of two spaces: header
@@ -168,6 +193,8 @@ private:
     bool parseWatched(const QString &Name, int Id);
 
     QString FNewClassName;
+    QString FOrderIndex;
+    QList<TDroppedProperty> FDropped;
     TGetPropertyValue FGetPropertyValue;
     QString FConnectionDefFileName;
     QString FDriverConfFileName;
@@ -179,6 +206,7 @@ private:
     int FFullPropNameId = -1;
     int FPropValueId = -1;
     int FNestedObjId = -1;
+    int FOrderIndexId = -1;
     // (nonterminal id, position) -> outcome; valid for one parse.
     QHash<quint64, TMemoEntry> FMemo;
     std::vector<bool> FIsMemoized;

@@ -7,7 +7,11 @@
 const QStringList &FormRules()
 {
     static const QStringList Rules = {
-        QStringLiteral("<obj_header>-<keyword><*delim><obj_name><empty_delim>:<empty_delim><obj_type>"),
+        // A component of a descendant form may carry its order among its
+        // siblings behind its class: "object trWrite: TpFIBTransaction [5]".
+        QStringLiteral("<obj_header>-<keyword><*delim><obj_name><empty_delim>:<empty_delim><obj_type><empty_delim>"
+                       "<order_index>|<keyword><*delim><obj_name><empty_delim>:<empty_delim><obj_type>"),
+        QStringLiteral("<order_index>-[<empty_delim><int><empty_delim>]"),
         QStringLiteral("<obj_name>-<name>"),
         QStringLiteral("<obj_type>-<name>"),
         QStringLiteral("<object>-<obj_header><*delim><properties>end<empty_delim>|<obj_header><*delim>end<empty_delim>"),

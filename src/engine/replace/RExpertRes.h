@@ -27,5 +27,8 @@ inline const QString sProjectNotSaved = QStringLiteral("Project was not saved.")
 inline const QString sFailedToCreateDirectory = QStringLiteral("Failed to create directory.");
 inline const QString sUndoFileName = QStringLiteral("RExpert.reu");
 inline const QString sLogFileName = QStringLiteral("Wiz_Log.txt");
+// The report of work left, written beside the log.
+inline const QString sReportFileName = QStringLiteral("Wiz_Report.txt");
+inline const QString sReport = QStringLiteral(" report");
 
 } // namespace RExpertRes

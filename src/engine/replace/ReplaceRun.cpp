@@ -178,6 +178,7 @@ void TReplaceRun::RefuseEarlierRun() const
 
 bool TReplaceRun::Execute()
 {
+    R.FWorkReport.Clear();
     R.FUndoList.Clear();
     R.FChangedFilesCount = 0;
     R.FRunErrors.clear();
@@ -227,9 +228,14 @@ bool TReplaceRun::Execute()
 
             ConvertFiles();
             CheckStop();
-            WriteUndoRecords();
-            CheckStop();
-            Result = ReplaceOriginalFiles();
+            R.WriteWorkReport();
+            if (Options.DryRun) {
+                Result = ShowConvertedFiles();
+            } else {
+                WriteUndoRecords();
+                CheckStop();
+                Result = ReplaceOriginalFiles();
+            }
             if (Options.MakeBackup) {
                 MarkFinished();
                 R.FLog.WriteLine(RExpertRes::sBackupFile.arg(FUndoFile));
@@ -400,7 +406,9 @@ void TReplaceRun::ConvertFiles()
     R.FDBList.Clear();
     QStringList &Units = R.FUnitList;
     const int N = int(Units.size());
-    bool PreScan = R.FReplaceOptions->Dest == sdProject;
+    // Folder mode pre-scans too: a dataset whose TDatabase sits in another
+    // form of the folder would otherwise lose its database.
+    bool PreScan = true;
     for (int I = 0; I < Units.size(); ++I) {
         CheckStop();
         if (PreScan && I >= N) {
@@ -537,6 +545,21 @@ bool TReplaceRun::ReplaceOriginalFiles()
         }
     }
     return Result;
+}
+
+bool TReplaceRun::ShowConvertedFiles()
+{
+    QSet<QString> Done;
+    for (const QString &Path : std::as_const(R.FUnitList)) {
+        const auto Folder = FOutputFolders.constFind(Path);
+        if (Done.contains(Path) || Folder == FOutputFolders.constEnd())
+            continue;
+        Done.insert(Path);
+        const QString Converted = JoinPath(*Folder, FileNameOf(Path));
+        if (R.FProgress && FConvertedSums.contains(Converted))
+            R.FProgress->ConvertedFile(Path, Converted);
+    }
+    return true;
 }
 
 void TReplaceRun::MarkFinished()

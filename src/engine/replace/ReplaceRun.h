@@ -107,6 +107,9 @@ private:
     void BackupOriginal(int Index);
     void WriteUndoRecords();
     bool ReplaceOriginalFiles();
+    // Instead of the copy-back of a dry run: every converted file is shown
+    // to the progress observer. Returns true.
+    bool ShowConvertedFiles();
     void MarkFinished();
     void RemoveWhatItCreated();
     void CheckStop() const;

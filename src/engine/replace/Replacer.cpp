@@ -8,6 +8,7 @@
 #include "PasParser.h"
 #include "RExpertRes.h"
 #include "RegIniFile.h"
+#include "UsesClauses.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstring>
 
 // ---------------------------------------------------------------------------
 // TReplaceOptions
@@ -293,6 +295,13 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         Output += Replacement;
         SpanStart = LexemEnd;
     };
+    // The new units and where they go are decided before the rewriting,
+    // since a unit that names only other units of the source set gets them
+    // only when its code renames a class.
+    const TUsesPlan Uses = planUsesInsertions(Text, {FOldUsesUnit, FNewUsesList, FFamily.Units},
+                                              [this](QStringView Name) { return FindNewComp(Name) != nullptr; });
+    qsizetype NextInsertion = 0;
+    TLineIndex Lines(Text);
     bool InUses = false;
     int Changes = 0;
     QString Replaced;
@@ -300,6 +309,14 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
         const qsizetype Start = Lexer.PrevPos();
         const qsizetype End = Start + Lexem.size();
+        if (InUses && NextInsertion < Uses.Insertions.size() && Uses.Insertions[NextInsertion].Pos == End) {
+            // The old unit (or the unit of the source set) stays and the new
+            // units follow it, behind its "in 'path'" when it has one.
+            Emit(Start, End, Lexem.toString() + Uses.Insertions[NextInsertion++].Text);
+            ++Changes;
+            if (Code == lexIdentifier)
+                continue;
+        }
         switch (Code) {
         case lexComment:
             Replaced = Lexem.toString();
@@ -308,13 +325,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                 Emit(Start, End, Replaced);
             break;
         case lexIdentifier:
-            if (InUses && Lexem.size() == FOldUsesUnit.size()
-                && Lexem.compare(FOldUsesUnit, Qt::CaseInsensitive) == 0) {
-                // The old unit stays and the new units follow it.
-                ++Changes;
-                if (!FNewUsesList.isEmpty())
-                    Emit(Start, End, Lexem.toString() + FNewUsesList);
-            } else if (const QString *NewName = FindNewComp(Lexem)) {
+            if (const QString *NewName = FindNewComp(Lexem)) {
                 ++Changes;
                 FIdentifierContext.Text = &Text;
                 FIdentifierContext.Start = Start;
@@ -323,6 +334,8 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                 FIdentifierContext.Text = nullptr;
                 if (Replaced != Lexem)
                     Emit(Start, End, Replaced);
+            } else if (!InUses) {
+                ReportLeftIdentifier(Lines, Start, Lexem);
             }
             break;
         case lexSemicolon:
@@ -414,17 +427,23 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
     int Changes = 0;
     int ObjectTextPos = 0;
     qsizetype ObjectOutputPos = 0;
+    QStringList Path; // names of the current object and those around it
+    TLineIndex Lines(Text);
+    ReportUnpairedComponents(Text, Lines);
     QStringView Lexem;
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
         switch (Code) {
         case lexKeywordObject:
+        case lexKeywordInherited:
+        case lexKeywordInline:
+            // An inherited or inline object of a descendant form or frame is
+            // converted like any other: its keyword stays, and the properties
+            // it overrides go through the same rules as its ancestor's.
             Obj.ReadingName = true;
             ObjectTextPos = Lexer.PrevPos();
             ObjectOutputPos = Output.size();
             ++Level;
             break;
-        case lexKeywordInherited:
-        case lexKeywordInline:
         case lexKeywordItem:
             ++Level;
             break;
@@ -436,6 +455,8 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                 Obj.Name = Lexem.toString();
                 Obj.ReadingName = false;
                 Obj.ReadingType = true;
+                Path.resize(std::max(Level, 0));
+                Path << Obj.Name;
             } else if (Obj.ReadingType) {
                 Obj.ClassName = Lexem.toString();
                 Obj.ReadingType = false;
@@ -445,6 +466,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     int Pos = ObjectTextPos + 1;
                     if (FFormParser->ParseString(Text, QStringLiteral("<object>"), Pos)) {
                         ++Changes;
+                        ReportDroppedProperties(Lines, Path.join(u'.'), *NewName);
                         // The blanks before the keyword stay in the output,
                         // and the object text brings its own indentation.
                         Output.truncate(ObjectOutputPos);
@@ -460,6 +482,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     } else {
                         // Not accepted: the class name alone is replaced and
                         // the objects nested in it are examined in turn.
+                        ReportObjectNotConverted(Lines, ObjectTextPos, Path.join(u'.'), Obj.ClassName, *NewName);
                         Output += *NewName;
                     }
                     continue;
@@ -534,6 +557,156 @@ QString TComponentReplacer::GetDatabaseConnection(const QString &PropName, const
 }
 
 // ---------------------------------------------------------------------------
+// The report of work left
+
+namespace {
+
+bool looksLikeClass(QStringView Name)
+{
+    return Name.size() > 2 && (Name[0] == u'T' || Name[0] == u'E') && Name[1].isUpper();
+}
+
+// "OnEventAlert = IBEvents1EventAlert": an event handler, by its name and
+// its value (a method name).
+bool isEventHandler(const QString &Name, const QString &Value)
+{
+    bool IsEvent = false;
+    for (const char *Prefix : {"On", "Before", "After"})
+        if (Name.startsWith(QLatin1String(Prefix)) && Name.size() > qsizetype(strlen(Prefix))
+            && Name[qsizetype(strlen(Prefix))].isUpper())
+            IsEvent = true;
+    if (!IsEvent || Value.isEmpty() || !(Value[0].isLetter() || Value[0] == u'_'))
+        return false;
+    return std::all_of(Value.cbegin(), Value.cend(), [](QChar C) { return C.isLetterOrNumber() || C == u'_'; });
+}
+
+} // namespace
+
+void TComponentReplacer::SetFamily(TSourceFamily Family)
+{
+    FFamily = std::move(Family);
+    FFamilyPattern = QRegularExpression(FFamily.ClassPattern);
+}
+
+bool TComponentReplacer::IsUnpairedFamilyClass(QStringView Name) const
+{
+    if (!looksLikeClass(Name) || FindNewComp(Name))
+        return false;
+    for (const QString &Class : FFamily.ClassNames)
+        if (Name.compare(Class, Qt::CaseInsensitive) == 0)
+            return true;
+    return !FFamily.ClassPattern.isEmpty() && FFamilyPattern.match(Name.toString()).hasMatch();
+}
+
+void TComponentReplacer::ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, QStringView Name)
+{
+    const bool IsApi = !FFamily.ApiPrefix.isEmpty() && Name.size() > FFamily.ApiPrefix.size()
+                       && Name.startsWith(FFamily.ApiPrefix) && Name[FFamily.ApiPrefix.size()].isUpper();
+    if (!IsApi && !IsUnpairedFamilyClass(Name))
+        return;
+    TWorkItem Item;
+    Item.Kind = IsApi ? TWorkItemKind::ApiCall : TWorkItemKind::LeftInCode;
+    Item.File = FCurrentFile;
+    Item.Line = Lines.LineOf(Pos);
+    Item.Name = Name.toString();
+    FWorkReport.Add(Item);
+}
+
+void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineIndex &Lines)
+{
+    // Every object of the form, also those nested in objects that the
+    // rewriting re-creates whole (the fields of a dataset).
+    TPasParser Lexer(Text);
+    QStringList Path;
+    int Level = -1;
+    bool ReadingName = false, ReadingType = false;
+    QStringView Lexem;
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        switch (Code) {
+        case lexKeywordObject:
+        case lexKeywordInherited:
+        case lexKeywordInline:
+            ReadingName = true;
+            ++Level;
+            break;
+        case lexKeywordItem:
+            ++Level;
+            break;
+        case lexKeywordEnd:
+            --Level;
+            break;
+        case lexIdentifier:
+            if (ReadingName) {
+                ReadingName = false;
+                ReadingType = true;
+                Path.resize(std::max(Level, 0));
+                Path << Lexem.toString();
+            } else if (ReadingType) {
+                ReadingType = false;
+                if (IsUnpairedFamilyClass(Lexem))
+                    FWorkReport.Add({TWorkItemKind::UnpairedComponent, FCurrentFile, Lines.LineOf(Lexer.PrevPos()),
+                                     Path.join(u'.'), Lexem.toString(), QString(), QString()});
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass)
+{
+    const QList<TDroppedProperty> &Dropped = FFormParser->DroppedProperties();
+    for (const TDroppedProperty &D : Dropped) {
+        TWorkItem Item{TWorkItemKind::DroppedProperty, FCurrentFile, Lines.LineOf(D.Pos - 1), ObjectPath, D.Name,
+                       TWorkReport::Shorten(D.Value), QString()};
+        switch (D.Reason) {
+        case TDropReason::NotPublished:
+            if (isEventHandler(D.Name, D.Value)) {
+                Item.Kind = TWorkItemKind::DroppedEvent;
+                Item.Detail = NewClass + QStringLiteral(" has no such event");
+            } else {
+                Item.Detail = NewClass + QStringLiteral(" does not publish it");
+            }
+            break;
+        case TDropReason::NoCounterpart:
+            Item.Detail = QStringLiteral("the value has no counterpart in ") + NewClass;
+            break;
+        case TDropReason::NotCarried:
+            Item.Detail = QStringLiteral("not carried over to ") + NewClass;
+            break;
+        case TDropReason::UnknownDatabase:
+            Item.Kind = TWorkItemKind::UnknownDatabase;
+            break;
+        case TDropReason::ElementsRemoved:
+            Item.Detail = QStringLiteral("removed from the set: ") + NewClass + QStringLiteral(" has no such element");
+            break;
+        }
+        FWorkReport.Add(Item);
+    }
+}
+
+void TComponentReplacer::ReportObjectNotConverted(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath,
+                                                  const QString &OldClass, const QString &NewClass)
+{
+    const QString &Error = FFormParser->ErrorStr();
+    FWorkReport.Add({TWorkItemKind::ObjectNotConverted, FCurrentFile, Lines.LineOf(ObjectPos), ObjectPath, OldClass,
+                     NewClass,
+                     Error.isEmpty() ? QStringLiteral("the form grammar does not accept the object") : Error});
+}
+
+QString TComponentReplacer::WriteWorkReport()
+{
+    if (!FLog.IsOpen())
+        return QString();
+    const QString Path = JoinPath(QFileInfo(FLog.FileName()).path(), RExpertRes::sReportFileName);
+    WriteWholeFile(Path, FWorkReport.ToText(FReplaceOptions->Caption() + RExpertRes::sReport,
+                                            QFileInfo(FLog.FileName()).path())
+                             .toUtf8());
+    return Path;
+}
+
+// ---------------------------------------------------------------------------
 // One file of the run (the run itself is TReplaceRun)
 
 namespace {
@@ -557,6 +730,7 @@ QString FileNameOf(const QString &Path)
 
 void TComponentReplacer::ProcessFile(const QString &FileName, const QString &OutputFolder)
 {
+    FCurrentFile = FileName;
     FLog.WriteLine(RExpertRes::sProcessingFile.arg(FileName));
     QFile File(FileName);
     if (!File.open(QIODevice::ReadOnly))

@@ -12,8 +12,10 @@
 #include "LogWriter.h"
 #include "ReplaceRun.h"
 #include "TextCodec.h"
+#include "WorkReport.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -53,6 +55,9 @@ public:
     bool ViewLog = false;
     QString ConnectionDefFileName;
     QString DriverConfFileName;
+    // Convert into the temporary folder and show the converted files to the
+    // progress observer instead of putting them in place. Not saved.
+    bool DryRun = false;
 
 private:
     QString FSourceName;
@@ -115,6 +120,26 @@ public:
     virtual void StopWait() {}
     // The run asks for its log to be opened with its associated program.
     virtual void ViewLog(const QString & /*Path*/) {}
+    // A dry run shows each changed file: its original and its converted
+    // version in the temporary folder, which is removed afterwards.
+    virtual void ConvertedFile(const QString & /*Original*/, const QString & /*Converted*/) {}
+};
+
+// What a replacer knows about its source component set beyond its pairs:
+// its units, and how to tell its classes and its API from other names.
+struct TSourceFamily
+{
+    // The units of the set as uses clauses name them, letter case ignored. A
+    // unit that renamed classes but names none of them in a uses clause
+    // behind which the new units went gets them behind the first of these.
+    QStringList Units;
+    // Classes of the set, compared without regard to letter case.
+    QStringList ClassNames;
+    // A pattern for further classes of the set (case-sensitive), tested on
+    // names that look like classes: "T" or "E" and then a capital letter.
+    QString ClassPattern;
+    // The prefix of the set's API functions ("Dbi"), followed by a capital.
+    QString ApiPrefix;
 };
 
 class TComponentReplacer
@@ -167,6 +192,16 @@ public:
     TLogWriter &Log() { return FLog; }
     const QString &OldUsesUnit() const { return FOldUsesUnit; }
     const QString &NewUsesList() const { return FNewUsesList; }
+    const TSourceFamily &Family() const { return FFamily; }
+    void SetFamily(TSourceFamily Family);
+    // True when Name names a class of the source set that has no pair.
+    bool IsUnpairedFamilyClass(QStringView Name) const;
+    // What the last run left to the user; emptied when a run starts.
+    TWorkReport &WorkReport() { return FWorkReport; }
+    const TWorkReport &WorkReport() const { return FWorkReport; }
+    // Writes the report of work left as Wiz_Report.txt beside the log, when
+    // the run writes a log. Returns its path, or an empty text.
+    QString WriteWorkReport();
     void SetProgress(TReplaceProgress *Progress) { FProgress = Progress; }
 
     // Steps of a run, public so that they can be driven one by one.
@@ -221,6 +256,15 @@ public:
 protected:
     friend class TReplaceRun;
     friend class TRestoreRun;
+    // Items of the report of work left, found while a form or unit is
+    // rewritten. Lines gives the line of an offset in its text.
+    void ReportUnpairedComponents(const QString &Text, TLineIndex &Lines);
+    void ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass);
+    void ReportObjectNotConverted(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath, const QString &OldClass,
+                                  const QString &NewClass);
+    // An identifier of the code that the run left as it was.
+    void ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, QStringView Name);
+
 
     void WriteFormFile(const QString &OutputPath, const QString &FormText, const TTextEncoding &Encoding,
                        bool Binary, const TRCData &RCData);
@@ -264,6 +308,10 @@ private:
     std::unique_ptr<TFormParser> FFormParser;
     QString FOldUsesUnit;
     QString FNewUsesList;
+    TSourceFamily FFamily;
+    QRegularExpression FFamilyPattern;
+    TWorkReport FWorkReport;
+    QString FCurrentFile; // the file being converted, for the report
     TReplaceOptions *FReplaceOptions;
     TReplaceProgress *FProgress = nullptr;
     TIdentifierContext FIdentifierContext;

@@ -12,7 +12,12 @@ object SalesDM: TSalesDM
     Left = 32
     Top = 16
   end
-  object CustomersTable: TOrxTable
+object SalesSession: TSession
+    SessionName = 'SalesSession'
+    Left = 320
+    Top = 16
+  end
+    object CustomersTable: TOrxTable
     Active = True
     Filtered = True
     OnFilterRecord = CustomersTableFilterRecord

@@ -9,6 +9,7 @@ type
   TSalesDM = class(TDataModule)
     SalesDB: TOrxConnection;
     Transaction: TOrxTransaction;
+    SalesSession: TSession;
     CustomersTable: TOrxTable;
     CustomersTableCUST_NO: TIntegerField;
     CustomersTableNAME: TStringField;
