@@ -3,6 +3,7 @@
 #include "Errors.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 
 #if defined(__linux__)
@@ -333,8 +334,10 @@ void TLL1Parser::ObserveNonterminal(const QString &Name)
     if (!FObservedNames.contains(Key))
         FObservedNames.append(Key);
     const auto It = FNonterminalIds.constFind(Key);
-    if (It != FNonterminalIds.constEnd())
+    if (It != FNonterminalIds.constEnd()) {
         FNonterminals[*It].IsObserved = true;
+        computePurity();
+    }
 }
 
 void TLL1Parser::compileRules()
@@ -495,11 +498,51 @@ void TLL1Parser::computeStarts()
             }
         }
     }
-    for (TNonterminal &N : FNonterminals)
+    for (TNonterminal &N : FNonterminals) {
         for (TAlternative &Alt : N.Alternatives) {
             alternativeStarts(Alt, Alt.Starts, Alt.StartsAbove);
             Alt.IsSkippable = isQuietStart(Alt);
         }
+        N.Viable.clear();
+        if (N.Alternatives.size() > 64)
+            continue;
+        N.Viable.assign(258, 0);
+        for (size_t I = 0; I < N.Alternatives.size(); ++I) {
+            const TAlternative &Alt = N.Alternatives[I];
+            const std::uint64_t Bit = std::uint64_t(1) << I;
+            for (int Ch = 0; Ch < 256; ++Ch)
+                if (!Alt.IsSkippable || Alt.Starts.Contains(char16_t(Ch)))
+                    N.Viable[size_t(Ch)] |= Bit;
+            if (!Alt.IsSkippable || Alt.StartsAbove)
+                N.Viable[256] |= Bit;
+            if (!Alt.IsSkippable)
+                N.Viable[257] |= Bit;
+        }
+    }
+    computePurity();
+}
+
+void TLL1Parser::computePurity()
+{
+    for (TNonterminal &N : FNonterminals)
+        N.IsPure = N.HasRule && !N.IsObserved;
+    for (bool Changed = true; Changed;) {
+        Changed = false;
+        for (TNonterminal &N : FNonterminals) {
+            if (!N.IsPure)
+                continue;
+            for (const TAlternative &Alt : N.Alternatives)
+                for (int I = 0; I < Alt.Count && N.IsPure; ++I) {
+                    const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
+                    if (Symbol.Kind == TSymbolKind::Nonterminal && !FNonterminals[size_t(Symbol.Id)].IsPure)
+                        N.IsPure = false;
+                    // A class that no level knows fails when reached.
+                    if (Symbol.Kind == TSymbolKind::Terminal && !FTerminals[size_t(Symbol.Id)].IsResolved)
+                        N.IsPure = false;
+                }
+            Changed = Changed || !N.IsPure;
+        }
+    }
 }
 
 int TLL1Parser::NonterminalId(const QString &Name) const
@@ -537,6 +580,7 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
     FDepth = 0;
     FFastDepth = 0;
     FFrames.clear();
+    ++FParseSerial;
     FDepthExceeded = false;
     FIsWorkExceeded = false;
     if (FEngine == TEngine::Plain) {
@@ -716,24 +760,52 @@ bool TLL1Parser::pushFrame(int Id, bool IsObserved, bool IsTail)
         FDepthReached = FFastDepth;
         return false;
     }
-    const size_t Index = FFrames.size();
-    if (FSavedStates.size() <= Index)
-        FSavedStates.push_back(FParseStateClass(this));
-    FSavedStates[Index]->Assign(*FState);
-    FFrames.push_back({Id, 0, 0, FState->FCurPos, IsObserved, IsTail});
+    const int Index = int(FFrames.size());
+    int Slot = Index;
+    quint64 Version = FStateVersion;
+    if (!FFrames.empty() && FFrames.back().SavedVersion == FStateVersion) {
+        // Nothing but the position has changed since the caller's entry.
+        Slot = FFrames.back().SavedSlot;
+        Version = FFrames.back().SavedVersion;
+    } else {
+        while (int(FSavedStates.size()) <= Index)
+            FSavedStates.push_back(FParseStateClass(this));
+        FSavedStates[size_t(Index)]->Assign(*FState);
+    }
+    FFrames.push_back({Id, 0, 0, FState->FCurPos, Slot, Version, IsObserved, IsTail});
     if (!IsTail)
         ++FFastDepth;
     return true;
 }
 
+void TLL1Parser::restoreFrame(const TFrame &Frame)
+{
+    if (FStateVersion != Frame.SavedVersion) {
+        FState->Assign(*FSavedStates[size_t(Frame.SavedSlot)]);
+        FStateVersion = Frame.SavedVersion;
+    }
+    FState->FCurPos = Frame.EntryPos;
+}
+
 bool TLL1Parser::selectAlternative(TFrame &Frame, int From)
 {
-    const std::vector<TAlternative> &Alternatives = FNonterminals[size_t(Frame.Id)].Alternatives;
+    const TNonterminal &N = FNonterminals[size_t(Frame.Id)];
     const int Pos = Frame.EntryPos;
     const bool IsAtEnd = Pos < 1 || Pos > FInputStr.size();
     const char16_t Ch = IsAtEnd ? 0 : FInputStr.constData()[Pos - 1].unicode();
-    for (int I = From; I < int(Alternatives.size()); ++I) {
-        const TAlternative &Alt = Alternatives[size_t(I)];
+    if (!N.Viable.empty()) {
+        if (From >= 64)
+            return false;
+        const std::uint64_t Mask =
+            N.Viable[IsAtEnd ? 257 : Ch < 256 ? Ch : 256] & (~std::uint64_t(0) << From);
+        if (Mask == 0)
+            return false;
+        Frame.Alt = std::countr_zero(Mask);
+        Frame.Sym = 0;
+        return true;
+    }
+    for (int I = From; I < int(N.Alternatives.size()); ++I) {
+        const TAlternative &Alt = N.Alternatives[size_t(I)];
         if (Alt.IsSkippable && (IsAtEnd || (Ch < 256 ? !Alt.Starts.Contains(Ch) : !Alt.StartsAbove)))
             continue;
         Frame.Alt = I;
@@ -743,6 +815,28 @@ bool TLL1Parser::selectAlternative(TFrame &Frame, int From)
     return false;
 }
 
+// Ends the call on top of the stack. A failed call has its entry state back
+// already.
+void TLL1Parser::popFrame(bool Result)
+{
+    const TFrame Frame = FFrames.back();
+    FFrames.pop_back();
+    if (!Frame.IsTail)
+        --FFastDepth;
+    TNonterminal &N = FNonterminals[size_t(Frame.Id)];
+    if (N.IsPure) {
+        TLastCall &Last = FLastCalls[size_t(Frame.Id)];
+        Last.Parse = FParseSerial;
+        Last.Pos = Frame.EntryPos;
+        Last.End = FState->FCurPos;
+        Last.Result = Result;
+    }
+    if (Frame.IsObserved) {
+        LeaveNonterminal(Frame.Id, Result);
+        FStateVersion = ++FVersionCounter;
+    }
+}
+
 // A parse stopped by the depth limit or the budget: every pending call fails,
 // innermost first, each putting its entry state back and telling the
 // descendant, as the plain engine's calls do when they return.
@@ -750,12 +844,14 @@ void TLL1Parser::abandonFast(int Base)
 {
     while (int(FFrames.size()) > Base) {
         const TFrame Frame = FFrames.back();
-        FState->Assign(*FSavedStates[FFrames.size() - 1]);
+        restoreFrame(Frame);
         FFrames.pop_back();
         if (!Frame.IsTail)
             --FFastDepth;
-        if (Frame.IsObserved)
+        if (Frame.IsObserved) {
             LeaveNonterminal(Frame.Id, false);
+            FStateVersion = ++FVersionCounter;
+        }
     }
 }
 
@@ -778,6 +874,10 @@ bool TLL1Parser::parseFast(int RootId)
         }
     } Guard{*this, Base, FFastDepth};
 
+    if (FLastCalls.size() != FNonterminals.size())
+        FLastCalls.assign(FNonterminals.size(), TLastCall());
+    // The caller may have changed the state: the root saves it.
+    FStateVersion = ++FVersionCounter;
     if (!pushFrame(RootId, false, false))
         return false;
     const char16_t *const Input = reinterpret_cast<const char16_t *>(FInputStr.constData());
@@ -801,7 +901,9 @@ bool TLL1Parser::parseFast(int RootId)
                     break;
                 }
                 case TSymbolKind::Terminal: {
-                    const TTerminalClass &Class = resolveTerminal(Symbol->Id);
+                    const TTerminalClass &Class = FTerminals[size_t(Symbol->Id)].IsResolved
+                                                      ? FTerminals[size_t(Symbol->Id)]
+                                                      : resolveTerminal(Symbol->Id);
                     const int Start = FState->FCurPos;
                     if (Start < 1 || Start > Length) {
                         IsMatching = false;
@@ -826,10 +928,21 @@ bool TLL1Parser::parseFast(int RootId)
                 case TSymbolKind::Nonterminal: {
                     const int Id = Symbol->Id;
                     const TNonterminal &Callee = FNonterminals[size_t(Id)];
+                    if (Callee.IsPure) {
+                        const TLastCall &Last = FLastCalls[size_t(Id)];
+                        if (Last.Parse == FParseSerial && Last.Pos == FState->FCurPos) {
+                            if (Last.Result)
+                                FState->FCurPos = Last.End;
+                            IsMatching = Last.Result;
+                            break;
+                        }
+                    }
                     Frame->Sym = int(Symbol - First) + 1;
                     if (Callee.IsObserved) {
                         bool Answer = false;
-                        if (EnterNonterminal(Id, Answer)) {
+                        const bool IsAnswered = EnterNonterminal(Id, Answer);
+                        FStateVersion = ++FVersionCounter;
+                        if (IsAnswered) {
                             IsMatching = Answer;
                             break;
                         }
@@ -838,8 +951,10 @@ bool TLL1Parser::parseFast(int RootId)
                         throw EGrammarError(QStringLiteral("Unknown nonterminal: ") + FNonterminalNames[size_t(Id)]);
                     const bool IsTail = Symbol + 1 == End && Id == Frame->Id;
                     if (!chargeWork(1) || !pushFrame(Id, Callee.IsObserved, IsTail)) {
-                        if (Callee.IsObserved)
+                        if (Callee.IsObserved) {
                             LeaveNonterminal(Id, false);
+                            FStateVersion = ++FVersionCounter;
+                        }
                         abandonFast(Base);
                         return false;
                     }
@@ -857,12 +972,7 @@ bool TLL1Parser::parseFast(int RootId)
             if (IsMatching) {
                 // The alternative has matched: the call succeeds, and its
                 // caller goes on after it.
-                const TFrame Done = *Frame;
-                FFrames.pop_back();
-                if (!Done.IsTail)
-                    --FFastDepth;
-                if (Done.IsObserved)
-                    LeaveNonterminal(Done.Id, true);
+                popFrame(true);
                 if (int(FFrames.size()) == Base)
                     return true;
                 Frame = &FFrames.back();
@@ -871,17 +981,12 @@ bool TLL1Parser::parseFast(int RootId)
         }
         // The alternative has failed: back to the entry state, on to the
         // next alternative that can start here, or the call fails.
-        FState->Assign(*FSavedStates[FFrames.size() - 1]);
+        restoreFrame(*Frame);
         if (selectAlternative(*Frame, Frame->Alt + 1)) {
             IsMatching = true;
             continue;
         }
-        const TFrame Done = *Frame;
-        FFrames.pop_back();
-        if (!Done.IsTail)
-            --FFastDepth;
-        if (Done.IsObserved)
-            LeaveNonterminal(Done.Id, false);
+        popFrame(false);
         if (int(FFrames.size()) == Base)
             return false;
         Frame = &FFrames.back();

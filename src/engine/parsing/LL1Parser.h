@@ -235,7 +235,22 @@ private:
         bool HasRule = false;
         bool IsObserved = false;
         bool IsNullable = false;
+        // No observed nonterminal can be reached from it: its calls change
+        // nothing but the position, so the last one can be answered again.
+        bool IsPure = false;
         std::vector<TAlternative> Alternatives;
+        // For lists of up to 64 alternatives: per next character (below
+        // U+0100; 256 for any above, 257 at the end of the input), the
+        // alternatives that are not skipped there, one bit each.
+        std::vector<std::uint64_t> Viable;
+    };
+    // The last call of a pure nonterminal in the current parse.
+    struct TLastCall
+    {
+        qint64 Parse = -1;
+        int Pos = 0;
+        int End = 0;
+        bool Result = false;
     };
     // One nonterminal call of the fast engine.
     struct TFrame
@@ -244,6 +259,8 @@ private:
         int Alt;            // index of the alternative being matched
         int Sym;            // index of its next symbol
         int EntryPos;       // CurPos on entry
+        int SavedSlot;      // the FSavedStates slot that holds the entry state
+        quint64 SavedVersion;
         bool IsObserved;    // LeaveNonterminal is due
         bool IsTail;        // continues a list: no depth level
     };
@@ -259,10 +276,13 @@ private:
     int internTerminal(const QString &Name);
     bool matchAlternative(const TAlternative &Alt);
     void computeStarts();
+    void computePurity();
     bool parseFast(int RootId);
     bool selectAlternative(TFrame &Frame, int From);
     bool pushFrame(int Id, bool IsObserved, bool IsTail);
     void abandonFast(int Base);
+    void restoreFrame(const TFrame &Frame);
+    void popFrame(bool Result);
     bool chargeWork(qint64 Amount);
     const TTerminalClass &resolveTerminal(int Id);
     int terminalId(const QString &Name) const;
@@ -297,6 +317,15 @@ private:
     // FSavedStates[i].
     std::vector<TFrame> FFrames;
     int FFastDepth = 0;
+    // Versions of the state, so that a frame whose entry state equals its
+    // caller's (no hook has run in between) shares the caller's saved copy,
+    // and a restore is skipped where no hook has run since the save. A
+    // version number stands for one content of the state apart from CurPos;
+    // every hook call gives the state a new one.
+    quint64 FStateVersion = 0;
+    quint64 FVersionCounter = 0;
+    std::vector<TLastCall> FLastCalls;
+    qint64 FParseSerial = 0;
     // False until the fast engine has started the budget of FInputStr.
     bool FIsBudgetStarted = false;
     int FDepth = 0;
