@@ -27,6 +27,11 @@ const char16_t *const WatchedNames[] = {u"<keyword>", u"<obj_name>", u"<obj_type
 // multiplies with nesting. The small ones are cheaper to parse again.
 const char16_t *const MemoizedNames[] = {u"<object>", u"<nested_obj>", u"<properties>", u"<prop>",
                                          u"<value>",  u"<col_item>",   u"<item_prop>"};
+// The fast engine hears only of the watched nonterminals and of these; it
+// re-parses a property or a list element at most a fixed number of times by
+// itself, and the nesting of objects and collections is what the memo must
+// take care of.
+const char16_t *const FastMemoizedNames[] = {u"<object>", u"<nested_obj>", u"<value>", u"<col_item>"};
 
 } // namespace
 
@@ -97,7 +102,7 @@ TFormParser::TFormParser(TParseStateClass ParseStateClass) : TLL1Parser(ParseSta
     SetEngine(TEngine::Fast);
     for (const char16_t *Name : WatchedNames)
         ObserveNonterminal(QString::fromUtf16(Name));
-    for (const char16_t *Name : MemoizedNames)
+    for (const char16_t *Name : FastMemoizedNames)
         ObserveNonterminal(QString::fromUtf16(Name));
 }
 
