@@ -186,7 +186,8 @@ BENCHMARK(BM_NestedDepth)->ArgsProduct({{int(TEngine::Plain), int(TEngine::Fast)
 
 // The large forms, converted by the form rewriting of a replacer whose
 // TQuery has a pair, as a run converts them: one object of 200,000 SQL lines,
-// and 16,000 TQuery objects each nested in the one before.
+// one of 200,000 properties, and 16,000 TQuery objects each nested in the one
+// before.
 void convertForm(benchmark::State &State, const QString &Text)
 {
     TReplaceOptions Options(QStringLiteral("BDE/IBX/FibPlus"));
@@ -218,6 +219,15 @@ void BM_ConvertSqlLines(benchmark::State &State)
     convertForm(State, withStringList(int(State.range(0))));
 }
 BENCHMARK(BM_ConvertSqlLines)->Arg(200000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_ConvertProperties(benchmark::State &State)
+{
+    QString Text = QStringLiteral("object Query1: TQuery\r\n");
+    for (int I = 0; I < State.range(0); ++I)
+        Text += QStringLiteral("  Tag%1 = %1\r\n").arg(I);
+    convertForm(State, Text + QStringLiteral("end\r\n"));
+}
+BENCHMARK(BM_ConvertProperties)->Arg(200000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_ConvertNestedQueries(benchmark::State &State)
 {

@@ -228,6 +228,15 @@ TEST(FormParserEngines, LargeFormsConvertWithinSeconds)
     EXPECT_TRUE(SqlOut.startsWith(QStringLiteral("object Query1: TOrxQuery\r\n  SQL.Strings = (\r\n")));
     EXPECT_EQ(SqlOut.count(QStringLiteral("from t'")), 200000);
 
+    QString Props = QStringLiteral("object Query1: TQuery\r\n");
+    for (int I = 0; I < 200000; ++I)
+        Props += QStringLiteral("  Tag%1 = %1\r\n").arg(I);
+    Props += QStringLiteral("end\r\n");
+    const QString PropsOut = convertForm(Props, Milliseconds);
+    EXPECT_LT(Milliseconds, Limit);
+    EXPECT_TRUE(PropsOut.startsWith(QStringLiteral("object Query1: TOrxQuery\r\n  Tag0 = 0\r\n")));
+    EXPECT_TRUE(PropsOut.contains(QStringLiteral("\r\n  Tag199999 = 199999\r\n")));
+
     constexpr int Depth = 16000;
     QString Nested;
     for (int I = 0; I < Depth; ++I)
