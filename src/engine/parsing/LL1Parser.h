@@ -118,19 +118,24 @@ public:
     const QString &ErrorStr() const { return FErrorStr; }
     void SetErrorStr(const QString &Value) { FErrorStr = Value; }
 
-    // Which engine runs the parses. Both accept the same inputs with the same
-    // results and the same hooks on the nonterminals they share.
+    // Which engine runs the parses. Both accept the same inputs, stop at the
+    // same positions and leave the same state; they differ in what a
+    // descendant hears of the parse.
     //  - Plain: every nonterminal and terminal class goes through the virtual
     //    ParseNonterminal and ParseTerminal, recursively, and every
-    //    alternative is tried in turn.
-    //  - Fast: the parse runs on a stack of its own (no recursion, so the
-    //    depth does not depend on the thread's stack); an alternative that
-    //    cannot start with the next character is skipped (first sets computed
-    //    when the rules are prepared); a nonterminal that ends an alternative
-    //    of itself (a list such as "<l>-<x><l>|<x>") is called without a
-    //    depth level per element; and the descendant hears only of the
-    //    nonterminals it observes (ObserveNonterminal), through
-    //    EnterNonterminal and LeaveNonterminal instead of ParseNonterminal.
+    //    alternative is tried in turn. The default.
+    //  - Fast: the parse runs on a stack of frames of its own (no recursion,
+    //    so the depth it allows does not depend on the thread's stack); an
+    //    alternative that cannot start with the next character is skipped
+    //    (first sets computed when the rules are prepared) where trying it
+    //    could only have failed; a nonterminal that ends an alternative of
+    //    itself (a list such as "<l>-<x><l>|<x>") continues without a depth
+    //    level per element; a repeated call of a nonterminal from which no
+    //    observed one can be reached is answered from the last call at the
+    //    same position. The descendant hears only of the nonterminals it
+    //    observes (ObserveNonterminal), through EnterNonterminal and
+    //    LeaveNonterminal, and of every call of them that the plain engine
+    //    would make and that succeeds, in the same order.
     enum class TEngine { Plain, Fast };
     TEngine Engine() const { return FEngine; }
     void SetEngine(TEngine Value) { FEngine = Value; }
