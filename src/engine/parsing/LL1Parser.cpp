@@ -569,10 +569,14 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
 {
     PrepareRules();
     // The fast engine goes on spending the budget of the text it was given
-    // last when it is given the same text again (the same shared data: the
-    // caller parses the objects of one file in one text).
+    // last when it is given the same text again (the same shared data) at a
+    // later position: the form rewriting parses the objects of one file in
+    // one text, front to back. A parse at or before the last start begins a
+    // new pass over the text, with a new budget.
     const bool IsSameText = FEngine == TEngine::Fast && FIsBudgetStarted && !InpStr.isEmpty() &&
-                            InpStr.constData() == FInputStr.constData() && InpStr.size() == FInputStr.size();
+                            InpStr.constData() == FInputStr.constData() && InpStr.size() == FInputStr.size() &&
+                            Pos > FBudgetStart;
+    FBudgetStart = Pos;
     FInputStr = InpStr;
     FState->FCurPos = Pos;
     FErrorPos = Pos;

@@ -156,10 +156,11 @@ public:
     // exponential time on hostile nesting; such a parse fails like one that
     // is nested too deeply. The plain engine gives each parse its own budget,
     // from the start position to the end of the input. The fast engine gives
-    // one budget to a whole input text, shared by every parse of the same
-    // text (the objects of one form file): it also counts the characters that
-    // terminal classes read, so no text costs more than a constant times its
-    // length however many of its objects are parsed.
+    // one budget to a whole input text, shared by the parses of the same text
+    // at increasing start positions (the objects of one form file, front to
+    // back): it also counts the characters that terminal classes read, so no
+    // text costs more than a constant times its length however many of its
+    // objects are parsed.
     int WorkLimitPerChar() const { return FWorkLimitPerChar[int(FEngine)]; }
     void SetWorkLimitPerChar(int Value) { FWorkLimitPerChar[int(FEngine)] = Value; }
     static constexpr int DefaultWorkLimitPerChar = 1000;
@@ -331,8 +332,10 @@ private:
     quint64 FVersionCounter = 0;
     std::vector<TLastCall> FLastCalls;
     qint64 FParseSerial = 0;
-    // False until the fast engine has started the budget of FInputStr.
+    // False until the fast engine has started the budget of FInputStr; the
+    // start position of the last parse.
     bool FIsBudgetStarted = false;
+    int FBudgetStart = 0;
     int FDepth = 0;
     int FMaxDepth[2] = {DefaultMaxDepth, DefaultFastMaxDepth};
     bool FDepthExceeded = false;
