@@ -237,6 +237,23 @@ TEST(FormParserEngines, LargeFormsConvertWithinSeconds)
     EXPECT_TRUE(PropsOut.startsWith(QStringLiteral("object Query1: TOrxQuery\r\n  Tag0 = 0\r\n")));
     EXPECT_TRUE(PropsOut.contains(QStringLiteral("\r\n  Tag199999 = 199999\r\n")));
 
+    // 200,000 "+"-joined pieces and 20,000 collection items with a nested
+    // collection each.
+    QString Pieces = QStringLiteral("object Query1: TQuery\r\n  Hint = \r\n    'a'");
+    for (int I = 0; I < 200000; ++I)
+        Pieces += QStringLiteral(" +\r\n    'b%1'").arg(I);
+    Pieces += QStringLiteral("\r\nend\r\n");
+    QString Items = QStringLiteral("object Query1: TQuery\r\n  ParamData = <");
+    for (int I = 0; I < 20000; ++I)
+        Items += QStringLiteral("\r\n    item\r\n      Name = 'P%1'\r\n      Sub = <\r\n        item\r\n"
+                                "          Size = 1\r\n        end>\r\n    end").arg(I);
+    Items += QStringLiteral(">\r\nend\r\n");
+    for (const QString *Text : {&Pieces, &Items}) {
+        const QString Out = convertForm(*Text, Milliseconds);
+        EXPECT_LT(Milliseconds, Limit);
+        EXPECT_TRUE(Out.startsWith(QStringLiteral("object Query1: TOrxQuery\r\n"))) << Out.left(100).toStdString();
+    }
+
     constexpr int Depth = 16000;
     QString Nested;
     for (int I = 0; I < Depth; ++I)
@@ -250,4 +267,11 @@ TEST(FormParserEngines, LargeFormsConvertWithinSeconds)
         << NestedOut.left(200).toStdString();
     EXPECT_EQ(NestedOut.count(QStringLiteral("TQuery")), Depth - 1);
     EXPECT_EQ(NestedOut.count(QStringLiteral("end")), Depth);
+
+    // A value that the grammar refuses in the innermost object: every TQuery
+    // fails to parse in turn, and the budget of the pass over the text bounds
+    // what they cost together. Nothing is re-created, so nothing is written.
+    Nested.insert(Nested.indexOf(QStringLiteral("end")), QStringLiteral("Bad = $FF\r\n"));
+    EXPECT_TRUE(convertForm(Nested, Milliseconds).isEmpty());
+    EXPECT_LT(Milliseconds, Limit);
 }

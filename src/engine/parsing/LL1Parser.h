@@ -164,7 +164,7 @@ public:
     int WorkLimitPerChar() const { return FWorkLimitPerChar[int(FEngine)]; }
     void SetWorkLimitPerChar(int Value) { FWorkLimitPerChar[int(FEngine)] = Value; }
     static constexpr int DefaultWorkLimitPerChar = 1000;
-    static constexpr int DefaultFastWorkLimitPerChar = 200;
+    static constexpr int DefaultFastWorkLimitPerChar = 16;
 
 protected:
     // Gives the characters of a terminal class (for instance "<*digits>") and
