@@ -603,6 +603,12 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
     BeforeParse();
     bool Result = ParseNonterminal(StartRule) && !FDepthExceeded;
     AfterParse(Result);
+    // The saved states of a long list are not kept for the next parse.
+    constexpr size_t KeptSavedStates = 4096;
+    if (FSavedStates.size() > KeptSavedStates) {
+        FSavedStates.resize(KeptSavedStates);
+        FFrames.shrink_to_fit();
+    }
     if (Result) {
         FErrorPos = -1;
         FErrorStr.clear();
