@@ -2,8 +2,9 @@
 // how the rest is decoded (UTF-8 or Latin-1, so that every character up to
 // U+00FF and beyond occurs). Checks what must hold for any input: no crash,
 // Pos unchanged on failure and within the text on success, an empty
-// MakeObject after a failure, and for short inputs the same outcome with and
-// without the memo.
+// MakeObject after a failure; and that the fast engine and the plain one give
+// the same outcome (result, position, ConvertProperty calls in order, the
+// object written), for short inputs also the plain one without the memo.
 #include "FormParser.h"
 
 #include <cstddef>
@@ -16,10 +17,10 @@ class TFuzzParser : public TFormParser
 {
 public:
     using TFormParser::SetMemoEnabled;
-    int Calls = 0;
+    QStringList Calls;
     void ConvertProperty(const QString &PropName, const QString &PropValue) override
     {
-        ++Calls;
+        Calls << PropName << PropValue;
         AddProperty(PropName, PropValue);
     }
 };
@@ -42,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *Data, std::size_t Size
 
     static TFuzzParser Parser;
     Parser.SetNewClassName((Data[0] & 2) ? QStringLiteral("TNew") : QString());
+    Parser.Calls.clear();
     int Pos = 1;
     const bool Result = Parser.ParseString(Text, QStringLiteral("<object>"), Pos);
     const QString Written = Parser.MakeObject(Data[0] >> 6);
@@ -56,15 +58,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *Data, std::size_t Size
         check(Parser.NestedObjects().size() == Parser.FormState().ObjectCount());
     }
 
+    static TFuzzParser Plain;
+    Plain.SetEngine(TLL1Parser::TEngine::Plain);
+    Plain.SetNewClassName(Parser.NewClassName());
+    Plain.Calls.clear();
+    int PlainPos = 1;
+    check(Plain.ParseString(Text, QStringLiteral("<object>"), PlainPos) == Result);
+    check(PlainPos == Pos);
+    check(Plain.Calls == Parser.Calls);
+    check(Plain.MakeObject(Data[0] >> 6) == Written);
+
     if (Text.size() <= 200) {
-        static TFuzzParser Plain;
-        Plain.SetMemoEnabled(false);
-        Plain.SetWorkLimitPerChar(1000000);   // without the memo, nesting costs more than the limit allows
-        Plain.SetNewClassName(Parser.NewClassName());
-        int PlainPos = 1;
-        check(Plain.ParseString(Text, QStringLiteral("<object>"), PlainPos) == Result);
-        check(PlainPos == Pos);
-        check(Plain.MakeObject(Data[0] >> 6) == Written);
+        static TFuzzParser Unmemoized;
+        Unmemoized.SetEngine(TLL1Parser::TEngine::Plain);
+        Unmemoized.SetMemoEnabled(false);
+        Unmemoized.SetWorkLimitPerChar(1000000);   // without the memo, nesting costs more than the limit allows
+        Unmemoized.SetNewClassName(Parser.NewClassName());
+        int UnmemoizedPos = 1;
+        check(Unmemoized.ParseString(Text, QStringLiteral("<object>"), UnmemoizedPos) == Result);
+        check(UnmemoizedPos == Pos);
+        check(Unmemoized.MakeObject(Data[0] >> 6) == Written);
     }
     return 0;
 }

@@ -7,9 +7,12 @@
 
 namespace {
 
-std::unique_ptr<TLL1Parser> makeParser(const QStringList &Rules)
+using TEngine = TLL1Parser::TEngine;
+
+std::unique_ptr<TLL1Parser> makeParser(const QStringList &Rules, TEngine Engine = TEngine::Plain)
 {
     auto Parser = std::make_unique<TLL1Parser>();
+    Parser->SetEngine(Engine);
     for (const QString &Rule : Rules)
         Parser->AddRule(Rule);
     return Parser;
@@ -132,12 +135,22 @@ TEST(LL1ParserParse, Matching)
         {{"<s>-ab|a"}, "ac", 2},                           // ordered choice with backtracking
         {{"<s>-<a>c", "<a>-<x>|x", "<x>-xy"}, "xyc", 0},   // a nonterminal that matched never retries
         {{"<s>-(<s>)|x"}, "((x))", 6},
+        // "<a>" gains an empty alternative from "<b>" after the pass has
+        // gone past it and keeps it: alternatives that start with it are
+        // never skipped by their first characters.
+        {{"<s>-<a>y", "<a>-<b>", "<b>-x|"}, "y", 2},
+        {{"<s>-<a>y", "<a>-<b>", "<b>-x|"}, "xy", 3},
+        {{"<s>-<a>y|z", "<a>-<b>", "<b>-x|"}, "z", 2},
+        {{"<s>-k|z"}, QString(QChar(0x212A)), 2},       // KELVIN SIGN lowers to "k"
+        {{"<s>-<l>!|<l>", "<l>-ab<l>|ab"}, "ababab!", 8},   // a list, then backtracking over it
+        {{"<s>-<l>!|<l>", "<l>-ab<l>|ab"}, "ababa", 5},
     };
-    for (const Row &R : Rows) {
-        auto P = makeParser(R.Rules);
-        EXPECT_EQ(matchEnd(*P, R.Text), R.End) << R.Rules.join(' ').toStdString() << " on "
-                                               << R.Text.toStdString();
-    }
+    for (const TEngine Engine : {TEngine::Plain, TEngine::Fast})
+        for (const Row &R : Rows) {
+            auto P = makeParser(R.Rules, Engine);
+            EXPECT_EQ(matchEnd(*P, R.Text), R.End) << R.Rules.join(' ').toStdString() << " on "
+                                                   << R.Text.toStdString() << " with engine " << int(Engine);
+        }
 }
 
 TEST(LL1ParserParse, PositionsAndErrors)
@@ -265,14 +278,63 @@ TEST(LL1ParserDepth, HostileNestingFailsCleanlyAndRealNestingParses)
     EXPECT_EQ(matchEnd(*P, nested(3)), 0);
 }
 
+TEST(LL1ParserDepth, FastEngineCountsNestingNotListElements)
+{
+    auto P = makeParser({"<s>-(<s>)|<l>", "<l>-x<l>|x"}, TEngine::Fast);
+    int Pos = 1;
+    const QString Long = QString(300000, 'x');
+    EXPECT_TRUE(P->ParseString(Long, "<s>", Pos));
+    EXPECT_EQ(Pos, Long.size() + 1);
+    const auto nested = [](int Depth) { return QString(Depth, '(') + 'x' + QString(Depth, ')'); };
+    EXPECT_EQ(matchEnd(*P, nested(100000)), 200002);   // no thread stack is used up
+    P->SetMaxDepth(1000);
+    Pos = 1;
+    EXPECT_FALSE(P->ParseString(nested(1000), "<s>", Pos));
+    EXPECT_TRUE(P->ErrorStr().contains("nested too deeply")) << P->ErrorStr().toStdString();
+    EXPECT_TRUE(P->ParseString(Long, "<s>", Pos));
+}
+
+namespace {
+
+// Hears of every "<t>": the fast engine can then not answer a call of it
+// from the last one.
+class TObservingParser : public TLL1Parser
+{
+public:
+    TObservingParser() { ObserveNonterminal("<t>"); }
+};
+
+} // namespace
+
 TEST(LL1ParserDepth, ExponentialBacktrackingStopsAtTheWorkLimit)
 {
     // Every level parses its inner text twice: 2^depth calls.
-    auto P = makeParser({"<e>-<t>!|<t>", "<t>-(<e>)|x"});
     const auto nested = [](int Depth) { return QString(Depth, '(') + 'x' + QString(Depth, ')'); };
-    EXPECT_EQ(matchEnd(*P, nested(10), "<e>"), 22);
-    int Pos = 1;
-    EXPECT_FALSE(P->ParseString(nested(60), "<e>", Pos));
-    EXPECT_EQ(Pos, 1);
-    EXPECT_TRUE(P->ErrorStr().contains("too costly")) << P->ErrorStr().toStdString();
+    for (const TEngine Engine : {TEngine::Plain, TEngine::Fast}) {
+        TObservingParser P;
+        P.SetEngine(Engine);
+        for (const QString Rule : {"<e>-<t>!|<t>", "<t>-(<e>)|x"})
+            P.AddRule(Rule);
+        EXPECT_EQ(matchEnd(P, nested(10), "<e>"), 22);
+        const QString Text = nested(60);
+        int Pos = 1;
+        EXPECT_FALSE(P.ParseString(Text, "<e>", Pos));
+        EXPECT_EQ(Pos, 1);
+        EXPECT_TRUE(P.ErrorStr().contains("too costly")) << P.ErrorStr().toStdString();
+        // The fast engine's budget belongs to a pass over the text: a later
+        // parse of the same text further on, even of a short part of it,
+        // finds it spent; a parse that starts again no further on begins a
+        // new pass, and so does another text.
+        if (Engine == TEngine::Fast) {
+            Pos = 60;
+            EXPECT_FALSE(P.ParseString(Text, "<e>", Pos));
+            EXPECT_TRUE(P.ParseString(Text, "<e>", Pos));
+            EXPECT_EQ(Pos, 63);
+            EXPECT_EQ(matchEnd(P, nested(3), "<e>"), 8);
+        }
+    }
+    // Without an observer the fast engine answers the repeated calls from
+    // the last one, and the same text costs a few calls per character.
+    auto Q = makeParser({"<e>-<t>!|<t>", "<t>-(<e>)|x"}, TEngine::Fast);
+    EXPECT_EQ(matchEnd(*Q, nested(60), "<e>"), 122);
 }

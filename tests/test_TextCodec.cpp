@@ -6,6 +6,10 @@
 
 #include <QRandomGenerator>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace {
 
 class CodePageScope
@@ -106,4 +110,38 @@ TEST(TextCodec, UnknownCodePageIsRefusedAndTheOldOneKept)
     CodePageScope Scope("windows-1251");
     EXPECT_FALSE(TextCodec::SetAnsiCodePage(QStringLiteral("no-such-code-page")));
     EXPECT_EQ(TextCodec::AnsiCodePage(), QStringLiteral("windows-1251"));
+}
+
+TEST(TextCodec, ThreadsDecodeAndEncodeWhileTheCodePageChanges)
+{
+    QByteArray Bytes;
+    for (int B = 0; B < 256; ++B)
+        Bytes.append(char(B));
+    CodePageScope Scope("windows-1251");
+    const QString Cyrillic = TextCodec::DecodeAnsi(Bytes);
+    TextCodec::SetAnsiCodePage(QStringLiteral("windows-1252"));
+    const QString Western = TextCodec::DecodeAnsi(Bytes);
+    const QByteArray WesternIn1251 = [&] {
+        CodePageScope Inner("windows-1251");
+        return TextCodec::EncodeAnsi(Western);
+    }();
+    std::atomic<bool> Done{false};
+    std::atomic<int> Broken{0};
+    std::vector<std::thread> Workers;
+    for (int I = 0; I < 3; ++I)
+        Workers.emplace_back([&] {
+            // Each call works with one code page, the old or the new one.
+            while (!Done) {
+                const QString Text = TextCodec::DecodeAnsi(Bytes);
+                const QByteArray Encoded = TextCodec::EncodeAnsi(Western);
+                if ((Text != Western && Text != Cyrillic) || (Encoded != Bytes && Encoded != WesternIn1251))
+                    ++Broken;
+            }
+        });
+    for (int I = 0; I < 200; ++I)
+        TextCodec::SetAnsiCodePage(QString::fromLatin1(I % 2 ? "windows-1251" : "windows-1252"));
+    Done = true;
+    for (std::thread &Worker : Workers)
+        Worker.join();
+    EXPECT_EQ(Broken, 0);
 }

@@ -4,8 +4,10 @@
 #include <QStringEncoder>
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // The code page tables are built by hand from ICU's answers for each byte,
 // because ICU (through QStringEncoder) writes an unmappable character as 0x1A
@@ -60,15 +62,20 @@ std::shared_ptr<const TCodePage> BuildCodePage(const QString &Name)
     return Page;
 }
 
-std::mutex CodePageLock;
-std::shared_ptr<const TCodePage> CurrentPage;
+// The code page in force, read without a lock on every call (threads that
+// decode and encode at once only load a pointer). A page that has been in
+// force is never freed, so a reader that loaded it before a change can go on
+// using it; the pages set during a process are few (one per --codepage).
+std::atomic<const TCodePage *> CurrentPage{nullptr};
+std::mutex SetPageLock;
+std::vector<std::shared_ptr<const TCodePage>> PagesInForce;
 
-std::shared_ptr<const TCodePage> Current()
+const TCodePage *Current()
 {
-    std::lock_guard<std::mutex> Guard(CodePageLock);
-    if (!CurrentPage)
-        CurrentPage = BuildCodePage(QStringLiteral("windows-1252"));
-    return CurrentPage;
+    if (const TCodePage *Page = CurrentPage.load(std::memory_order_acquire))
+        return Page;
+    static const std::shared_ptr<const TCodePage> Default = BuildCodePage(QStringLiteral("windows-1252"));
+    return Default.get();
 }
 
 bool IsHigh(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
@@ -83,8 +90,9 @@ bool SetAnsiCodePage(const QString &Name)
     auto Page = BuildCodePage(Name);
     if (!Page)
         return false;
-    std::lock_guard<std::mutex> Guard(CodePageLock);
-    CurrentPage = std::move(Page);
+    std::lock_guard<std::mutex> Guard(SetPageLock);
+    PagesInForce.push_back(Page);
+    CurrentPage.store(Page.get(), std::memory_order_release);
     return true;
 }
 

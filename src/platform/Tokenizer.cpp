@@ -1,7 +1,6 @@
 #include "Tokenizer.h"
 
 #include <algorithm>
-#include <mutex>
 #include <typeindex>
 #include <unordered_map>
 
@@ -110,18 +109,15 @@ void TParser::InitParser()
 {
     // The character tests answer from the character alone, so the table of a
     // class of tokenizer is built once and shared by its instances (a unit's
-    // rewriting creates one lexer per comment).
-    static std::mutex Lock;
-    static std::unordered_map<std::type_index, std::array<uint8_t, 256>> Tables;
-    {
-        std::lock_guard<std::mutex> Guard(Lock);
-        const auto It = Tables.find(std::type_index(typeid(*this)));
-        if (It != Tables.end()) {
-            FClasses = It->second;
-        } else {
-            BuildClasses();
-            Tables.emplace(std::type_index(typeid(*this)), FClasses);
-        }
+    // rewriting creates one lexer per comment). Each thread keeps its own
+    // tables, so that creating a lexer takes no lock.
+    thread_local std::unordered_map<std::type_index, std::array<uint8_t, 256>> Tables;
+    const auto It = Tables.find(std::type_index(typeid(*this)));
+    if (It != Tables.end()) {
+        FClasses = It->second;
+    } else {
+        BuildClasses();
+        Tables.emplace(std::type_index(typeid(*this)), FClasses);
     }
     FSymbolCodes.fill(0);
     if (FSymbols)

@@ -18,13 +18,20 @@ QString indent(int Level)
 
 const QString LineBreak = QStringLiteral("\r\n");
 
-// Saving and restoring states copies these texts all the time, and they are
-// mostly the same text already: skip the reference counting then.
-inline void copyText(QString &Target, const QString &Source)
-{
-    if (Target.constData() != Source.constData() || Target.size() != Source.size())
-        Target = Source;
-}
+// The nonterminals the parser watches, and those whose calls inside nested
+// objects it remembers (see ParseNonterminal).
+const char16_t *const WatchedNames[] = {u"<keyword>",    u"<obj_name>",   u"<obj_type>",   u"<full_prop_name>",
+                                        u"<prop_value>", u"<nested_obj>", u"<order_index>"};
+// Remembered are the nonterminals whose alternatives share prefixes that
+// hold objects, properties or collection items: re-parsing those is what
+// multiplies with nesting. The small ones are cheaper to parse again.
+const char16_t *const MemoizedNames[] = {u"<object>", u"<nested_obj>", u"<properties>", u"<prop>",
+                                         u"<value>",  u"<col_item>",   u"<item_prop>"};
+// The fast engine hears only of the watched nonterminals and of these; it
+// re-parses a property or a list element at most a fixed number of times by
+// itself, and the nesting of objects and collections is what the memo must
+// take care of.
+const char16_t *const FastMemoizedNames[] = {u"<object>", u"<nested_obj>", u"<value>", u"<col_item>"};
 
 } // namespace
 
@@ -47,10 +54,10 @@ void TFormParseState::Assign(const TParseState &Source)
         return;
     FPropCount = S->FPropCount;
     FStartPos = S->FStartPos;
-    copyText(FTypeName, S->FTypeName);
-    copyText(FCurPropName, S->FCurPropName);
-    copyText(FObjKeyWord, S->FObjKeyWord);
-    copyText(FName, S->FName);
+    FTypeName.Assign(S->FTypeName);
+    FCurPropName.Assign(S->FCurPropName);
+    FObjKeyWord.Assign(S->FObjKeyWord);
+    FName.Assign(S->FName);
     FNestedObject = S->FNestedObject;
     FObjectCount = S->FObjectCount;
     FObjectPos = S->FObjectPos;
@@ -66,12 +73,21 @@ void TFormParseState::Assign(const TParseState &Source)
 
 void TFormParseState::Reset()
 {
-    FObjKeyWord.clear();
-    FName.clear();
-    FTypeName.clear();
-    FCurPropName.clear();
+    FObjKeyWord.SetRange(0, 0);
+    FName.SetRange(0, 0);
+    FTypeName.SetRange(0, 0);
+    FCurPropName.SetRange(0, 0);
     FStartPos = 0;
     FPropCount = 0;
+}
+
+QString TFormParseState::text(const TStateText &Text) const
+{
+    if (Text.IsGiven)
+        return Text.Given;
+    if (Text.Length <= 0)
+        return QString();
+    return FParser->InputStr().mid(Text.Start - 1, Text.Length);
 }
 
 // --- TFormParser ----------------------------------------------------------------
@@ -83,6 +99,11 @@ TFormParser::TFormParser(TParseStateClass ParseStateClass) : TLL1Parser(ParseSta
     OwnState->FFormParser = this;
     for (const QString &Rule : FormRules())
         AddRule(Rule);
+    SetEngine(TEngine::Fast);
+    for (const char16_t *Name : WatchedNames)
+        ObserveNonterminal(QString::fromUtf16(Name));
+    for (const char16_t *Name : FastMemoizedNames)
+        ObserveNonterminal(QString::fromUtf16(Name));
 }
 
 TFormParser::~TFormParser() = default;
@@ -106,25 +127,34 @@ void TFormParser::BeforeParse()
     FormState().FNestedObject = 0;
     FormState().FObjectPos = 0;
     FMemo.clear();
-    FKeywordId = NonterminalId(QStringLiteral("<keyword>"));
-    FObjNameId = NonterminalId(QStringLiteral("<obj_name>"));
-    FObjTypeId = NonterminalId(QStringLiteral("<obj_type>"));
-    FFullPropNameId = NonterminalId(QStringLiteral("<full_prop_name>"));
-    FPropValueId = NonterminalId(QStringLiteral("<prop_value>"));
-    FNestedObjId = NonterminalId(QStringLiteral("<nested_obj>"));
-    FOrderIndexId = NonterminalId(QStringLiteral("<order_index>"));
-    // Remembered are the nonterminals whose alternatives share prefixes that
-    // hold objects, properties or collection items: re-parsing those is what
-    // multiplies with nesting. The small ones are cheaper to parse again.
-    FIsMemoized.clear();
-    for (const char16_t *Memoized : {u"<object>", u"<nested_obj>", u"<properties>", u"<prop>", u"<value>",
-                                     u"<col_item>", u"<item_prop>"}) {
-        const int Id = NonterminalId(QString::fromUtf16(Memoized));
+    FPending.clear();
+    resolveNames();
+}
+
+void TFormParser::resolveNames()
+{
+    if (FIsNamesResolved)
+        return;
+    FIsNamesResolved = true;
+    const auto idOf = [this](const char16_t *Name) { return NonterminalId(QString::fromUtf16(Name)); };
+    static constexpr TRole Roles[] = {rlKeyword,   rlObjName,   rlObjType,   rlFullPropName,
+                                      rlPropValue, rlNestedObj, rlOrderIndex};
+    static_assert(std::size(Roles) == std::size(WatchedNames));
+    for (size_t I = 0; I < std::size(WatchedNames); ++I) {
+        const int Id = idOf(WatchedNames[I]);
+        if (Id < 0)
+            continue;
+        if (Id >= int(FRoles.size()))
+            FRoles.resize(size_t(Id) + 1, rlNone);
+        FRoles[size_t(Id)] = Roles[I];
+    }
+    for (const char16_t *Name : MemoizedNames) {
+        const int Id = idOf(Name);
         if (Id < 0)
             continue;
         if (Id >= int(FIsMemoized.size()))
-            FIsMemoized.resize(Id + 1, false);
-        FIsMemoized[Id] = true;
+            FIsMemoized.resize(size_t(Id) + 1, false);
+        FIsMemoized[size_t(Id)] = true;
     }
 }
 
@@ -164,87 +194,104 @@ void TFormParser::ClearObject()
 //    NestedObject. The memo keys on the nonterminal and CurPos, checks that
 //    StartPos, NestedObject and CurPropName are those of the remembered call,
 //    and replays their remembered values on exit.
-// Only the nonterminals listed in BeforeParse are remembered.
+// Only the nonterminals of MemoizedNames are remembered.
 // Calls at depth 0 are never answered from memory: a descendant's
 // ParseNonterminal override sees each of them, and every ConvertProperty call,
 // exactly as without the memo. At depth >= 1 it sees each call that is made,
 // but a call answered from memory makes none of the calls inside it again.
+//
+// The plain engine comes here for every nonterminal; the fast engine calls
+// EnterNonterminal and LeaveNonterminal itself for the observed ones (the
+// watched and the remembered), and comes here for the start rule only.
 bool TFormParser::ParseNonterminal(const QString &Name)
 {
-    TFormParseState &S = FormState();
-    if (S.FNestedObject < 1 || !FIsMemoEnabled)
-        return parseWatched(Name, NonterminalId(Name));
-
     const int Id = NonterminalId(Name);
-    if (Id < 0 || Id >= int(FIsMemoized.size()) || !FIsMemoized[Id])
-        return parseWatched(Name, Id);   // an unknown name raises "Unknown nonterminal"
-    const quint64 Key = (quint64(quint32(Id)) << 32) | quint32(S.FCurPos);
-    const auto It = FMemo.constFind(Key);
-    if (It != FMemo.constEnd() && It->EntryStartPos == S.FStartPos && It->EntryNestedObject == S.FNestedObject &&
-        It->EntryCurPropName == S.FCurPropName) {
-        S.FCurPos = It->ExitCurPos;
-        S.FStartPos = It->ExitStartPos;
-        S.FNestedObject = It->ExitNestedObject;
-        S.FCurPropName = It->ExitCurPropName;
-        return It->Result;
-    }
-    TMemoEntry Entry{S.FStartPos, S.FNestedObject, S.FCurPropName, false, 0, 0, 0, QString()};
-    Entry.Result = parseWatched(Name, Id);
-    if (IsDepthExceeded())
-        return Entry.Result;
-    Entry.ExitCurPos = S.FCurPos;
-    Entry.ExitStartPos = S.FStartPos;
-    Entry.ExitNestedObject = S.FNestedObject;
-    Entry.ExitCurPropName = S.FCurPropName;
-    const bool Result = Entry.Result;
-    FMemo.insert(Key, std::move(Entry));
+    bool Result = false;
+    if (EnterNonterminal(Id, Result))
+        return Result;
+    Result = TLL1Parser::ParseNonterminal(Name);
+    LeaveNonterminal(Id, Result);
     return Result;
 }
 
-bool TFormParser::parseWatched(const QString &Name, int Id)
+bool TFormParser::EnterNonterminal(int Id, bool &Result)
 {
     TFormParseState &S = FormState();
-    const bool IsWatched = Id >= 0 && (Id == FKeywordId || Id == FObjNameId || Id == FObjTypeId ||
-                                       Id == FFullPropNameId || Id == FPropValueId || Id == FOrderIndexId);
-    const bool IsNestedObj = Id >= 0 && Id == FNestedObjId;
-    const QString &Input = InputStr();
+    TPendingCall Call{false, 0, {}};
+    if (S.FNestedObject >= 1 && FIsMemoEnabled && isMemoized(Id) && !S.FCurPropName.IsGiven) {
+        const quint64 Key = (quint64(quint32(Id)) << 32) | quint32(S.FCurPos);
+        const auto It = FMemo.constFind(Key);
+        if (It != FMemo.constEnd()) {
+            if (It->EntryStartPos == S.FStartPos && It->EntryNestedObject == S.FNestedObject &&
+                It->EntryPropStart == S.FCurPropName.Start && It->EntryPropLength == S.FCurPropName.Length) {
+                S.FCurPos = It->ExitCurPos;
+                S.FStartPos = It->ExitStartPos;
+                S.FNestedObject = It->ExitNestedObject;
+                S.FCurPropName.SetRange(It->ExitPropStart, It->ExitPropLength);
+                Result = It->Result;
+                return true;
+            }
+        }
+        Call = {true, Key, {S.FStartPos, S.FNestedObject, S.FCurPropName.Start, S.FCurPropName.Length, false, 0, 0, 0, 0, 0}};
+    }
+    FPending.push_back(Call);
 
-    if (IsWatched)
+    const TRole Role = role(Id);
+    if (Role == rlNone)
+        return false;
+    if (Role != rlNestedObj) {
         S.FStartPos = S.FCurPos;
-    if (IsNestedObj && ++S.FNestedObject == 1) {
+    } else if (++S.FNestedObject == 1) {
         // The nested object's text starts with its indentation.
+        const QString &Input = InputStr();
         int Pos = S.FCurPos;
         while (Pos > 1 && Pos - 2 < Input.size() && Input[Pos - 2] == u' ')
             --Pos;
         S.FObjectPos = Pos;
     }
+    return false;
+}
 
-    const bool Result = TLL1Parser::ParseNonterminal(Name);
-
-    if (Result && IsWatched) {
-        MIG_ASSERT(S.FStartPos != 0, QStringLiteral("No start position recorded for ") + Name);
-        const auto recognised = [&] { return Input.mid(S.FStartPos - 1, S.FCurPos - S.FStartPos); };
-        if (Id == FFullPropNameId) {
-            S.FCurPropName = recognised();
-        } else if (Id == FPropValueId) {
-            if (!S.FCurPropName.isEmpty()) {
+void TFormParser::LeaveNonterminal(int Id, bool Result)
+{
+    TFormParseState &S = FormState();
+    const TRole Role = role(Id);
+    const QString &Input = InputStr();
+    if (Result && Role != rlNone && Role != rlNestedObj) {
+        MIG_ASSERT(S.FStartPos != 0, QStringLiteral("No start position recorded for ") + NonterminalName(Id));
+        const int Start = S.FStartPos;
+        const int Length = S.FCurPos - S.FStartPos;
+        switch (Role) {
+        case rlFullPropName:
+            S.FCurPropName.SetRange(Start, Length);
+            break;
+        case rlPropValue:
+            if (!S.FCurPropName.IsEmpty()) {
                 if (S.FNestedObject == 0)
-                    ConvertProperty(S.FCurPropName, recognised());
-                S.FCurPropName.clear();
+                    ConvertProperty(S.CurPropName(), Input.mid(Start - 1, Length));
+                S.FCurPropName.SetRange(0, 0);
             }
-        } else if (S.FNestedObject == 0) {
-            if (Id == FKeywordId)
-                S.FObjKeyWord = recognised();
-            else if (Id == FObjNameId)
-                S.FName = recognised();
-            else if (Id == FOrderIndexId)
-                FOrderIndex = recognised();
-            else
-                S.FTypeName = recognised();
+            break;
+        case rlKeyword:
+            if (S.FNestedObject == 0)
+                S.FObjKeyWord.SetRange(Start, Length);
+            break;
+        case rlObjName:
+            if (S.FNestedObject == 0)
+                S.FName.SetRange(Start, Length);
+            break;
+        case rlOrderIndex:
+            if (S.FNestedObject == 0)
+                FOrderIndex = Input.mid(Start - 1, Length);
+            break;
+        default:
+            if (S.FNestedObject == 0)
+                S.FTypeName.SetRange(Start, Length);
+            break;
         }
         S.FStartPos = 0;
     }
-    if (IsNestedObj && --S.FNestedObject == 0 && Result) {
+    if (Role == rlNestedObj && --S.FNestedObject == 0 && Result) {
         // The text ends with the nested object's "end", without the
         // delimiters that the grammar took after it.
         int Last = S.FCurPos - 1;
@@ -256,7 +303,20 @@ bool TFormParser::parseWatched(const QString &Name, int Id)
         S.FObjectPos = 0;
         ++S.FObjectCount;
     }
-    return Result;
+
+    if (FPending.empty())
+        return;
+    TPendingCall Call = FPending.back();
+    FPending.pop_back();
+    if (!Call.IsMemoized || IsDepthExceeded())
+        return;
+    Call.Entry.Result = Result;
+    Call.Entry.ExitCurPos = S.FCurPos;
+    Call.Entry.ExitStartPos = S.FStartPos;
+    Call.Entry.ExitNestedObject = S.FNestedObject;
+    Call.Entry.ExitPropStart = S.FCurPropName.Start;
+    Call.Entry.ExitPropLength = S.FCurPropName.Length;
+    FMemo.insert(Call.Key, Call.Entry);
 }
 
 void TFormParser::ConvertProperty(const QString &PropName, const QString &PropValue)
@@ -297,11 +357,11 @@ void TFormParser::AddProperty(const QString &Name, const QString &Value)
 QString TFormParser::MakeObject(int Level)
 {
     const TFormParseState &S = FormState();
-    if (S.FObjKeyWord.isEmpty() || S.FName.isEmpty())
+    if (S.FObjKeyWord.IsEmpty() || S.FName.IsEmpty())
         return QString();
     const QString PropIndent = indent(Level + 1);
-    QString Result = indent(Level) + S.FObjKeyWord + u' ' + S.FName + QStringLiteral(": ") +
-                     (FNewClassName.isEmpty() ? S.FTypeName : FNewClassName) +
+    QString Result = indent(Level) + S.ObjKeyWord() + u' ' + S.Name() + QStringLiteral(": ") +
+                     (FNewClassName.isEmpty() ? S.TypeName() : FNewClassName) +
                      (FOrderIndex.isEmpty() ? QString() : u' ' + FOrderIndex) + LineBreak;
     for (const TFormProperty &Property : FProps) {
         Result += PropIndent + Property.Name + QStringLiteral(" = ") +

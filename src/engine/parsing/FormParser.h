@@ -50,6 +50,44 @@ struct TDroppedProperty
 // property value (the replacer looks up database connections with it).
 using TGetPropertyValue = std::function<QString(const QString &PropName, const QString &OldPropValue)>;
 
+// A text of a parse state: a range of the parser's input (one-based start and
+// length), so that saving and restoring a state copies no string; or a text
+// given through a setter.
+struct TStateText
+{
+    int Start = 0;
+    int Length = 0;
+    bool IsGiven = false;
+    QString Given;
+
+    bool IsEmpty() const { return IsGiven ? Given.isEmpty() : Length == 0; }
+    void SetRange(int AStart, int ALength)
+    {
+        Start = AStart;
+        Length = ALength;
+        if (IsGiven) {
+            IsGiven = false;
+            Given.clear();
+        }
+    }
+    void SetGiven(const QString &Value)
+    {
+        Start = 0;
+        Length = 0;
+        IsGiven = true;
+        Given = Value;
+    }
+    void Assign(const TStateText &Source)
+    {
+        Start = Source.Start;
+        Length = Source.Length;
+        if (IsGiven || Source.IsGiven) {
+            IsGiven = Source.IsGiven;
+            Given = Source.Given;
+        }
+    }
+};
+
 class TFormParseState : public TParseState
 {
 public:
@@ -65,17 +103,19 @@ public:
     // One-based start of the watched nonterminal being recognised; 0 if none.
     int StartPos() const { return FStartPos; }
     void SetStartPos(int Value) { FStartPos = Value; }
+    // The texts below are ranges of the input of the parser's current (or
+    // last) parse, built into strings when asked for.
     // "object", "inherited" or "inline" as the object spells it.
-    const QString &ObjKeyWord() const { return FObjKeyWord; }
-    void SetObjKeyWord(const QString &Value) { FObjKeyWord = Value; }
-    const QString &Name() const { return FName; }
-    void SetName(const QString &Value) { FName = Value; }
+    QString ObjKeyWord() const { return text(FObjKeyWord); }
+    void SetObjKeyWord(const QString &Value) { FObjKeyWord.SetGiven(Value); }
+    QString Name() const { return text(FName); }
+    void SetName(const QString &Value) { FName.SetGiven(Value); }
     // The object's class as written.
-    const QString &TypeName() const { return FTypeName; }
-    void SetTypeName(const QString &Value) { FTypeName = Value; }
+    QString TypeName() const { return text(FTypeName); }
+    void SetTypeName(const QString &Value) { FTypeName.SetGiven(Value); }
     // Full name of the property whose value is being read; empty otherwise.
-    const QString &CurPropName() const { return FCurPropName; }
-    void SetCurPropName(const QString &Value) { FCurPropName = Value; }
+    QString CurPropName() const { return text(FCurPropName); }
+    void SetCurPropName(const QString &Value) { FCurPropName.SetGiven(Value); }
     int PropCount() const { return FPropCount; }
     int ObjectCount() const { return FObjectCount; }
     // 0 while the parse is in the object itself, 1 or more in a nested one.
@@ -86,12 +126,14 @@ public:
     void SetObjectPos(int Value) { FObjectPos = Value; }
 
 protected:
+    QString text(const TStateText &Text) const;
+
     int FPropCount = 0;
     int FStartPos = 0;
-    QString FTypeName;
-    QString FCurPropName;
-    QString FObjKeyWord;
-    QString FName;
+    TStateText FTypeName;
+    TStateText FCurPropName;
+    TStateText FObjKeyWord;
+    TStateText FName;
     int FNestedObject = 0;
     int FObjectCount = 0;
     int FObjectPos = 0;
@@ -108,9 +150,9 @@ private:
 class TFormParserUtils
 {
 public:
-    static QString GetTypeName(const TFormParseState &Obj) { return Obj.FTypeName; }
-    static QString GetName(const TFormParseState &Obj) { return Obj.FName; }
-    static void SetName(TFormParseState &Obj, const QString &Value) { Obj.FName = Value; }
+    static QString GetTypeName(const TFormParseState &Obj) { return Obj.TypeName(); }
+    static QString GetName(const TFormParseState &Obj) { return Obj.Name(); }
+    static void SetName(TFormParseState &Obj, const QString &Value) { Obj.SetName(Value); }
     // For rules that append to FProps directly: the count must follow.
     static void SetPropCount(TFormParseState &Obj, int Value) { Obj.FPropCount = Value; }
 };
@@ -118,7 +160,9 @@ public:
 class TFormParser : public TLL1Parser
 {
 public:
-    // ParseStateClass must create TFormParseState or a descendant of it.
+    // ParseStateClass must create TFormParseState or a descendant of it. The
+    // parser runs the fast engine; SetEngine(TEngine::Plain) gives the plain
+    // one, with the same results and the same ConvertProperty calls.
     explicit TFormParser(TParseStateClass ParseStateClass = &MakeParseState<TFormParseState>);
     ~TFormParser() override;
 
@@ -166,6 +210,8 @@ public:
 protected:
     void GetTerminalSet(const QString &Name, TTerminalSet &Set, bool &IsSingle) override;
     bool ParseNonterminal(const QString &Name) override;
+    bool EnterNonterminal(int Id, bool &Result) override;
+    void LeaveNonterminal(int Id, bool Result) override;
     void BeforeParse() override;
     void AfterParse(bool &Result) override;
 
@@ -182,15 +228,37 @@ private:
     {
         int EntryStartPos;
         int EntryNestedObject;
-        QString EntryCurPropName;
+        int EntryPropStart;
+        int EntryPropLength;
         bool Result;
         int ExitCurPos;
         int ExitStartPos;
         int ExitNestedObject;
-        QString ExitCurPropName;
+        int ExitPropStart;
+        int ExitPropLength;
+    };
+    // A call between EnterNonterminal and LeaveNonterminal.
+    struct TPendingCall
+    {
+        bool IsMemoized;
+        quint64 Key;
+        TMemoEntry Entry;
+    };
+    // What the parser does around a nonterminal.
+    enum TRole : std::uint8_t {
+        rlNone,
+        rlKeyword,
+        rlObjName,
+        rlObjType,
+        rlFullPropName,
+        rlPropValue,
+        rlNestedObj,
+        rlOrderIndex,
     };
 
-    bool parseWatched(const QString &Name, int Id);
+    void resolveNames();
+    TRole role(int Id) const { return Id >= 0 && Id < int(FRoles.size()) ? FRoles[size_t(Id)] : rlNone; }
+    bool isMemoized(int Id) const { return Id >= 0 && Id < int(FIsMemoized.size()) && FIsMemoized[size_t(Id)]; }
 
     QString FNewClassName;
     QString FOrderIndex;
@@ -199,17 +267,14 @@ private:
     QString FConnectionDefFileName;
     QString FDriverConfFileName;
 
-    // Ids of the watched nonterminals in the prepared grammar.
-    int FKeywordId = -1;
-    int FObjNameId = -1;
-    int FObjTypeId = -1;
-    int FFullPropNameId = -1;
-    int FPropValueId = -1;
-    int FNestedObjId = -1;
-    int FOrderIndexId = -1;
+    // Per nonterminal id of the prepared grammar: its role and whether its
+    // calls are remembered; looked up once.
+    std::vector<TRole> FRoles;
+    std::vector<bool> FIsMemoized;
+    bool FIsNamesResolved = false;
     // (nonterminal id, position) -> outcome; valid for one parse.
     QHash<quint64, TMemoEntry> FMemo;
-    std::vector<bool> FIsMemoized;
+    std::vector<TPendingCall> FPending;
     bool FIsMemoEnabled = true;
 
     friend class TFormParseState;

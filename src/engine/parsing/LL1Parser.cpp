@@ -3,6 +3,7 @@
 #include "Errors.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 
 #if defined(__linux__)
@@ -131,6 +132,26 @@ std::uintptr_t threadStackFloor()
 
 // Where the stack size is unknown, a parse may use this much below its start.
 constexpr std::uintptr_t FallbackStackBudget = 512 * 1024;
+
+// For each character below U+0100: whether a character above U+00FF has it
+// as its lower case (U+212A KELVIN SIGN lowers to "k"), so that a literal
+// can start with a character above U+00FF.
+const std::array<bool, 256> &lowersFromAbove()
+{
+    static const std::array<bool, 256> Table = [] {
+        std::array<bool, 256> Result{};
+        for (unsigned Ch = 256; Ch < 65536; ++Ch) {
+            const char16_t Lower = lowerChar(char16_t(Ch));
+            if (Lower < 256)
+                Result[Lower] = true;
+        }
+        return Result;
+    }();
+    return Table;
+}
+
+// A fixed allowance on top of the fast engine's budget per character.
+constexpr qint64 FastWorkAllowance = 100000;
 
 } // namespace
 
@@ -307,6 +328,18 @@ int TLL1Parser::internTerminal(const QString &Name)
     return Id;
 }
 
+void TLL1Parser::ObserveNonterminal(const QString &Name)
+{
+    const QString Key = lowerText(Name);
+    if (!FObservedNames.contains(Key))
+        FObservedNames.append(Key);
+    const auto It = FNonterminalIds.constFind(Key);
+    if (It != FNonterminalIds.constEnd()) {
+        FNonterminals[*It].IsObserved = true;
+        computePurity();
+    }
+}
+
 void TLL1Parser::compileRules()
 {
     for (const auto &[Head, List] : FGrammSL) {
@@ -316,7 +349,8 @@ void TLL1Parser::compileRules()
     for (const auto &[Head, List] : FGrammSL) {
         const int Id = internNonterminal(Head);
         for (const QString &Text : List) {
-            TAlternative Alt{int(FSymbols.size()), 0};
+            TAlternative Alt;
+            Alt.First = int(FSymbols.size());
             for (int I = 0; I < Text.size();) {
                 TSymbolShape Shape;
                 const int Next = readSymbol(Text, I, Shape);
@@ -331,6 +365,182 @@ void TLL1Parser::compileRules()
             Alt.Count = int(FSymbols.size()) - Alt.First;
             // internNonterminal may grow the vector: index afresh.
             FNonterminals[Id].Alternatives.push_back(Alt);
+        }
+    }
+    for (const QString &Name : std::as_const(FObservedNames)) {
+        const auto It = FNonterminalIds.constFind(Name);
+        if (It != FNonterminalIds.constEnd())
+            FNonterminals[*It].IsObserved = true;
+    }
+    computeStarts();
+}
+
+// First sets for the fast engine.
+//
+// An alternative may be skipped at a character that none of its possible
+// first characters is, but only where trying it could not have done anything
+// but fail: it must not match the empty text, and the symbols that would be
+// tried at its start (its first symbol, that symbol's first symbols, and so
+// on) must all be literals, known terminal classes or nonterminals with a
+// rule and without an empty match. Otherwise trying it could have raised an
+// error or let a nonterminal succeed on the empty text (and a descendant
+// hear of it) before the alternative failed; such an alternative is always
+// tried.
+void TLL1Parser::computeStarts()
+{
+    const int Count = int(FNonterminals.size());
+    // Terminal classes: resolved now; a class that no level of the parser
+    // knows stays unresolved and fails (as an internal error) when reached.
+    std::vector<bool> IsTerminalKnown(FTerminals.size(), false);
+    for (size_t I = 0; I < FTerminals.size(); ++I) {
+        try {
+            resolveTerminal(int(I));
+            IsTerminalKnown[I] = true;
+        } catch (const EAssertionFailed &) {
+            FTerminals[I].IsResolved = false;
+        }
+    }
+
+    // Which nonterminals can match the empty text.
+    for (bool Changed = true; Changed;) {
+        Changed = false;
+        for (TNonterminal &N : FNonterminals) {
+            if (N.IsNullable)
+                continue;
+            for (const TAlternative &Alt : N.Alternatives) {
+                bool IsNullable = true;
+                for (int I = 0; I < Alt.Count && IsNullable; ++I) {
+                    const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
+                    IsNullable = Symbol.Kind == TSymbolKind::Nonterminal && FNonterminals[size_t(Symbol.Id)].IsNullable;
+                }
+                if (IsNullable) {
+                    N.IsNullable = true;
+                    Changed = true;
+                    break;
+                }
+            }
+        }
+    }
+
+    // First characters of every nonterminal, to a fixed point.
+    std::vector<TTerminalSet> Starts(FNonterminals.size());
+    std::vector<bool> StartsAbove(FNonterminals.size(), false);
+    const auto symbolStarts = [&](const TSymbol &Symbol, TTerminalSet &Set, bool &Above) {
+        switch (Symbol.Kind) {
+        case TSymbolKind::Literal:
+            for (int Ch = 0; Ch < 256; ++Ch)
+                if (lowerChar(char16_t(Ch)) == Symbol.Ch)
+                    Set.Include(Ch);
+            Above = Above || Symbol.Ch >= 256 || lowersFromAbove()[Symbol.Ch];
+            break;
+        case TSymbolKind::Terminal:
+            if (IsTerminalKnown[size_t(Symbol.Id)])
+                Set.Unite(FTerminals[size_t(Symbol.Id)].Set);
+            break;
+        case TSymbolKind::Nonterminal:
+            Set.Unite(Starts[size_t(Symbol.Id)]);
+            Above = Above || StartsAbove[size_t(Symbol.Id)];
+            break;
+        }
+    };
+    const auto alternativeStarts = [&](const TAlternative &Alt, TTerminalSet &Set, bool &Above) {
+        for (int I = 0; I < Alt.Count; ++I) {
+            const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
+            symbolStarts(Symbol, Set, Above);
+            if (Symbol.Kind != TSymbolKind::Nonterminal || !FNonterminals[size_t(Symbol.Id)].IsNullable)
+                break;
+        }
+    };
+    for (bool Changed = true; Changed;) {
+        Changed = false;
+        for (int Id = 0; Id < Count; ++Id) {
+            TTerminalSet Set = Starts[size_t(Id)];
+            bool Above = StartsAbove[size_t(Id)];
+            for (const TAlternative &Alt : FNonterminals[size_t(Id)].Alternatives)
+                alternativeStarts(Alt, Set, Above);
+            if (!(Set == Starts[size_t(Id)]) || Above != StartsAbove[size_t(Id)]) {
+                Starts[size_t(Id)] = Set;
+                StartsAbove[size_t(Id)] = Above;
+                Changed = true;
+            }
+        }
+    }
+
+    // Nonterminals that can only fail quietly where they cannot start (the
+    // largest set that is closed under the rule above).
+    std::vector<bool> IsQuiet(FNonterminals.size(), true);
+    const auto isQuietStart = [&](const TAlternative &Alt) {
+        if (Alt.Count == 0)
+            return false;
+        const TSymbol &Symbol = FSymbols[size_t(Alt.First)];
+        switch (Symbol.Kind) {
+        case TSymbolKind::Literal:
+            return true;
+        case TSymbolKind::Terminal:
+            return bool(IsTerminalKnown[size_t(Symbol.Id)]);
+        case TSymbolKind::Nonterminal:
+            return bool(IsQuiet[size_t(Symbol.Id)]);
+        }
+        return false;
+    };
+    for (bool Changed = true; Changed;) {
+        Changed = false;
+        for (int Id = 0; Id < Count; ++Id) {
+            const TNonterminal &N = FNonterminals[size_t(Id)];
+            if (!IsQuiet[size_t(Id)])
+                continue;
+            bool Quiet = N.HasRule && !N.IsNullable;
+            for (const TAlternative &Alt : N.Alternatives)
+                Quiet = Quiet && isQuietStart(Alt);
+            if (!Quiet) {
+                IsQuiet[size_t(Id)] = false;
+                Changed = true;
+            }
+        }
+    }
+    for (TNonterminal &N : FNonterminals) {
+        for (TAlternative &Alt : N.Alternatives) {
+            alternativeStarts(Alt, Alt.Starts, Alt.StartsAbove);
+            Alt.IsSkippable = isQuietStart(Alt);
+        }
+        N.Viable.clear();
+        if (N.Alternatives.size() > 64)
+            continue;
+        N.Viable.assign(258, 0);
+        for (size_t I = 0; I < N.Alternatives.size(); ++I) {
+            const TAlternative &Alt = N.Alternatives[I];
+            const std::uint64_t Bit = std::uint64_t(1) << I;
+            for (int Ch = 0; Ch < 256; ++Ch)
+                if (!Alt.IsSkippable || Alt.Starts.Contains(char16_t(Ch)))
+                    N.Viable[size_t(Ch)] |= Bit;
+            if (!Alt.IsSkippable || Alt.StartsAbove)
+                N.Viable[256] |= Bit;
+            if (!Alt.IsSkippable)
+                N.Viable[257] |= Bit;
+        }
+    }
+    computePurity();
+}
+
+void TLL1Parser::computePurity()
+{
+    for (TNonterminal &N : FNonterminals)
+        N.IsPure = N.HasRule && !N.IsObserved;
+    for (bool Changed = true; Changed;) {
+        Changed = false;
+        for (TNonterminal &N : FNonterminals) {
+            if (!N.IsPure)
+                continue;
+            for (const TAlternative &Alt : N.Alternatives)
+                for (int I = 0; I < Alt.Count && N.IsPure; ++I) {
+                    const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
+                    if (Symbol.Kind == TSymbolKind::Nonterminal && !FNonterminals[size_t(Symbol.Id)].IsPure)
+                        N.IsPure = false;
+                    // A class that no level knows fails when reached.
+                    if (Symbol.Kind == TSymbolKind::Terminal && !FTerminals[size_t(Symbol.Id)].IsResolved)
+                        N.IsPure = false;
+                }
+            Changed = Changed || !N.IsPure;
         }
     }
 }
@@ -358,15 +568,34 @@ int TLL1Parser::terminalId(const QString &Name) const
 bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, int &Pos)
 {
     PrepareRules();
+    // The fast engine goes on spending the budget of the text it was given
+    // last when it is given the same text again (the same shared data) at a
+    // later position: the form rewriting parses the objects of one file in
+    // one text, front to back. A parse at or before the last start begins a
+    // new pass over the text, with a new budget.
+    const bool IsSameText = FEngine == TEngine::Fast && FIsBudgetStarted && !InpStr.isEmpty() &&
+                            InpStr.constData() == FInputStr.constData() && InpStr.size() == FInputStr.size() &&
+                            Pos > FBudgetStart;
+    FBudgetStart = Pos;
     FInputStr = InpStr;
     FState->FCurPos = Pos;
     FErrorPos = Pos;
     FErrorStr.clear();
     FDepth = 0;
+    FFastDepth = 0;
+    FFrames.clear();
+    ++FParseSerial;
     FDepthExceeded = false;
     FIsWorkExceeded = false;
-    FCallCount = 0;
-    FCallLimit = qint64(FWorkLimitPerChar) * (std::max<qint64>(InpStr.size() - Pos + 1, 0) + 1) + 1000000;
+    if (FEngine == TEngine::Plain) {
+        FIsBudgetStarted = false;
+        FCallCount = 0;
+        FCallLimit = qint64(WorkLimitPerChar()) * (std::max<qint64>(InpStr.size() - Pos + 1, 0) + 1) + 1000000;
+    } else if (!IsSameText) {
+        FIsBudgetStarted = true;
+        FCallCount = 0;
+        FCallLimit = qint64(WorkLimitPerChar()) * (qint64(InpStr.size()) + 1) + FastWorkAllowance;
+    }
     FStackFloor = threadStackFloor();
     if (FStackFloor == 0 || FStackFloor >= frameAddress())
         FStackFloor = frameAddress() > FallbackStackBudget ? frameAddress() - FallbackStackBudget : 0;
@@ -374,6 +603,12 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
     BeforeParse();
     bool Result = ParseNonterminal(StartRule) && !FDepthExceeded;
     AfterParse(Result);
+    // The saved states of a long list are not kept for the next parse.
+    constexpr size_t KeptSavedStates = 4096;
+    if (FSavedStates.size() > KeptSavedStates) {
+        FSavedStates.resize(KeptSavedStates);
+        FFrames.shrink_to_fit();
+    }
     if (Result) {
         FErrorPos = -1;
         FErrorStr.clear();
@@ -398,7 +633,9 @@ bool TLL1Parser::ParseNonterminal(const QString &Name)
         throw EGrammarError(QStringLiteral("Unknown nonterminal: ") + Name);
     if (FDepthExceeded)
         return false;
-    if (FDepth >= FMaxDepth || frameAddress() < FStackFloor || ++FCallCount > FCallLimit) {
+    if (FEngine == TEngine::Fast)
+        return chargeWork(1) && parseFast(Id);
+    if (FDepth >= MaxDepth() || frameAddress() < FStackFloor || ++FCallCount > FCallLimit) {
         FIsWorkExceeded = FCallCount > FCallLimit;
         FDepthExceededAt = FState->FCurPos;
         FDepthReached = FDepth;
@@ -500,6 +737,271 @@ bool TLL1Parser::ParseTerminal(const QString &Name)
     }
     FState->FCurPos = Pos;
     return Pos > Start;
+}
+
+// --- TLL1Parser: fast engine ---------------------------------------------------
+//
+// The same ordered choice with backtracking as the plain engine, run on a
+// stack of frames instead of the thread's stack. A frame is one nonterminal
+// call: which alternative it is matching, how far, and (in FSavedStates at
+// the frame's index) the state on entry, which is put back after each failed
+// alternative. A call that is the last symbol of an alternative of the same
+// nonterminal continues a list; it gets its frame (its state must be kept for
+// backtracking) but no depth level, so only real nesting counts against
+// MaxDepth.
+
+bool TLL1Parser::chargeWork(qint64 Amount)
+{
+    FCallCount += Amount;
+    if (FCallCount <= FCallLimit)
+        return true;
+    FIsWorkExceeded = true;
+    FDepthExceeded = true;
+    FDepthExceededAt = FState->FCurPos;
+    FDepthReached = FFastDepth;
+    return false;
+}
+
+bool TLL1Parser::pushFrame(int Id, bool IsObserved, bool IsTail)
+{
+    if (!IsTail && FFastDepth >= MaxDepth()) {
+        FDepthExceeded = true;
+        FDepthExceededAt = FState->FCurPos;
+        FDepthReached = FFastDepth;
+        return false;
+    }
+    const int Index = int(FFrames.size());
+    int Slot = Index;
+    quint64 Version = FStateVersion;
+    if (!FFrames.empty() && FFrames.back().SavedVersion == FStateVersion) {
+        // Nothing but the position has changed since the caller's entry.
+        Slot = FFrames.back().SavedSlot;
+        Version = FFrames.back().SavedVersion;
+    } else {
+        while (int(FSavedStates.size()) <= Index)
+            FSavedStates.push_back(FParseStateClass(this));
+        FSavedStates[size_t(Index)]->Assign(*FState);
+    }
+    FFrames.push_back({Id, 0, 0, FState->FCurPos, Slot, Version, IsObserved, IsTail});
+    if (!IsTail)
+        ++FFastDepth;
+    return true;
+}
+
+void TLL1Parser::restoreFrame(const TFrame &Frame)
+{
+    if (FStateVersion != Frame.SavedVersion) {
+        FState->Assign(*FSavedStates[size_t(Frame.SavedSlot)]);
+        FStateVersion = Frame.SavedVersion;
+    }
+    FState->FCurPos = Frame.EntryPos;
+}
+
+bool TLL1Parser::selectAlternative(TFrame &Frame, int From)
+{
+    const TNonterminal &N = FNonterminals[size_t(Frame.Id)];
+    const int Pos = Frame.EntryPos;
+    const bool IsAtEnd = Pos < 1 || Pos > FInputStr.size();
+    const char16_t Ch = IsAtEnd ? 0 : FInputStr.constData()[Pos - 1].unicode();
+    if (!N.Viable.empty()) {
+        if (From >= 64)
+            return false;
+        const std::uint64_t Mask =
+            N.Viable[IsAtEnd ? 257 : Ch < 256 ? Ch : 256] & (~std::uint64_t(0) << From);
+        if (Mask == 0)
+            return false;
+        Frame.Alt = std::countr_zero(Mask);
+        Frame.Sym = 0;
+        return true;
+    }
+    for (int I = From; I < int(N.Alternatives.size()); ++I) {
+        const TAlternative &Alt = N.Alternatives[size_t(I)];
+        if (Alt.IsSkippable && (IsAtEnd || (Ch < 256 ? !Alt.Starts.Contains(Ch) : !Alt.StartsAbove)))
+            continue;
+        Frame.Alt = I;
+        Frame.Sym = 0;
+        return true;
+    }
+    return false;
+}
+
+// Ends the call on top of the stack. A failed call has its entry state back
+// already.
+void TLL1Parser::popFrame(bool Result)
+{
+    const TFrame Frame = FFrames.back();
+    FFrames.pop_back();
+    if (!Frame.IsTail)
+        --FFastDepth;
+    TNonterminal &N = FNonterminals[size_t(Frame.Id)];
+    if (N.IsPure) {
+        TLastCall &Last = FLastCalls[size_t(Frame.Id)];
+        Last.Parse = FParseSerial;
+        Last.Pos = Frame.EntryPos;
+        Last.End = FState->FCurPos;
+        Last.Result = Result;
+    }
+    if (Frame.IsObserved) {
+        LeaveNonterminal(Frame.Id, Result);
+        FStateVersion = ++FVersionCounter;
+    }
+}
+
+// A parse stopped by the depth limit or the budget: every pending call fails,
+// innermost first, each putting its entry state back and telling the
+// descendant, as the plain engine's calls do when they return.
+void TLL1Parser::abandonFast(int Base)
+{
+    while (int(FFrames.size()) > Base) {
+        const TFrame Frame = FFrames.back();
+        restoreFrame(Frame);
+        FFrames.pop_back();
+        if (!Frame.IsTail)
+            --FFastDepth;
+        if (Frame.IsObserved) {
+            LeaveNonterminal(Frame.Id, false);
+            FStateVersion = ++FVersionCounter;
+        }
+    }
+}
+
+bool TLL1Parser::parseFast(int RootId)
+{
+    const int Base = int(FFrames.size());
+    // An exception (an unknown nonterminal, an error in a hook) leaves the
+    // frames of this call behind: drop them.
+    struct TFrameGuard
+    {
+        TLL1Parser &Parser;
+        int Base;
+        int Depth;
+        ~TFrameGuard()
+        {
+            if (int(Parser.FFrames.size()) > Base) {
+                Parser.FFrames.resize(size_t(Base));
+                Parser.FFastDepth = Depth;
+            }
+        }
+    } Guard{*this, Base, FFastDepth};
+
+    if (FLastCalls.size() != FNonterminals.size())
+        FLastCalls.assign(FNonterminals.size(), TLastCall());
+    // The caller may have changed the state: the root saves it.
+    FStateVersion = ++FVersionCounter;
+    if (!pushFrame(RootId, false, false))
+        return false;
+    const char16_t *const Input = reinterpret_cast<const char16_t *>(FInputStr.constData());
+    const int Length = int(FInputStr.size());
+    TFrame *Frame = &FFrames.back();
+    bool IsMatching = selectAlternative(*Frame, 0);
+    for (;;) {
+        if (IsMatching) {
+            const TAlternative &Alt = FNonterminals[size_t(Frame->Id)].Alternatives[size_t(Frame->Alt)];
+            const TSymbol *const First = FSymbols.data() + Alt.First;
+            const TSymbol *const End = First + Alt.Count;
+            bool IsCalling = false;
+            for (const TSymbol *Symbol = First + Frame->Sym; Symbol != End && IsMatching; ++Symbol) {
+                switch (Symbol->Kind) {
+                case TSymbolKind::Literal: {
+                    const int Pos = FState->FCurPos;
+                    if (Pos < 1 || Pos > Length || lowerChar(Input[Pos - 1]) != Symbol->Ch)
+                        IsMatching = false;
+                    else
+                        FState->FCurPos = Pos + 1;
+                    break;
+                }
+                case TSymbolKind::Terminal: {
+                    const TTerminalClass &Class = FTerminals[size_t(Symbol->Id)].IsResolved
+                                                      ? FTerminals[size_t(Symbol->Id)]
+                                                      : resolveTerminal(Symbol->Id);
+                    const int Start = FState->FCurPos;
+                    if (Start < 1 || Start > Length) {
+                        IsMatching = false;
+                        break;
+                    }
+                    int Pos = Start;
+                    if (Class.IsSingle) {
+                        if (Class.Set.Contains(Input[Pos - 1]))
+                            ++Pos;
+                    } else {
+                        while (Pos <= Length && Class.Set.Contains(Input[Pos - 1]))
+                            ++Pos;
+                        if (Pos - Start > 16 && !chargeWork(Pos - Start)) {
+                            abandonFast(Base);
+                            return false;
+                        }
+                    }
+                    FState->FCurPos = Pos;
+                    IsMatching = Pos > Start;
+                    break;
+                }
+                case TSymbolKind::Nonterminal: {
+                    const int Id = Symbol->Id;
+                    const TNonterminal &Callee = FNonterminals[size_t(Id)];
+                    if (Callee.IsPure) {
+                        const TLastCall &Last = FLastCalls[size_t(Id)];
+                        if (Last.Parse == FParseSerial && Last.Pos == FState->FCurPos) {
+                            if (Last.Result)
+                                FState->FCurPos = Last.End;
+                            IsMatching = Last.Result;
+                            break;
+                        }
+                    }
+                    Frame->Sym = int(Symbol - First) + 1;
+                    if (Callee.IsObserved) {
+                        bool Answer = false;
+                        const bool IsAnswered = EnterNonterminal(Id, Answer);
+                        FStateVersion = ++FVersionCounter;
+                        if (IsAnswered) {
+                            IsMatching = Answer;
+                            break;
+                        }
+                    }
+                    if (!Callee.HasRule)
+                        throw EGrammarError(QStringLiteral("Unknown nonterminal: ") + FNonterminalNames[size_t(Id)]);
+                    const bool IsTail = Symbol + 1 == End && Id == Frame->Id;
+                    if (!chargeWork(1) || !pushFrame(Id, Callee.IsObserved, IsTail)) {
+                        if (Callee.IsObserved) {
+                            LeaveNonterminal(Id, false);
+                            FStateVersion = ++FVersionCounter;
+                        }
+                        abandonFast(Base);
+                        return false;
+                    }
+                    Frame = &FFrames.back();
+                    IsMatching = selectAlternative(*Frame, 0);
+                    IsCalling = true;
+                    break;
+                }
+                }
+                if (IsCalling)
+                    break;
+            }
+            if (IsCalling)
+                continue;
+            if (IsMatching) {
+                // The alternative has matched: the call succeeds, and its
+                // caller goes on after it.
+                popFrame(true);
+                if (int(FFrames.size()) == Base)
+                    return true;
+                Frame = &FFrames.back();
+                continue;
+            }
+        }
+        // The alternative has failed: back to the entry state, on to the
+        // next alternative that can start here, or the call fails.
+        restoreFrame(*Frame);
+        if (selectAlternative(*Frame, Frame->Alt + 1)) {
+            IsMatching = true;
+            continue;
+        }
+        popFrame(false);
+        if (int(FFrames.size()) == Base)
+            return false;
+        Frame = &FFrames.back();
+        IsMatching = false;
+    }
 }
 
 void TLL1Parser::GetTerminalSet(const QString &Name, TTerminalSet &Set, bool &IsSingle)

@@ -72,6 +72,12 @@ public:
     void Exclude(int Code) { FBits[unsigned(Code) >> 6] &= ~(std::uint64_t(1) << (Code & 63)); }
     // Characters above U+00FF belong to no set.
     bool Contains(char16_t Ch) const { return Ch < 256 && (FBits[Ch >> 6] >> (Ch & 63)) & 1; }
+    void Unite(const TTerminalSet &Other)
+    {
+        for (size_t I = 0; I < FBits.size(); ++I)
+            FBits[I] |= Other.FBits[I];
+    }
+    bool operator==(const TTerminalSet &Other) const { return FBits == Other.FBits; }
 
 private:
     std::array<std::uint64_t, 4> FBits{};
@@ -105,26 +111,60 @@ public:
     bool ParseString(const QString &InpStr, const QString &StartRule, int &Pos);
 
     TParseState *State() const { return FState.get(); }
+    // The input of the current (or last) parse, as given.
+    const QString &InputStr() const { return FInputStr; }
     int ErrorPos() const { return FErrorPos; }
     void SetErrorPos(int Value) { FErrorPos = Value; }
     const QString &ErrorStr() const { return FErrorStr; }
     void SetErrorStr(const QString &Value) { FErrorStr = Value; }
 
+    // Which engine runs the parses. Both accept the same inputs, stop at the
+    // same positions and leave the same state; they differ in what a
+    // descendant hears of the parse.
+    //  - Plain: every nonterminal and terminal class goes through the virtual
+    //    ParseNonterminal and ParseTerminal, recursively, and every
+    //    alternative is tried in turn. The default.
+    //  - Fast: the parse runs on a stack of frames of its own (no recursion,
+    //    so the depth it allows does not depend on the thread's stack); an
+    //    alternative that cannot start with the next character is skipped
+    //    (first sets computed when the rules are prepared) where trying it
+    //    could only have failed; a nonterminal that ends an alternative of
+    //    itself (a list such as "<l>-<x><l>|<x>") continues without a depth
+    //    level per element; a repeated call of a nonterminal from which no
+    //    observed one can be reached is answered from the last call at the
+    //    same position. The descendant hears only of the nonterminals it
+    //    observes (ObserveNonterminal), through EnterNonterminal and
+    //    LeaveNonterminal, and of every call of them that the plain engine
+    //    would make and that succeeds, in the same order.
+    enum class TEngine { Plain, Fast };
+    TEngine Engine() const { return FEngine; }
+    void SetEngine(TEngine Value) { FEngine = Value; }
+
     // Upper bound on the nesting of nonterminals being parsed. A parse that
     // reaches it anywhere fails as a whole (ParseString returns false and
-    // ErrorStr says so) instead of running out of stack. The parse also stops
-    // so when the thread's stack is nearly used up, whichever comes first.
-    int MaxDepth() const { return FMaxDepth; }
-    void SetMaxDepth(int Value) { FMaxDepth = Value; }
+    // ErrorStr says so) instead of running out of stack. The plain engine
+    // also stops so when the thread's stack is nearly used up, whichever
+    // comes first; the fast engine does not count the calls that continue a
+    // list, so its depth is that of the real nesting.
+    // Each engine has its own limit; these read and set the current one's.
+    int MaxDepth() const { return FMaxDepth[int(FEngine)]; }
+    void SetMaxDepth(int Value) { FMaxDepth[int(FEngine)] = Value; }
     static constexpr int DefaultMaxDepth = 20000;
-    // Upper bound on the work of one parse: at most this many nonterminal
-    // calls per character from the start position to the end of the input
+    static constexpr int DefaultFastMaxDepth = 200000;
+    // Upper bound on the work of a parse, in nonterminal calls per character
     // (plus a fixed allowance). Ordered choice with backtracking can take
     // exponential time on hostile nesting; such a parse fails like one that
-    // is nested too deeply.
-    int WorkLimitPerChar() const { return FWorkLimitPerChar; }
-    void SetWorkLimitPerChar(int Value) { FWorkLimitPerChar = Value; }
+    // is nested too deeply. The plain engine gives each parse its own budget,
+    // from the start position to the end of the input. The fast engine gives
+    // one budget to a whole input text, shared by the parses of the same text
+    // at increasing start positions (the objects of one form file, front to
+    // back): it also counts the characters that terminal classes read, so no
+    // text costs more than a constant times its length however many of its
+    // objects are parsed.
+    int WorkLimitPerChar() const { return FWorkLimitPerChar[int(FEngine)]; }
+    void SetWorkLimitPerChar(int Value) { FWorkLimitPerChar[int(FEngine)] = Value; }
     static constexpr int DefaultWorkLimitPerChar = 1000;
+    static constexpr int DefaultFastWorkLimitPerChar = 16;
 
 protected:
     // Gives the characters of a terminal class (for instance "<*digits>") and
@@ -142,7 +182,31 @@ protected:
     // The id of a nonterminal of the prepared grammar, -1 if the grammar does
     // not mention it. Cheap for the names the engine hands to ParseNonterminal.
     int NonterminalId(const QString &Name) const;
-    const QString &InputStr() const { return FInputStr; }
+    // The name ("<name>", lower case) of a nonterminal id.
+    const QString &NonterminalName(int Id) const { return FNonterminalNames[Id]; }
+
+    // Fast engine: the descendant hears of every call of Name (in any letter
+    // case) through EnterNonterminal and LeaveNonterminal. May be called
+    // before or after the rules are prepared.
+    void ObserveNonterminal(const QString &Name);
+    // Fast engine, before an observed nonterminal is parsed. Returning true
+    // answers the call without parsing: Result is the answer and the state
+    // must already be what the parse would have left (then LeaveNonterminal
+    // is not called). The state is saved after this hook, so what it changes
+    // stays when the nonterminal fails.
+    virtual bool EnterNonterminal(int Id, bool &Result)
+    {
+        Q_UNUSED(Id);
+        Q_UNUSED(Result);
+        return false;
+    }
+    // Fast engine, after an observed nonterminal was parsed (and, when it
+    // failed, the state restored).
+    virtual void LeaveNonterminal(int Id, bool Result)
+    {
+        Q_UNUSED(Id);
+        Q_UNUSED(Result);
+    }
     // The current nesting of ParseNonterminal calls of the engine.
     int Depth() const { return FDepth; }
     // True once a parse has hit MaxDepth or its work limit; every pending
@@ -163,11 +227,48 @@ private:
     {
         int First;
         int Count;
+        // The characters with which the alternative can start (input as
+        // given, below U+0100), whether it can start with a character above
+        // U+00FF, and whether the fast engine may skip it when the next
+        // character is none of them (false when it can match the empty text,
+        // or when something observable could happen before it fails).
+        TTerminalSet Starts;
+        bool StartsAbove = false;
+        bool IsSkippable = false;
     };
     struct TNonterminal
     {
         bool HasRule = false;
+        bool IsObserved = false;
+        bool IsNullable = false;
+        // No observed nonterminal can be reached from it: its calls change
+        // nothing but the position, so the last one can be answered again.
+        bool IsPure = false;
         std::vector<TAlternative> Alternatives;
+        // For lists of up to 64 alternatives: per next character (below
+        // U+0100; 256 for any above, 257 at the end of the input), the
+        // alternatives that are not skipped there, one bit each.
+        std::vector<std::uint64_t> Viable;
+    };
+    // The last call of a pure nonterminal in the current parse.
+    struct TLastCall
+    {
+        qint64 Parse = -1;
+        int Pos = 0;
+        int End = 0;
+        bool Result = false;
+    };
+    // One nonterminal call of the fast engine.
+    struct TFrame
+    {
+        int Id;
+        int Alt;            // index of the alternative being matched
+        int Sym;            // index of its next symbol
+        int EntryPos;       // CurPos on entry
+        int SavedSlot;      // the FSavedStates slot that holds the entry state
+        quint64 SavedVersion;
+        bool IsObserved;    // LeaveNonterminal is due
+        bool IsTail;        // continues a list: no depth level
     };
     struct TTerminalClass
     {
@@ -180,6 +281,15 @@ private:
     int internNonterminal(const QString &Head);
     int internTerminal(const QString &Name);
     bool matchAlternative(const TAlternative &Alt);
+    void computeStarts();
+    void computePurity();
+    bool parseFast(int RootId);
+    bool selectAlternative(TFrame &Frame, int From);
+    bool pushFrame(int Id, bool IsObserved, bool IsTail);
+    void abandonFast(int Base);
+    void restoreFrame(const TFrame &Frame);
+    void popFrame(bool Result);
+    bool chargeWork(qint64 Amount);
     const TTerminalClass &resolveTerminal(int Id);
     int terminalId(const QString &Name) const;
     TParseState &savedState(int Depth);
@@ -207,12 +317,31 @@ private:
 
     // Saved states, one slot per nesting level, created on first use.
     std::vector<std::unique_ptr<TParseState>> FSavedStates;
+    TEngine FEngine = TEngine::Plain;
+    QStringList FObservedNames;
+    // The fast engine's call stack; frame i saves its entry state in
+    // FSavedStates[i].
+    std::vector<TFrame> FFrames;
+    int FFastDepth = 0;
+    // Versions of the state, so that a frame whose entry state equals its
+    // caller's (no hook has run in between) shares the caller's saved copy,
+    // and a restore is skipped where no hook has run since the save. A
+    // version number stands for one content of the state apart from CurPos;
+    // every hook call gives the state a new one.
+    quint64 FStateVersion = 0;
+    quint64 FVersionCounter = 0;
+    std::vector<TLastCall> FLastCalls;
+    qint64 FParseSerial = 0;
+    // False until the fast engine has started the budget of FInputStr; the
+    // start position of the last parse.
+    bool FIsBudgetStarted = false;
+    int FBudgetStart = 0;
     int FDepth = 0;
-    int FMaxDepth = DefaultMaxDepth;
+    int FMaxDepth[2] = {DefaultMaxDepth, DefaultFastMaxDepth};
     bool FDepthExceeded = false;
     int FDepthExceededAt = 0;
     int FDepthReached = 0;
-    int FWorkLimitPerChar = DefaultWorkLimitPerChar;
+    int FWorkLimitPerChar[2] = {DefaultWorkLimitPerChar, DefaultFastWorkLimitPerChar};
     qint64 FCallCount = 0;
     qint64 FCallLimit = 0;
     bool FIsWorkExceeded = false;
