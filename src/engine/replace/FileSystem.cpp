@@ -328,10 +328,11 @@ bool replaceThroughTemporary(TFileSystem &Fs, const QString &Target, QByteArrayV
     // restore.
     const QString Temporary = TemporaryNameBeside(Target);
     Fs.RemoveFile(Temporary);
-    if (!Fs.WriteNewFile(Temporary, Bytes, Attributes, Error))
-        return false;
-    if (!(Original ? Fs.ReplaceOriginal(Temporary, Target, Error) : Fs.Rename(Temporary, Target, Error))) {
+    QString Reason;
+    if (!Fs.WriteNewFile(Temporary, Bytes, Attributes, &Reason)
+        || !(Original ? Fs.ReplaceOriginal(Temporary, Target, &Reason) : Fs.Rename(Temporary, Target, &Reason))) {
         Fs.RemoveFile(Temporary);
+        setError(Error, QStringLiteral("Cannot replace \"%1\": %2").arg(Target, Reason));
         return false;
     }
     // FIXME: one flush of the folder per replaced file; a batched pass over
