@@ -19,15 +19,16 @@ trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/tmp"
 export TMPDIR="$WORK/tmp"
 
-# The tree: units in folders of 100, nine in ten with a form holding a query
-# and a database; the tenth unit has nothing to change and no form.
+# The tree: units in folders of 100, each with its form; nine in ten hold a
+# query and a database, the tenth unit and its form have nothing to change.
 generate() {
     local root=$1 i dir
     for ((i = 0; i < UNITS; i++)); do
         dir="$root/m$((i / 100))"
         [ -d "$dir" ] || mkdir -p "$dir"
         if ((i % 10 == 9)); then
-            printf 'unit U%d;\r\ninterface\r\nimplementation\r\nend.\r\n' "$i" >"$dir/U$i.pas"
+            printf 'unit U%d;\r\ninterface\r\nimplementation\r\n{$R *.dfm}\r\nend.\r\n' "$i" >"$dir/U$i.pas"
+            printf 'object F%d: TF%d\r\n  Left = %d\r\nend\r\n' "$i" "$i" "$i" >"$dir/U$i.dfm"
             continue
         fi
         printf 'unit U%d;\r\ninterface\r\nuses Forms, DB, DBTables;\r\ntype\r\n  TF%d = class(TForm)\r\n    Query1: TQuery;\r\n    Database1: TDatabase;\r\n  end;\r\nimplementation\r\n{$R *.dfm}\r\nend.\r\n' "$i" "$i" >"$dir/U$i.pas"
@@ -45,14 +46,22 @@ fresh_copy() { rm -rf "$WORK/t" "$WORK/tmp"; mkdir "$WORK/tmp"; cp -a "$WORK/pri
 same_as_pristine() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt "$WORK/pristine" "$WORK/t" >/dev/null; }
 changed_count() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt "$WORK/pristine" "$WORK/t" 2>/dev/null | grep -c '^Files '; }
 
-# One undisturbed run gives the time scale and the number of changed files.
+# One undisturbed run gives the time scale (of the whole run and of its
+# copy-back, from the moment the undo file appears) and the number of
+# changed files.
 fresh_copy
 START=$(date +%s%N)
-run_replace >/dev/null 2>&1 || { echo "the undisturbed run failed"; exit 1; }
+run_replace >/dev/null 2>&1 &
+pid=$!
+while kill -0 "$pid" 2>/dev/null && [ ! -s "$WORK/t/RBackup/RExpert.reu" ]; do sleep 0.002; done
+UNDO=$(date +%s%N)
+wait "$pid" || { echo "the undisturbed run failed"; exit 1; }
 END=$(date +%s%N)
 RUN_NS=$((END - START))
+COPY_BACK_MS=$(((END - UNDO) / 1000000))
 CHANGED=$(changed_count)
-echo "$FILES files, $CHANGED changed by an undisturbed run of $((RUN_NS / 1000000)) ms"
+echo "$FILES files, $CHANGED changed by an undisturbed run of $((RUN_NS / 1000000)) ms" \
+     "(copy-back $COPY_BACK_MS ms)"
 
 kills=0 in_copy_back=0 before_undo=0 after_copy_back=0 restored=0 untouched=0 failures=0 refused=0
 for ((k = 1; k <= KILLS; k++)); do
@@ -62,7 +71,8 @@ for ((k = 1; k <= KILLS; k++)); do
     if ((k % 2 == 0)); then
         # Inside the copy-back: wait for the undo file, then a little more.
         while kill -0 "$pid" 2>/dev/null && [ ! -s "$WORK/t/RBackup/RExpert.reu" ]; do sleep 0.002; done
-        sleep "0.$(printf '%03d' $((RANDOM % 400)))"
+        delay=$((RANDOM % (COPY_BACK_MS + 1)))
+        sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"
     else
         delay=$(( (RANDOM * 32768 + RANDOM) % (RUN_NS / 1000000 + 1) ))
         sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"

@@ -19,6 +19,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <csignal>
+#include <sys/resource.h>
+
 
 namespace {
 
@@ -431,5 +434,31 @@ TEST_F(EndToEnd, SigtermEndsTheRunLikeAnErrorAndRemovesWhatItMade)
     EXPECT_EQ(P.exitCode(), 3) << P.readAllStandardError().constData();
     EXPECT_EQ(originals(path("Big")), Before);
     EXPECT_FALSE(QFileInfo::exists(path("Big/RBackup")));
+    EXPECT_TRUE(entries(TempFolder()).isEmpty());
+}
+
+TEST_F(EndToEnd, AWriteTheSystemRefusesStopsTheRunAndEmptiesNothing)
+{
+    // Files may not grow beyond 64 bytes in the migwiz process: every write
+    // of a converted file fails as on a full disk.
+    makeProject();
+    const auto Before = originals(path("App"));
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(QStringLiteral("TMPDIR"), TempFolder());
+    P.setProcessEnvironment(Env);
+    P.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit Limit{64, 64};
+        setrlimit(RLIMIT_FSIZE, &Limit);
+    });
+    P.start(QStringLiteral(MIGWIZ_EXE), {"replace", "--from", "bde", "--project", path("App/App.dpr"), "--no-backup",
+                                         "--no-log"});
+    ASSERT_TRUE(P.waitForFinished(60000));
+    const QString Error = QString::fromLocal8Bit(P.readAllStandardError());
+    EXPECT_EQ(P.exitCode(), 3) << Error.toStdString();
+    EXPECT_TRUE(Error.contains(QStringLiteral("Main.pas")) && Error.contains(QStringLiteral("too large")))
+        << Error.toStdString();
+    EXPECT_EQ(originals(path("App")), Before);
     EXPECT_TRUE(entries(TempFolder()).isEmpty());
 }

@@ -1,3 +1,4 @@
+#include "FileSystem.h"
 #include "FileUtils.h"
 #include "TestFiles.h"
 
@@ -6,6 +7,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -315,4 +320,25 @@ TEST_F(FileReplacement, CopyFileReplacingOverwritesButNeverDestroysTheSource)
     WriteBytes(Target, "original");
     EXPECT_FALSE(CopyFileReplacing(Base.path() + "/missing.pas", Target));
     EXPECT_EQ(ReadBytes(Target), "original");
+}
+
+TEST_F(FileReplacement, AWriteTheSystemRefusesLeavesTheTargetAndNoTemporaryFile)
+{
+    // A real write failure: the process may not write files beyond 1 KiB
+    // (the kernel answers EFBIG), in a forked copy of this test.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    WriteBytes(Source, QByteArray(64 * 1024, 'x'));
+    auto WriteWithinOneKiB = [this] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit Limit{1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &Limit);
+        QString Error;
+        const bool Replaced = ReplaceFileAtomically(Source, Target, &Error);
+        const bool Copied = CopyFileReplacing(Source, Base.path() + "/backup.~pas");
+        _exit(!Replaced && !Copied && Error.contains(Target) ? 0 : 1);
+    };
+    EXPECT_EXIT(WriteWithinOneKiB(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadBytes(Target), "original");
+    EXPECT_EQ(entries(Base.path() + "/app"), QStringList{"Main.pas"});
+    EXPECT_FALSE(QFile::exists(Base.path() + "/backup.~pas"));
 }

@@ -2,6 +2,8 @@
 // changes, what stays byte for byte, and which form files a unit names.
 #include "Replacer.h"
 
+#include "Errors.h"
+
 #include "TextCodec.h"
 
 #include "QtPrinters.h"
@@ -203,4 +205,13 @@ TEST_F(ReplacerUnits, ResourceDirectivesNameFormFiles)
               Dir.filePath(QStringLiteral("Main.NFM")));
     EXPECT_EQ(Replacer.FindFileIgnoringCase(Dir.filePath(QStringLiteral("OTHER.DFM"))), Dir.filePath(QStringLiteral("Other.dfm")));
     EXPECT_EQ(Replacer.FindFileIgnoringCase(Dir.filePath(QStringLiteral("None.dfm"))), QString());
+    if (!FileNamesAreCaseSensitive())
+        return;
+    // Two spellings: the one whose name is spelled as asked; none such is an
+    // error, never a guess.
+    for (const char *Name : {"two.dfm", "Two.dfm", "tWO.dfm"})
+        WriteBytes(Dir.filePath(QString::fromLatin1(Name)), "object A: TA\r\nend\r\n");
+    TComponentReplacer Fresh(nullptr, QStringLiteral("DBTables"), QString(), &Options);
+    EXPECT_EQ(Fresh.FindFileIgnoringCase(Dir.filePath(QStringLiteral("Two.DFM"))), Dir.filePath(QStringLiteral("Two.dfm")));
+    EXPECT_THROW(Fresh.FindFileIgnoringCase(Dir.filePath(QStringLiteral("TWO.DFM"))), EFileError);
 }

@@ -1,6 +1,7 @@
 // The report of work left: what the product's replacers note while they
 // rewrite forms and units, and how the report is written for people and
 // for tools.
+#include "Errors.h"
 #include "OrxReplacer.h"
 #include "WorkReport.h"
 
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -150,4 +152,24 @@ TEST_F(WorkReport, AnObjectThatRunsIntoALimitSaysSo)
     ASSERT_FALSE(Items.isEmpty());
     EXPECT_TRUE(Items.first().startsWith(QStringLiteral("objectNotConverted|2|F.Q|TQuery|TOrxQuery|Text nested too deeply")))
         << Items.first().toStdString();
+}
+
+// Like the log, the report is never written through a symbolic link: the
+// file a link of that name points to is nobody's backup.
+TEST_F(WorkReport, IsNeverWrittenThroughASymbolicLink)
+{
+    TComponentReplacer &Replacer = *Product.Replacer(TOrxProduct::BdePosition);
+    const QString Victim = Dir.filePath(QStringLiteral("precious.txt"));
+    const QString Report = Dir.filePath(QStringLiteral("Wiz_Report.txt"));
+    WriteBytes(Victim, "keep me");
+    ASSERT_TRUE(QFile::link(Victim, Report));
+    Replacer.Log().OpenLogFile(Dir.filePath(QStringLiteral("Wiz_Log.txt")));
+    try {
+        Replacer.WriteWorkReport();
+        ADD_FAILURE() << "written through the link";
+    } catch (const EFileError &E) {
+        EXPECT_TRUE(E.Message().contains(Report) && E.Message().contains(QStringLiteral("symbolic link")));
+    }
+    Replacer.Log().CloseLogFile();
+    EXPECT_EQ(ReadBytes(Victim), QByteArray("keep me"));
 }

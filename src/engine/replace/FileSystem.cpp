@@ -328,10 +328,11 @@ bool replaceThroughTemporary(TFileSystem &Fs, const QString &Target, QByteArrayV
     // restore.
     const QString Temporary = TemporaryNameBeside(Target);
     Fs.RemoveFile(Temporary);
-    if (!Fs.WriteNewFile(Temporary, Bytes, Attributes, Error))
-        return false;
-    if (!(Original ? Fs.ReplaceOriginal(Temporary, Target, Error) : Fs.Rename(Temporary, Target, Error))) {
+    QString Reason;
+    if (!Fs.WriteNewFile(Temporary, Bytes, Attributes, &Reason)
+        || !(Original ? Fs.ReplaceOriginal(Temporary, Target, &Reason) : Fs.Rename(Temporary, Target, &Reason))) {
         Fs.RemoveFile(Temporary);
+        setError(Error, QStringLiteral("Cannot replace \"%1\": %2").arg(Target, Reason));
         return false;
     }
     // FIXME: one flush of the folder per replaced file; a batched pass over
@@ -349,6 +350,39 @@ bool ReplaceFileContents(TFileSystem &Fs, const QString &Target, QByteArrayView 
 bool WriteFileAtomically(TFileSystem &Fs, const QString &Path, QByteArrayView Bytes, QString *Error)
 {
     return replaceThroughTemporary(Fs, Path, Bytes, Error, false);
+}
+
+bool CreateFileNoFollow(QFile &File, const QString &Path, QString *Error)
+{
+    const QString Link = QStringLiteral("Cannot create file \"%1\". It is a symbolic link; nothing is written "
+                                        "through it.").arg(Path);
+#ifdef Q_OS_WIN
+    if (QFileInfo(Path).isSymLink()) {
+        setError(Error, Link);
+        return false;
+    }
+    File.setFileName(Path);
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, File.errorString()));
+        return false;
+    }
+    return true;
+#else
+    // O_NOFOLLOW makes the test and the opening one step.
+    const int Fd = ::open(native(Path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (Fd < 0) {
+        const int Code = errno;
+        setError(Error, Code == ELOOP ? Link
+                                      : QStringLiteral("Cannot create file \"%1\". %2").arg(Path, systemReason(Code)));
+        return false;
+    }
+    if (!File.open(Fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(Fd);
+        setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, File.errorString()));
+        return false;
+    }
+    return true;
+#endif
 }
 
 QString Sha256Hex(QByteArrayView Bytes)

@@ -16,6 +16,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
+
 // What a replacement keeps of the file it replaces.
 struct TFileAttributes
 {
@@ -94,6 +96,12 @@ bool ReplaceFileContents(TFileSystem &Fs, const QString &Target, QByteArrayView 
 // The same for a file of the run's own (the undo file, the run record):
 // through Rename, not ReplaceOriginal.
 bool WriteFileAtomically(TFileSystem &Fs, const QString &Path, QByteArrayView Bytes, QString *Error);
+
+// Creates Path anew (truncating an existing file) and opens File on it for
+// writing, never through a symbolic link: a link of that name is refused,
+// and *Error says so, naming it. For the log and the report, which nobody
+// backs up.
+bool CreateFileNoFollow(QFile &File, const QString &Path, QString *Error);
 
 // The SHA-256 of Bytes in lower-case hexadecimal.
 QString Sha256Hex(QByteArrayView Bytes);

@@ -1,9 +1,10 @@
 #include "FileUtils.h"
 
+#include "FileSystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -94,12 +95,6 @@ QString findEntryIgnoringCase(const QString &Folder, const QString &Name)
             return Entry;
     }
     return {};
-}
-
-void setError(QString *Error, const QString &Message)
-{
-    if (Error)
-        *Error = Message;
 }
 
 } // namespace
@@ -258,50 +253,14 @@ QString ResolvePathCase(const QString &Path)
 
 bool ReplaceFileAtomically(const QString &Source, const QString &Target, QString *Error)
 {
-    // A read-only original stays as it is, also for a user (root) whom the
-    // file system would let replace it: read-only is what its owner chose.
-    // (WriteUser is left out: it answers for the current user, and root may
-    // write anything.)
-    constexpr QFile::Permissions AnyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (QFileInfo::exists(Target) && !(QFile::permissions(Target) & AnyWrite)) {
-        setError(Error, QStringLiteral("Cannot replace \"%1\": the file is read-only").arg(Target));
+    // Through the checked file layer: a write that fails (a full disk) never
+    // reaches Target. (Qt's QSaveFile can report a commit as done after its
+    // buffered write failed.)
+    TFileSystem &Fs = DefaultFileSystem();
+    QByteArray Bytes;
+    if (!Fs.ReadFile(Source, Bytes, Error))
         return false;
-    }
-    QFile In(Source);
-    if (!In.open(QIODevice::ReadOnly)) {
-        setError(Error, QStringLiteral("Cannot read \"%1\": %2").arg(Source, In.errorString()));
-        return false;
-    }
-    // QSaveFile writes a temporary file beside Target with Target's
-    // permissions, and its commit flushes it to disk and renames it over
-    // Target; until then Target is untouched, and a cancelled or failed
-    // write removes the temporary file.
-    QSaveFile Out(Target);
-    if (!Out.open(QIODevice::WriteOnly)) {
-        setError(Error, QStringLiteral("Cannot replace \"%1\": %2").arg(Target, Out.errorString()));
-        return false;
-    }
-    char Buffer[64 * 1024];
-    for (;;) {
-        const qint64 Read = In.read(Buffer, sizeof Buffer);
-        if (Read < 0) {
-            setError(Error, QStringLiteral("Cannot read \"%1\": %2").arg(Source, In.errorString()));
-            Out.cancelWriting();
-            return false;
-        }
-        if (Read == 0)
-            break;
-        if (Out.write(Buffer, Read) != Read) {
-            setError(Error, QStringLiteral("Cannot write \"%1\": %2").arg(Target, Out.errorString()));
-            Out.cancelWriting();
-            return false;
-        }
-    }
-    if (!Out.commit()) {
-        setError(Error, QStringLiteral("Cannot replace \"%1\": %2").arg(Target, Out.errorString()));
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(Fs, Target, Bytes, Error);
 }
 
 bool CopyFileReplacing(const QString &Source, const QString &Target)
@@ -310,12 +269,14 @@ bool CopyFileReplacing(const QString &Source, const QString &Target)
     const QFileInfo TargetInfo(Target);
     if (!SourceInfo.isFile())
         return false;
-    if (hasEntry(Target)) {
-        // Copying a file onto itself would delete it below.
-        if (TargetInfo.exists() && SourceInfo.canonicalFilePath() == TargetInfo.canonicalFilePath())
-            return false;
-        if (!QFile::remove(Target))
-            return false;
-    }
-    return QFile::copy(Source, Target);
+    // Copying a file onto itself would delete it below.
+    if (TargetInfo.exists() && SourceInfo.canonicalFilePath() == TargetInfo.canonicalFilePath())
+        return false;
+    TFileSystem &Fs = DefaultFileSystem();
+    QByteArray Bytes;
+    if (!Fs.ReadFile(Source, Bytes, nullptr))
+        return false;
+    if (hasEntry(Target) && !Fs.RemoveFile(Target))
+        return false;
+    return Fs.WriteNewFile(Target, Bytes, TFileAttributes(), nullptr);
 }

@@ -71,8 +71,9 @@ QString NativePath(const QString &Path);
 QString ResolvePathCase(const QString &Path);
 
 // Replaces Target by a copy of Source in one step: the copy is written to a
-// temporary file beside Target, given Target's permissions, flushed to disk
-// and renamed over Target. On failure Target is untouched, the temporary file
+// temporary file beside Target, given Target's permissions (and owner and
+// group where the process may set them), each write checked, flushed to disk
+// and renamed over Target (see ReplaceFileContents in FileSystem.h). On failure Target is untouched, the temporary file
 // is removed, and *Error (when given) names the path and the reason.
 bool ReplaceFileAtomically(const QString &Source, const QString &Target, QString *Error);
 

@@ -1,20 +1,14 @@
 #include "LogWriter.h"
 
 #include "Errors.h"
+#include "FileSystem.h"
 #include "TextCodec.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 
-#ifndef Q_OS_WIN
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 TLogWriter::TLogWriter() : FCreationTimeString(QStringLiteral("Log created at:"))
 {
@@ -42,32 +36,12 @@ QString TLogWriter::FormatDateTime(const QDateTime &When)
 void TLogWriter::OpenLogFile(const QString &FileName)
 {
     CloseLogFile();
-    auto File = std::make_unique<QFile>(FileName);
-#ifdef Q_OS_WIN
-    if (QFileInfo(FileName).isSymLink())
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". It is a symbolic link; the log is not "
-                                           "written through it.").arg(FileName));
-    if (!File->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, File->errorString()));
-#else
     // Never through a symbolic link: truncating its target would destroy a
-    // file that nobody backed up. O_NOFOLLOW makes the test and the opening
-    // one step.
-    const int Fd = ::open(QFile::encodeName(FileName).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (Fd < 0) {
-        const int Code = errno;
-        if (Code == ELOOP)
-            throw EFCreateError(QStringLiteral("Cannot create file \"%1\". It is a symbolic link; the log is not "
-                                               "written through it.").arg(FileName));
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2")
-                                .arg(FileName, QString::fromLocal8Bit(std::strerror(Code))));
-    }
-    if (!File->open(Fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(Fd);
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, File->errorString()));
-    }
-#endif
+    // file that nobody backed up.
+    auto File = std::make_unique<QFile>(FileName);
+    QString Error;
+    if (!CreateFileNoFollow(*File, FileName, &Error))
+        throw EFCreateError(Error);
     FLogFile = std::move(File);
     FFileName = FileName;
     if (!FHeader.isEmpty())

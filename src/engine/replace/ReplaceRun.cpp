@@ -100,17 +100,15 @@ bool TRunRecord::FromBytes(const QByteArray &Bytes, TRunRecord &Record)
             return false;
         Record.Entries.push_back({QString::fromUtf8(Line.mid(2 * Hex + 2)), QString::fromLatin1(Line.left(Hex)),
                                   QString::fromLatin1(Line.mid(Hex + 1, Hex))});
+        Record.FIndex.insert(FileNameKey(Record.Entries.back().Path), Record.Entries.size() - 1);
     }
     return true;
 }
 
 const TRunRecord::TEntry *TRunRecord::Find(const QString &Path) const
 {
-    // The last entry wins, as the undo list keeps the last backup.
-    for (auto It = Entries.rbegin(); It != Entries.rend(); ++It)
-        if (It->Path.compare(Path, FileNameCase()) == 0)
-            return &*It;
-    return nullptr;
+    const auto It = FIndex.constFind(FileNameKey(Path));
+    return It == FIndex.constEnd() ? nullptr : &Entries[*It];
 }
 
 // ---------------------------------------------------------------------------

@@ -47,8 +47,12 @@ struct TRunRecord
     QByteArray ToBytes() const;
     // False for bytes that are no run record.
     static bool FromBytes(const QByteArray &Bytes, TRunRecord &Record);
-    // The entry of an original (compared as the file system compares names).
+    // The last entry of an original (compared as the file system compares
+    // names), as the undo list keeps the last backup.
     const TEntry *Find(const QString &Path) const;
+
+private:
+    QHash<QString, size_t> FIndex; // name key -> last entry; filled by FromBytes
 };
 
 // What the restore asks when an original cannot simply be put back. The

@@ -699,10 +699,19 @@ QString TComponentReplacer::WriteWorkReport()
 {
     if (!FLog.IsOpen())
         return QString();
-    const QString Path = JoinPath(QFileInfo(FLog.FileName()).path(), RExpertRes::sReportFileName);
-    WriteWholeFile(Path, FWorkReport.ToText(FReplaceOptions->Caption() + RExpertRes::sReport,
-                                            QFileInfo(FLog.FileName()).path())
-                             .toUtf8());
+    const QString Folder = QFileInfo(FLog.FileName()).path();
+    const QString Path = JoinPath(Folder, RExpertRes::sReportFileName);
+    const QByteArray Bytes = FWorkReport.ToText(FReplaceOptions->Caption() + RExpertRes::sReport, Folder).toUtf8();
+    // Beside the log and, like it, never written through a symbolic link.
+    QFile File;
+    QString Error;
+    if (!CreateFileNoFollow(File, Path, &Error))
+        throw EFileError(Error);
+    if (File.write(Bytes) != Bytes.size() || !File.flush()) {
+        Error = QStringLiteral("Cannot write file \"%1\". %2").arg(Path, File.errorString());
+        File.close();
+        throw EFileError(Error);
+    }
     return Path;
 }
 

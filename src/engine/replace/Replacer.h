@@ -5,7 +5,9 @@
 //
 // Invariant: an original file changes only in the copy-back at the end of a
 // successful conversion of every file of the run, and only after its backup
-// (when backups are on) is in place.
+// and the undo file (when backups are on) are on disk. The run and the
+// restore themselves, with their guarantees, are TReplaceRun and TRestoreRun
+// (ReplaceRun.h); all their disk access goes through TFileSystem.
 #pragma once
 
 #include "FormParser.h"
@@ -220,9 +222,11 @@ public:
     // names none.
     static QString FormFileOfDirective(const QString &Comment, const QString &UnitPath);
     // The path of an existing file that Path names when letter case is
-    // ignored (Path itself when it exists), or an empty text. Folder listings
-    // are kept for the rest of the run, so a folder of thousands of units is
-    // listed once, not once per unit.
+    // ignored (Path itself when it exists), or an empty text. Where several
+    // names differ from it only in letter case, the one whose name before
+    // the extension is spelled as asked; EFileError when that leaves more
+    // than one. Folder listings are kept for the rest of the run (in the
+    // run object), so a folder of thousands of units is listed once.
     QString FindFileIgnoringCase(const QString &Path);
 
     // Reads a form file, binary (FF 0A 00, resource header, component stream)
