@@ -5,7 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh | tail -n 1
-WORK=$(mktemp -d)
+# A fixed folder, so that the paths the pictures show stay the same from one
+# rendering to the next.
+WORK="${TMPDIR:-/tmp}/migwiz-screenshots"
+rm -rf "$WORK"
+mkdir -p "$WORK"
 trap 'rm -rf "$WORK"' EXIT
 cp -r examples/bde "$WORK/Sales"
 mkdir -p "$WORK/config"

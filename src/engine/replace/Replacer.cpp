@@ -169,6 +169,20 @@ void TComponentReplacer::ReadSourceText(QIODevice &Stream, QString &Text, TTextE
 
 namespace {
 
+// The object path of a report item: the names from the root object down,
+// joined by ".". Real forms nest a few levels; a path deeper than that keeps
+// its first and last names around "...", so that a hostile form of thousands
+// of nested objects does not cost the square of its depth.
+QString objectPath(const QStringList &Path)
+{
+    constexpr qsizetype Head = 3, Tail = 4;
+    if (Path.size() <= Head + Tail + 1)
+        return Path.join(u'.');
+    return QStringList(Path.cbegin(), Path.cbegin() + Head).join(u'.') + QStringLiteral("...") +
+           QStringList(Path.cend() - Tail, Path.cend()).join(u'.');
+}
+
+
 QString ChangeFileExt(const QString &Path, const QString &Ext)
 {
     const qsizetype Slash = std::max(Path.lastIndexOf(u'/'), Path.lastIndexOf(u'\\'));
@@ -466,7 +480,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     int Pos = ObjectTextPos + 1;
                     if (FFormParser->ParseString(Text, QStringLiteral("<object>"), Pos)) {
                         ++Changes;
-                        ReportDroppedProperties(Lines, Path.join(u'.'), *NewName);
+                        ReportDroppedProperties(Lines, objectPath(Path), *NewName);
                         // The blanks before the keyword stay in the output,
                         // and the object text brings its own indentation.
                         Output.truncate(ObjectOutputPos);
@@ -482,7 +496,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     } else {
                         // Not accepted: the class name alone is replaced and
                         // the objects nested in it are examined in turn.
-                        ReportObjectNotConverted(Lines, ObjectTextPos, Path.join(u'.'), Obj.ClassName, *NewName);
+                        ReportObjectNotConverted(Lines, ObjectTextPos, objectPath(Path), Obj.ClassName, *NewName);
                         Output += *NewName;
                     }
                     continue;
@@ -645,7 +659,7 @@ void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineInde
                 ReadingType = false;
                 if (IsUnpairedFamilyClass(Lexem))
                     FWorkReport.Add({TWorkItemKind::UnpairedComponent, FCurrentFile, Lines.LineOf(Lexer.PrevPos()),
-                                     Path.join(u'.'), Lexem.toString(), QString(), QString()});
+                                     objectPath(Path), Lexem.toString(), QString(), QString()});
             }
             break;
         default:
