@@ -35,9 +35,6 @@ public:
     // ":", the identifier and ";".
     static bool IsDeclaredType(const QString &Text, qsizetype Start, qsizetype End);
 
-private:
-    mutable int FTransactionUnit = 0;
-    mutable int FTransactionCount = 0;
 };
 
 // Owns the shared options and the three replacers from construction to
