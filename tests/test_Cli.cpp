@@ -98,6 +98,8 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndTouchNothing)
         {{"replace", "--from", "bde", "--dir", Folder, "extra"}, "unexpected argument \"extra\""},
         {{"replace", "--from", "bde", "--dir", Folder, "--report", path("None/r.json")}, "the folder of the report"},
         {{"replace", "--from", "bde", "--dir", Folder, "--dry-run", "--backup-dir", Folder}, "exclude each other"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--jobs", "0"}, "--jobs needs a whole number from 1 to 256"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--jobs", "two"}, "--jobs needs a whole number"},
         {{"restore"}, "restore needs the undo file"},
         {{"restore", path("a.reu"), path("b.reu")}, "restore takes one undo file"},
         {{"restore", path("Missing.reu")}, "does not exist"},

@@ -135,12 +135,9 @@ QString TOrxComponentReplacer::GetReplacementText(const QString &OldName, const 
     if (Context.Text) {
         if (!IsDeclaredType(*Context.Text, Context.Start, Context.End))
             return NewName;
-        if (Context.Unit != FTransactionUnit) {
-            FTransactionUnit = Context.Unit;
-            FTransactionCount = 0;
-        }
-        if (++FTransactionCount > 1)
-            Field += QString::number(FTransactionCount);
+        // The unit's own count: units converted on other threads keep theirs.
+        if (++Context.Counter > 1)
+            Field += QString::number(Context.Counter);
     }
     return NewName + u';' + LineBreak() + QStringLiteral("    ") + Field + QStringLiteral(": TOrxTransaction");
 }

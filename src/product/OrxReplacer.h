@@ -34,10 +34,6 @@ public:
     // declaration that stands alone on its line: names (separated by commas),
     // ":", the identifier and ";".
     static bool IsDeclaredType(const QString &Text, qsizetype Start, qsizetype End);
-
-private:
-    mutable int FTransactionUnit = 0;
-    mutable int FTransactionCount = 0;
 };
 
 // Owns the shared options and the three replacers from construction to

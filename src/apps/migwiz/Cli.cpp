@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QThread>
 #include <QTextStream>
 
 #include <dtl/dtl.hpp>
@@ -37,12 +38,15 @@
 namespace {
 
 const QString ProductName = QStringLiteral("Orvex");
+// More threads than this only cost memory: every file is read and written by
+// the one committing thread.
+constexpr int MaxJobs = 256;
 
 const char *const HelpText = R"(Usage:
   migwiz replace --from bde|ibx|fibplus
                  (--project APP.dpr|APP.dproj [--units A.pas,B.pas] | --dir DIR [--subdirs])
                  [--backup-dir DIR | --no-backup] [--no-log] [--codepage NAME]
-                 [--dry-run] [--report FILE.json]
+                 [--dry-run] [--report FILE.json] [--jobs N]
   migwiz restore UNDOFILE [--force] [--codepage NAME]
   migwiz --help | --version
 
@@ -75,6 +79,10 @@ replace
                       their text) and the report of work left; nothing else
                       is written, and the temporary folder is removed.
   --report FILE.json  also write the report of work left as JSON.
+  --jobs N            convert on N threads, 1 to 256 (default: the number
+                      of cores).
+                      The log, the undo file, the report and every file
+                      written are the same for any N.
 
 restore
   UNDOFILE            the RExpert.reu of an earlier run: every backup it lists
@@ -248,7 +256,7 @@ struct TArguments
 {
     QString Command;
     QStringList Positional;
-    std::optional<QString> From, Project, Units, Dir, BackupDir, CodePage, Report;
+    std::optional<QString> From, Project, Units, Dir, BackupDir, CodePage, Report, Jobs;
     bool SubDirs = false, NoBackup = false, NoLog = false, DryRun = false, Force = false;
 };
 
@@ -271,7 +279,7 @@ TArguments parseArguments(const QStringList &Args)
         {"from", &TArguments::From, true},           {"project", &TArguments::Project, true},
         {"units", &TArguments::Units, true},         {"dir", &TArguments::Dir, true},
         {"backup-dir", &TArguments::BackupDir, true}, {"report", &TArguments::Report, true},
-        {"codepage", &TArguments::CodePage, false},
+        {"codepage", &TArguments::CodePage, false},  {"jobs", &TArguments::Jobs, true},
     };
     struct TFlag
     {
@@ -417,6 +425,13 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
         throw EUsage(QStringLiteral("--backup-dir and --no-backup exclude each other"));
     if (A.DryRun && A.BackupDir)
         throw EUsage(QStringLiteral("--backup-dir and --dry-run exclude each other"));
+    int Jobs = QThread::idealThreadCount();
+    if (A.Jobs) {
+        bool Ok = false;
+        Jobs = A.Jobs->toInt(&Ok);
+        if (!Ok || Jobs < 1 || Jobs > MaxJobs)
+            throw EUsage(QStringLiteral("--jobs needs a whole number from 1 to %1, not \"%2\"").arg(MaxJobs).arg(*A.Jobs));
+    }
     setCodePage(A);
 
     TOrxProduct Product;
@@ -447,6 +462,7 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     Options.WriteLog = !A.NoLog && !A.DryRun;
     Options.ViewLog = false; // the path is printed instead
     Options.DryRun = A.DryRun;
+    Options.Jobs = std::max(Jobs, 1);
     const QString ReportPath = A.Report ? absoluteNativePath(*A.Report) : QString();
     if (!ReportPath.isEmpty() && !QFileInfo(QFileInfo(ReportPath).path()).isDir())
         throw EUsage(QStringLiteral("the folder of the report \"%1\" does not exist").arg(ReportPath));

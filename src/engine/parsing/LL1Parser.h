@@ -165,6 +165,16 @@ public:
     void SetWorkLimitPerChar(int Value) { FWorkLimitPerChar[int(FEngine)] = Value; }
     static constexpr int DefaultWorkLimitPerChar = 1000;
     static constexpr int DefaultFastWorkLimitPerChar = 16;
+    // Takes the engine and both engines' limits from Other (a parser made
+    // for another thread is set up like the one it stands in for).
+    void CopyLimitsFrom(const TLL1Parser &Other)
+    {
+        FEngine = Other.FEngine;
+        for (int I = 0; I < 2; ++I) {
+            FMaxDepth[I] = Other.FMaxDepth[I];
+            FWorkLimitPerChar[I] = Other.FWorkLimitPerChar[I];
+        }
+    }
 
 protected:
     // Gives the characters of a terminal class (for instance "<*digits>") and

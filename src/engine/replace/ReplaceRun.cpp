@@ -13,6 +13,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #ifndef Q_OS_WIN
 #include <signal.h>
@@ -404,28 +409,120 @@ void TReplaceRun::ConvertFiles()
     R.FDBList.Clear();
     QStringList &Units = R.FUnitList;
     const int N = int(Units.size());
+    // The units first: the forms they name are in the list only when every
+    // unit has been committed.
+    ConvertRange(0, N);
     // Folder mode pre-scans too: a dataset whose TDatabase sits in another
-    // form of the folder would otherwise lose its database.
-    bool PreScan = true;
-    for (int I = 0; I < Units.size(); ++I) {
+    // form of the folder would otherwise lose its database. The forms named
+    // by the units are pre-scanned for the database names of their
+    // TDatabase objects, then converted in a second pass.
+    for (int I = N; I < Units.size(); ++I) {
         CheckStop();
-        if (PreScan && I >= N) {
-            // Forms named by the units: pre-scanned first for the database
-            // names of their TDatabase objects, then converted in a second
-            // pass.
-            R.CollectDatabaseNames(Units[I]);
-            if (I == Units.size() - 1) {
-                PreScan = false;
-                I = N - 1; // the loop's increment continues with N
-            }
-            continue;
+        R.CollectDatabaseNames(Units[I]);
+    }
+    for (int Begin = N; Begin < Units.size();) {
+        const int End = int(Units.size());
+        ConvertRange(Begin, End);
+        Begin = End;
+    }
+}
+
+void TReplaceRun::ConvertRange(int Begin, int End)
+{
+    using TConversion = TComponentReplacer::TConversion;
+    QStringList &Units = R.FUnitList;
+    const int Jobs = std::min(std::max(R.FReplaceOptions->Jobs, 1), End - Begin);
+    if (Jobs <= 1) {
+        for (int I = Begin; I < End; ++I) {
+            CheckStop();
+            if (R.FProgress)
+                R.FProgress->FileStarted(I, int(Units.size()), Units[I]);
+            const int Before = R.FChangedFilesCount;
+            R.ProcessFile(Units[I], OutputFolderOf(I));
+            if (R.FChangedFilesCount > Before && R.FReplaceOptions->MakeBackup)
+                BackupOriginal(I);
         }
+        return;
+    }
+
+    // Workers convert the files of the range into memory, each with its own
+    // form parser; this thread commits their results in list order (log
+    // lines, report items, appended forms, the converted file, the backup),
+    // so that everything the run leaves is what one thread would leave. The
+    // first error in list order wins: the files before it are committed, the
+    // ones after it are dropped. Workers stay at most Window files ahead.
+    const QStringList Paths = Units.mid(Begin, End - Begin); // the workers' own copy
+    const int Window = Jobs * 8;
+    std::vector<std::unique_ptr<TConversion>> Results(size_t(End - Begin));
+    std::mutex Lock;
+    std::condition_variable Changed;
+    int Next = Begin, Committed = Begin;
+    bool Abort = false;
+    std::vector<std::unique_ptr<TConversion>> Own;
+    for (int J = 0; J < Jobs; ++J)
+        Own.push_back(R.MakeCollectingConversion());
+    auto Work = [&](TConversion *Worker) {
+        for (;;) {
+            int I;
+            {
+                std::unique_lock<std::mutex> L(Lock);
+                Changed.wait(L, [&] { return Abort || Next >= End || Next < Committed + Window; });
+                if (Abort || Next >= End)
+                    return;
+                I = Next++;
+            }
+            auto C = std::make_unique<TConversion>();
+            C->Parser = Worker->Parser;
+            C->Collect = true;
+            R.ConvertInto(*C, Paths[I - Begin]);
+            {
+                std::lock_guard<std::mutex> L(Lock);
+                Results[size_t(I - Begin)] = std::move(C);
+            }
+            Changed.notify_all();
+        }
+    };
+    std::vector<std::thread> Threads;
+    TFinally Join([&] {
+        {
+            std::lock_guard<std::mutex> L(Lock);
+            Abort = true;
+        }
+        Changed.notify_all();
+        for (std::thread &T : Threads)
+            T.join();
+    });
+    for (int J = 0; J < Jobs; ++J)
+        Threads.emplace_back(Work, Own[size_t(J)].get());
+
+    for (int I = Begin; I < End; ++I) {
+        std::unique_ptr<TConversion> C;
+        {
+            std::unique_lock<std::mutex> L(Lock);
+            Changed.wait(L, [&] { return Results[size_t(I - Begin)] != nullptr; });
+            C = std::move(Results[size_t(I - Begin)]);
+        }
+        CheckStop();
         if (R.FProgress)
             R.FProgress->FileStarted(I, int(Units.size()), Units[I]);
-        const int Before = R.FChangedFilesCount;
-        R.ProcessFile(Units[I], OutputFolderOf(I));
-        if (R.FChangedFilesCount > Before && R.FReplaceOptions->MakeBackup)
+        const QString Folder = OutputFolderOf(I);
+        for (const QString &Line : std::as_const(C->LogLines))
+            R.FLog.WriteLine(Line);
+        for (TWorkItem &Item : C->ReportItems)
+            R.FWorkReport.Add(std::move(Item));
+        Units += C->AppendedFiles;
+        if (C->Error)
+            std::rethrow_exception(C->Error);
+        if (C->HasOutput)
+            R.WriteWholeFile(JoinPath(Folder, FileNameOf(Units[I])), C->Output);
+        R.FChangedFilesCount += C->ChangedFiles;
+        if (C->ChangedFiles > 0 && R.FReplaceOptions->MakeBackup)
             BackupOriginal(I);
+        {
+            std::lock_guard<std::mutex> L(Lock);
+            Committed = I + 1;
+        }
+        Changed.notify_all();
     }
 }
 
@@ -597,7 +694,9 @@ QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
     if (Info.isFile())
         return Path;
     // Delphi projects come from case-insensitive file systems: "Main.DFM"
-    // names the file "Main.dfm".
+    // names the file "Main.dfm". The listings are shared by the run's
+    // conversion threads.
+    const std::lock_guard<std::mutex> Guard(FFolderEntriesLock);
     const QString Folder = Info.path();
     auto It = FFolderEntries.find(Folder);
     if (It == FFolderEntries.end()) {

@@ -24,6 +24,7 @@
 #include <QStringList>
 
 #include <csignal>
+#include <mutex>
 #include <vector>
 
 class TComponentReplacer;
@@ -108,6 +109,9 @@ private:
     void MakeFolders(const QString &Folder, bool Backup);
     QString OutputFolderOf(int Index);
     void ConvertFiles();
+    // Converts the files of the list from Begin to End (exclusive) on the
+    // options' number of threads, committed in list order.
+    void ConvertRange(int Begin, int End);
     void BackupOriginal(int Index);
     void WriteUndoRecords();
     bool ReplaceOriginalFiles();
@@ -129,6 +133,7 @@ private:
     QHash<QString, QString> FClaimedBackups;     // name key of a backup path -> original
     // Folder -> lower-case name -> the names of the folder that have it.
     QHash<QString, QHash<QString, QStringList>> FFolderEntries;
+    std::mutex FFolderEntriesLock;
     QHash<QString, QString> FConvertedSums; // output path -> SHA-256
     QHash<QString, QString> FOriginalSums;  // name key of an original -> SHA-256
     // What the run created, removed again when it stops before the copy-back.

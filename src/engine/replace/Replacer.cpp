@@ -101,7 +101,9 @@ TComponentReplacer::TComponentReplacer(TFormParserClass FormParserClass, const Q
     // Without a class of its own the replacer uses the plain form parser.
     if (!FormParserClass)
         FormParserClass = &MakeFormParser<TFormParser>;
+    FFormParserClass = FormParserClass;
     FFormParser = FormParserClass(&MakeParseState<TFormParseState>);
+    FOwnConversion.Parser = FFormParser.get();
     FFormParser->SetOnGetPropertyValue([this](const QString &PropName, const QString &OldPropValue) {
         return GetDatabaseConnection(PropName, OldPropValue);
     });
@@ -111,6 +113,85 @@ TComponentReplacer::TComponentReplacer(TFormParserClass FormParserClass, const Q
 }
 
 TComponentReplacer::~TComponentReplacer() = default;
+
+// ---------------------------------------------------------------------------
+// The conversion of one file: direct, or collected for the run to commit
+
+namespace {
+// The conversion that the calling thread runs, and for which replacer.
+thread_local const void *ActiveReplacer = nullptr;
+thread_local void *ActiveConversion = nullptr;
+} // namespace
+
+TComponentReplacer::TConversion &TComponentReplacer::Current() const
+{
+    if (ActiveReplacer == this)
+        return *static_cast<TConversion *>(ActiveConversion);
+    return FOwnConversion;
+}
+
+std::unique_ptr<TComponentReplacer::TConversion> TComponentReplacer::MakeCollectingConversion() const
+{
+    auto C = std::make_unique<TConversion>();
+    C->OwnParser = FFormParserClass(&MakeParseState<TFormParseState>);
+    C->OwnParser->CopyLimitsFrom(*FFormParser);
+    C->OwnParser->SetOnGetPropertyValue(FFormParser->OnGetPropertyValue());
+    C->OwnParser->SetConnectionDefFileName(FFormParser->ConnectionDefFileName());
+    C->OwnParser->SetDriverConfFileName(FFormParser->DriverConfFileName());
+    C->Parser = C->OwnParser.get();
+    C->Collect = true;
+    return C;
+}
+
+void TComponentReplacer::ConvertInto(TConversion &Conversion, const QString &FileName)
+{
+    Conversion.LogLines.clear();
+    Conversion.ReportItems.clear();
+    Conversion.AppendedFiles.clear();
+    Conversion.HasOutput = false;
+    Conversion.Output.clear();
+    Conversion.ChangedFiles = 0;
+    Conversion.Error = nullptr;
+    const void *const OuterReplacer = ActiveReplacer;
+    void *const OuterConversion = ActiveConversion;
+    ActiveReplacer = this;
+    ActiveConversion = &Conversion;
+    try {
+        // The output folder is the committing thread's to decide.
+        ProcessFile(FileName, QString());
+    } catch (...) {
+        Conversion.Error = std::current_exception();
+    }
+    ActiveReplacer = OuterReplacer;
+    ActiveConversion = OuterConversion;
+}
+
+void TComponentReplacer::CountChangedFile()
+{
+    TConversion &C = Current();
+    if (C.Collect)
+        ++C.ChangedFiles;
+    else
+        ++FChangedFilesCount;
+}
+
+void TComponentReplacer::LogLine(const QString &Line)
+{
+    TConversion &C = Current();
+    if (C.Collect)
+        C.LogLines << Line;
+    else
+        FLog.WriteLine(Line);
+}
+
+void TComponentReplacer::AddWorkItem(TWorkItem Item)
+{
+    TConversion &C = Current();
+    if (C.Collect)
+        C.ReportItems << std::move(Item);
+    else
+        FWorkReport.Add(std::move(Item));
+}
 
 void TComponentReplacer::AddReplacePair(const QString &OldComp, const QString &NewComp)
 {
@@ -241,6 +322,13 @@ void TComponentReplacer::WriteWholeFile(const QString &Path, const QByteArray &B
     // A temporary file of the run: a crash discards the whole temporary
     // folder, so it needs no flush of its own; the copy-back flushes what
     // it puts beside the originals.
+    TConversion &C = Current();
+    if (C.Collect) {
+        // Written by the committing thread, in list order.
+        C.HasOutput = true;
+        C.Output = Bytes;
+        return;
+    }
     QString Error;
     FFileSystem->RemoveFile(Path);
     if (!FFileSystem->WriteNewFile(Path, Bytes, TFileAttributes(), &Error))
@@ -255,8 +343,13 @@ int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePat
     if (U.startsWith(QLatin1String("{$R ")) || U.startsWith(QLatin1String("{$RESOURCE "))) {
         const QString Named = FormFileOfDirective(Comment, SourcePath);
         const QString FormFile = Named.isEmpty() ? QString() : FindFileIgnoringCase(Named);
-        if (!FormFile.isEmpty())
-            FUnitList.append(FormFile);
+        if (!FormFile.isEmpty()) {
+            TConversion &C = Current();
+            if (C.Collect)
+                C.AppendedFiles.append(FormFile);
+            else
+                FUnitList.append(FormFile);
+        }
         return 0;
     }
     // Class names inside the comment: the inside is tokenized again, without
@@ -289,13 +382,16 @@ QString TComponentReplacer::LineBreakOf(QStringView Text)
 void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourcePath, const TTextEncoding &Encoding,
                                      const QString &OutputPath)
 {
-    FLineBreak = LineBreakOf(Text);
-    ++FIdentifierContext.Unit;
+    TConversion &C = Current();
+    C.LineBreak = LineBreakOf(Text);
+    TIdentifierContext &Identifier = C.Identifier;
+    ++Identifier.Unit;
+    Identifier.Counter = 0;
     struct TContextGuard
     {
         TIdentifierContext &Context;
         ~TContextGuard() { Context.Text = nullptr; }
-    } ContextGuard{FIdentifierContext};
+    } ContextGuard{Identifier};
     TPasParser Lexer(Text);
     // The output is the lexemes' texts in order. Unchanged lexemes are copied
     // as spans of the input (from SpanStart to the lexeme being changed), so
@@ -341,11 +437,11 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         case lexIdentifier:
             if (const QString *NewName = FindNewComp(Lexem)) {
                 ++Changes;
-                FIdentifierContext.Text = &Text;
-                FIdentifierContext.Start = Start;
-                FIdentifierContext.End = End;
+                Identifier.Text = &Text;
+                Identifier.Start = Start;
+                Identifier.End = End;
                 Replaced = GetReplacementText(Lexem.toString(), *NewName);
-                FIdentifierContext.Text = nullptr;
+                Identifier.Text = nullptr;
                 if (Replaced != Lexem)
                     Emit(Start, End, Replaced);
             } else if (!InUses) {
@@ -362,12 +458,12 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
             break;
         }
     }
-    FLog.WriteLine(ChangeCountLine(Changes));
+    LogLine(ChangeCountLine(Changes));
     if (SpanStart == 0 && Output.isEmpty())
         return; // no lexeme differs: no output file
     Output += QStringView(Text).mid(SpanStart);
     WriteWholeFile(OutputPath, TextCodec::EncodeFile(Output, Encoding));
-    ++FChangedFilesCount;
+    CountChangedFile();
 }
 
 // ---------------------------------------------------------------------------
@@ -429,8 +525,10 @@ QByteArray TComponentReplacer::MakeBinaryFormFile(const QByteArray &ResourceName
 void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputPath, const TTextEncoding &Encoding,
                                      bool Binary, const TRCData &RCData)
 {
-    FLineBreak = LineBreakOf(Text);
-    const bool LfOnly = FLineBreak == QLatin1String("\n");
+    TConversion &C = Current();
+    C.LineBreak = LineBreakOf(Text);
+    const bool LfOnly = C.LineBreak == QLatin1String("\n");
+    TFormParser &Parser = *C.Parser;
     // Reading goes on after a re-created object by moving the lexer's
     // position in the one text, so positions stay those of the whole text.
     TPasParser Lexer(Text);
@@ -476,15 +574,15 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                 Obj.ReadingType = false;
                 if (const QString *NewName = FindNewComp(Lexem)) {
                     // Convert the object that starts at the last OBJECT.
-                    FFormParser->SetNewClassName(*NewName);
+                    Parser.SetNewClassName(*NewName);
                     int Pos = ObjectTextPos + 1;
-                    if (FFormParser->ParseString(Text, QStringLiteral("<object>"), Pos)) {
+                    if (Parser.ParseString(Text, QStringLiteral("<object>"), Pos)) {
                         ++Changes;
                         ReportDroppedProperties(Lines, objectPath(Path), *NewName);
                         // The blanks before the keyword stay in the output,
                         // and the object text brings its own indentation.
                         Output.truncate(ObjectOutputPos);
-                        QString Object = FFormParser->MakeObject(Level);
+                        QString Object = Parser.MakeObject(Level);
                         if (LfOnly)
                             Object.replace(QLatin1String("\r\n"), QLatin1String("\n"));
                         Output += Object;
@@ -508,11 +606,11 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
         }
         Output += Lexem;
     }
-    FLog.WriteLine(ChangeCountLine(Changes));
+    LogLine(ChangeCountLine(Changes));
     if (Changes == 0)
         return;
     WriteFormFile(OutputPath, Output, Encoding, Binary, RCData);
-    ++FChangedFilesCount;
+    CountChangedFile();
 }
 
 void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
@@ -600,6 +698,8 @@ void TComponentReplacer::SetFamily(TSourceFamily Family)
 {
     FFamily = std::move(Family);
     FFamilyPattern = QRegularExpression(FFamily.ClassPattern);
+    // Compiled now, so that the run's conversion threads only read it.
+    FFamilyPattern.optimize();
 }
 
 bool TComponentReplacer::IsUnpairedFamilyClass(QStringView Name) const
@@ -620,10 +720,10 @@ void TComponentReplacer::ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, 
         return;
     TWorkItem Item;
     Item.Kind = IsApi ? TWorkItemKind::ApiCall : TWorkItemKind::LeftInCode;
-    Item.File = FCurrentFile;
+    Item.File = Current().CurrentFile;
     Item.Line = Lines.LineOf(Pos);
     Item.Name = Name.toString();
-    FWorkReport.Add(Item);
+    AddWorkItem(std::move(Item));
 }
 
 void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineIndex &Lines)
@@ -658,8 +758,8 @@ void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineInde
             } else if (ReadingType) {
                 ReadingType = false;
                 if (IsUnpairedFamilyClass(Lexem))
-                    FWorkReport.Add({TWorkItemKind::UnpairedComponent, FCurrentFile, Lines.LineOf(Lexer.PrevPos()),
-                                     objectPath(Path), Lexem.toString(), QString(), QString()});
+                    AddWorkItem({TWorkItemKind::UnpairedComponent, Current().CurrentFile, Lines.LineOf(Lexer.PrevPos()),
+                                 objectPath(Path), Lexem.toString(), QString(), QString()});
             }
             break;
         default:
@@ -670,9 +770,10 @@ void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineInde
 
 void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass)
 {
-    const QList<TDroppedProperty> &Dropped = FFormParser->DroppedProperties();
+    const TConversion &C = Current();
+    const QList<TDroppedProperty> &Dropped = C.Parser->DroppedProperties();
     for (const TDroppedProperty &D : Dropped) {
-        TWorkItem Item{TWorkItemKind::DroppedProperty, FCurrentFile, Lines.LineOf(D.Pos - 1), ObjectPath, D.Name,
+        TWorkItem Item{TWorkItemKind::DroppedProperty, C.CurrentFile, Lines.LineOf(D.Pos - 1), ObjectPath, D.Name,
                        TWorkReport::Shorten(D.Value), QString()};
         switch (D.Reason) {
         case TDropReason::NotPublished:
@@ -696,15 +797,16 @@ void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QStrin
             Item.Detail = QStringLiteral("removed from the set: ") + NewClass + QStringLiteral(" has no such element");
             break;
         }
-        FWorkReport.Add(Item);
+        AddWorkItem(std::move(Item));
     }
 }
 
 void TComponentReplacer::ReportObjectNotConverted(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath,
                                                   const QString &OldClass, const QString &NewClass)
 {
-    const QString &Error = FFormParser->ErrorStr();
-    FWorkReport.Add({TWorkItemKind::ObjectNotConverted, FCurrentFile, Lines.LineOf(ObjectPos), ObjectPath, OldClass,
+    const TConversion &C = Current();
+    const QString &Error = C.Parser->ErrorStr();
+    AddWorkItem({TWorkItemKind::ObjectNotConverted, C.CurrentFile, Lines.LineOf(ObjectPos), ObjectPath, OldClass,
                      NewClass,
                      Error.isEmpty() ? QStringLiteral("the form grammar does not accept the object") : Error});
 }
@@ -753,8 +855,8 @@ QString FileNameOf(const QString &Path)
 
 void TComponentReplacer::ProcessFile(const QString &FileName, const QString &OutputFolder)
 {
-    FCurrentFile = FileName;
-    FLog.WriteLine(RExpertRes::sProcessingFile.arg(FileName));
+    Current().CurrentFile = FileName;
+    LogLine(RExpertRes::sProcessingFile.arg(FileName));
     QFile File(FileName);
     if (!File.open(QIODevice::ReadOnly))
         throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, File.errorString()));

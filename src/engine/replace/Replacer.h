@@ -22,6 +22,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -60,6 +61,10 @@ public:
     // Convert into the temporary folder and show the converted files to the
     // progress observer instead of putting them in place. Not saved.
     bool DryRun = false;
+    // How many threads convert the files of a run (at least 1). Whatever the
+    // number, the log, the undo file and every output are those of a run on
+    // one thread. Not saved.
+    int Jobs = 1;
 
 private:
     QString FSourceName;
@@ -254,7 +259,7 @@ public:
     // The line break of the file being rewritten: "\n" when its first line
     // break is a lone line feed, "\r\n" otherwise. Text that the rewriting
     // inserts uses it, so a file keeps one line-break style.
-    const QString &LineBreak() const { return FLineBreak; }
+    const QString &LineBreak() const { return Current().LineBreak; }
     static QString LineBreakOf(QStringView Text);
 
 protected:
@@ -285,20 +290,56 @@ protected:
     int FChangedFilesCount = 0;
     TNameValueList FUndoList{FileNameCase()};
     TNameValueList FDBList;
-    QString FLineBreak = QStringLiteral("\r\n");
 
     // While RewriteUnit asks GetReplacementText about an identifier of the
     // code: the unit's text, the identifier's bounds in it and a number that
     // tells one rewritten unit from the next. Text is null at any other time.
-    // Lets an override look at what surrounds the identifier.
+    // Lets an override look at what surrounds the identifier; Counter starts
+    // at 0 for every unit and is the override's to count with.
     struct TIdentifierContext
     {
         const QString *Text = nullptr;
         qsizetype Start = 0;
         qsizetype End = 0;
         int Unit = 0;
+        mutable int Counter = 0;
     };
-    const TIdentifierContext &IdentifierContext() const { return FIdentifierContext; }
+    const TIdentifierContext &IdentifierContext() const { return Current().Identifier; }
+
+    // The state of one file's conversion: its form parser, line break and
+    // identifier context, and, when the run collects them (Collect), what
+    // the conversion produces, to be committed in list order by the run's
+    // one committing thread. Without Collect every effect goes straight to
+    // the replacer (its log, report, file list and the temporary folder).
+    struct TConversion
+    {
+        TFormParser *Parser = nullptr;
+        std::unique_ptr<TFormParser> OwnParser; // a worker's own parser
+        QString LineBreak = QStringLiteral("\r\n");
+        TIdentifierContext Identifier;
+        QString CurrentFile; // the file being converted, for the report
+        bool Collect = false;
+        // What a collected conversion produced.
+        QStringList LogLines;
+        QList<TWorkItem> ReportItems;
+        QStringList AppendedFiles;
+        bool HasOutput = false;
+        QByteArray Output;
+        int ChangedFiles = 0;
+        std::exception_ptr Error;
+    };
+    // The conversion that the calling thread runs for this replacer, or the
+    // replacer's own (direct) one.
+    TConversion &Current() const;
+    // A conversion with a form parser of its own, made through the
+    // replacer's form parser class and set up like the replacer's.
+    std::unique_ptr<TConversion> MakeCollectingConversion() const;
+    // Runs ProcessFile(FileName) in Conversion on the calling thread; the
+    // results and any error are left in Conversion.
+    void ConvertInto(TConversion &Conversion, const QString &FileName);
+    void LogLine(const QString &Line);
+    void CountChangedFile();
+    void AddWorkItem(TWorkItem Item);
 
 private:
     struct TPair
@@ -309,16 +350,16 @@ private:
     std::vector<TPair> FOldComps; // sorted without regard to letter case
     QStringList FNewComps;
     uint64_t FOldLengths = 0; // bit n set when an old name has n characters (n < 64)
+    TFormParserClass FFormParserClass;
     std::unique_ptr<TFormParser> FFormParser;
+    mutable TConversion FOwnConversion; // direct: effects go to the replacer
     QString FOldUsesUnit;
     QString FNewUsesList;
     TSourceFamily FFamily;
     QRegularExpression FFamilyPattern;
     TWorkReport FWorkReport;
-    QString FCurrentFile; // the file being converted, for the report
     TReplaceOptions *FReplaceOptions;
     TReplaceProgress *FProgress = nullptr;
-    TIdentifierContext FIdentifierContext;
 
     TFileSystem *FFileSystem = &DefaultFileSystem();
     TRestoreQuestions *FRestoreQuestions = nullptr;
