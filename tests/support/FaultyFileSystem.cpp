@@ -54,12 +54,28 @@ bool TFaultyFileSystem::SyncFileSystem(const QString &Path, QString *Error)
     return TFileSystem::SyncFileSystem(Path, Error);
 }
 
+namespace {
+void MoveAway(bool Elsewhere, const QString &Path, TFileAttributes &Attributes)
+{
+    if (Elsewhere && Attributes.Valid && !Path.startsWith(QDir::tempPath() + u'/'))
+        Attributes.Device = ~Attributes.Device;
+}
+} // namespace
+
 TFileAttributes TFaultyFileSystem::Attributes(const QString &Path)
 {
     TFileAttributes Result = TFileSystem::Attributes(Path);
-    if (TemporaryFolderElsewhere && Result.Valid && !Path.startsWith(QDir::tempPath() + u'/'))
-        Result.Device = ~Result.Device;
+    MoveAway(TemporaryFolderElsewhere, Path, Result);
     return Result;
+}
+
+bool TFaultyFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
+{
+    if (!TFileSystem::ReadFile(Path, Bytes, Error, Attributes))
+        return false;
+    if (Attributes)
+        MoveAway(TemporaryFolderElsewhere, Path, *Attributes);
+    return true;
 }
 
 bool TFaultyFileSystem::Rename(const QString &From, const QString &To, QString *Error)

@@ -43,6 +43,7 @@ public:
     // Counts and fails as SyncFolder.
     bool SyncFileSystem(const QString &Path, QString *Error) override;
     TFileAttributes Attributes(const QString &Path) override;
+    bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes) override;
     bool Rename(const QString &From, const QString &To, QString *Error) override;
     bool ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error) override;
     bool SyncFolder(const QString &Folder, QString *Error) override;

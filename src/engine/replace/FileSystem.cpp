@@ -65,7 +65,7 @@ bool writeAll(int Fd, QByteArrayView Bytes)
 } // namespace
 
 #ifdef Q_OS_WIN
-bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error)
+bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
 {
     QFile File(Path);
     if (!File.open(QIODevice::ReadOnly)) {
@@ -77,13 +77,15 @@ bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Erro
         setError(Error, QStringLiteral("Cannot read file \"%1\". %2").arg(Path, File.errorString()));
         return false;
     }
+    if (Attributes)
+        *Attributes = this->Attributes(Path);
     return true;
 }
 #endif
 
 #ifndef Q_OS_WIN
 
-bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error)
+bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
 {
     // By hand rather than through QFile: open, one fstat for the size, the
     // reads up to the end, close; the run reads every file of a tree.
@@ -123,6 +125,14 @@ bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Erro
     }
     ::close(Fd);
     Bytes.resize(Got);
+    if (Attributes) {
+        *Attributes = TFileAttributes();
+        Attributes->Valid = true;
+        Attributes->Mode = unsigned(St.st_mode & 07777);
+        Attributes->Owner = unsigned(St.st_uid);
+        Attributes->Group = unsigned(St.st_gid);
+        Attributes->Device = quint64(St.st_dev);
+    }
     return true;
 }
 
@@ -134,8 +144,9 @@ bool writeNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttribut
     const QByteArray Name = native(Path);
     // A file that takes an original's attributes is private until it has
     // them; any other gets the usual permissions (less the umask).
+    const bool AsIs = Attributes.Valid && Attributes.CreatedAsIs;
     const int Fd = ::open(Name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          Attributes.Valid ? 0600 : 0666);
+                          AsIs ? mode_t(Attributes.Mode & 0777) : Attributes.Valid ? 0600 : 0666);
     if (Fd < 0) {
         setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, systemReason(errno)));
         return false;
@@ -149,7 +160,7 @@ bool writeNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttribut
     };
     if (!writeAll(Fd, Bytes))
         return fail("Cannot write file");
-    if (Attributes.Valid) {
+    if (Attributes.Valid && !AsIs) {
         // The owner and group first: changing them may clear the set-id bits
         // that the mode then sets again. Only root may give a file away, so
         // a refusal is no failure; the permissions must take.

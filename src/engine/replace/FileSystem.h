@@ -26,6 +26,10 @@ struct TFileAttributes
     unsigned Owner = 0;
     unsigned Group = 0;
     quint64 Device = 0; // the file system that holds the file
+    // A new file that this process creates where it is written gets this
+    // owner and group anyway, and the umask keeps this mode: it is created
+    // with the mode, and neither owner nor permissions are changed after.
+    bool CreatedAsIs = false;
 };
 
 // One entry of a folder listing.
@@ -41,8 +45,10 @@ class TFileSystem
 public:
     virtual ~TFileSystem() = default;
 
-    // Reads the whole file. False, with *Error naming it, when it cannot.
-    virtual bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error);
+    // Reads the whole file, and where asked its attributes (from the same
+    // opening). False, with *Error naming it, when it cannot.
+    virtual bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error,
+                          TFileAttributes *Attributes = nullptr);
     // Creates Path anew (it must not exist), writes Bytes, gives it the
     // permissions (and, where the process may set them, the owner and group)
     // of Attributes when they are valid, flushes it to disk and closes it.

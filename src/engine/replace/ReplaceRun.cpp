@@ -8,6 +8,7 @@
 #include "TextCodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -16,6 +17,7 @@
 
 #ifndef Q_OS_WIN
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -53,6 +55,24 @@ public:
 private:
     F FAction;
 };
+
+// The umask of the process, read without changing it (umask() would, for a
+// moment, for every thread); -1 where it cannot be read.
+int ProcessUmask()
+{
+#ifdef Q_OS_LINUX
+    QFile Status(QStringLiteral("/proc/self/status"));
+    if (!Status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &Line : Status.readAll().split('\n'))
+        if (Line.startsWith("Umask:")) {
+            bool Ok = false;
+            const int Mask = Line.mid(6).trimmed().toInt(&Ok, 8);
+            return Ok ? Mask : -1;
+        }
+#endif
+    return -1;
+}
 
 const QRegularExpression &LineEnds()
 {
@@ -506,10 +526,12 @@ void TReplaceRun::BackupOriginal(int Index)
     R.FUndoList.SetValue(Path, Backup);
 }
 
-void TReplaceRun::NoteOriginalFile(const QString &Path, const QByteArray &Bytes)
+void TReplaceRun::NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes)
 {
     FLastReadPath = Path;
     FLastReadBytes = Bytes;
+    if (Attributes.Valid)
+        FAttributes.insert(Path, Attributes);
 }
 
 const TFileAttributes &TReplaceRun::AttributesOf(const QString &Original)
@@ -523,11 +545,17 @@ const TFileAttributes &TReplaceRun::AttributesOf(const QString &Original)
 void TReplaceRun::WriteConvertedFile(const QString &OutputPath, const QByteArray &Bytes)
 {
     const auto Original = FOriginalOf.constFind(OutputPath);
-    const TFileAttributes Attributes = Original == FOriginalOf.constEnd() ? TFileAttributes()
-                                                                          : AttributesOf(*Original);
+    TFileAttributes Attributes = Original == FOriginalOf.constEnd() ? TFileAttributes() : AttributesOf(*Original);
     if (!FTempDeviceKnown) {
-        FTempDevice = FFs.Attributes(FTempFolder).Device;
+        const TFileAttributes Temp = FFs.Attributes(FTempFolder);
+        FTempDevice = Temp.Device;
+        FTempGroup = Temp.Group;
         FTempDeviceKnown = true;
+        FUmask = ProcessUmask();
+#ifndef Q_OS_WIN
+        FOwner = unsigned(::geteuid());
+        FGroup = unsigned(::getegid());
+#endif
     }
     // A rename works only within one file system: a converted file whose
     // original is on another one than the temporary folder is written as the
@@ -541,6 +569,16 @@ void TReplaceRun::WriteConvertedFile(const QString &OutputPath, const QByteArray
     } else if (FWrittenAt.contains(OutputPath)) {
         FFs.RemoveFile(Target); // converted before in this run
     }
+#ifndef Q_OS_WIN
+    // In the temporary folder (made by this process, so its group is the
+    // one its new files get when it is the process's own), a file of the
+    // process's owner and group whose mode the umask keeps needs no change
+    // of owner or mode after its creation.
+    Attributes.CreatedAsIs = Target == OutputPath && Attributes.Valid && FUmask >= 0
+        && Attributes.Owner == FOwner && Attributes.Group == FGroup && FTempGroup == FGroup
+        && (Attributes.Mode & ~0777u) == 0
+        && (Attributes.Mode & unsigned(FUmask)) == 0;
+#endif
     QString Error;
     if (!FFs.WriteUnflushedFile(Target, Bytes, Attributes, &Error)) {
         if (Target != OutputPath)
@@ -737,16 +775,17 @@ void TReplaceRun::RemoveWhatItCreated()
 
 QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
 {
-    const QFileInfo Info(Path);
-    if (Info.isFile())
-        return Path;
     // Delphi projects come from case-insensitive file systems: "Main.DFM"
-    // names the file "Main.dfm".
+    // names the file "Main.dfm". Each folder is listed once; the names are
+    // looked up in its listing, with no look-up on the disk per name.
+    const QFileInfo Info(Path);
     const QString Folder = Info.path();
     auto It = FFolderEntries.find(Folder);
     if (It == FFolderEntries.end()) {
         const QDir Dir(Folder);
         if (!Dir.exists()) {
+            if (Info.isFile())
+                return Path;
             // The folder itself may be spelled in another case.
             const QString Resolved = ResolvePathCase(Path);
             return QFileInfo(Resolved).isFile() ? Resolved : QString();
@@ -759,7 +798,9 @@ QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
     const QString Wanted = Info.fileName();
     const auto Found = It->constFind(Wanted.toLower());
     if (Found == It->constEnd())
-        return {};
+        return Info.isFile() ? Path : QString(); // made after the listing
+    if (Found->contains(Wanted))
+        return Path;
     if (Found->size() == 1)
         return JoinPath(Folder, Found->first());
     // Several files differ from the name only in letter case ("x.dfm" and

@@ -100,7 +100,9 @@ public:
     void WriteConvertedFile(const QString &OutputPath, const QByteArray &Bytes);
     // The bytes just read of a file being converted; its backup's checksum
     // is taken from them rather than from a second read.
-    void NoteOriginalFile(const QString &Path, const QByteArray &Bytes);
+    // Its attributes, from the same reading, are those the converted file
+    // takes.
+    void NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes);
 
     // Asks the run in progress to stop at its next file, as if an error had
     // stopped it (async-signal-safe). The copy-back, once begun, finishes.
@@ -151,6 +153,9 @@ private:
     QHash<QString, QString> FWrittenAt;     // output path -> where its bytes are
     QHash<QString, TFileAttributes> FAttributes; // original -> its attributes
     quint64 FTempDevice = 0;
+    unsigned FTempGroup = 0;
+    unsigned FOwner = 0, FGroup = 0; // the process's effective user and group
+    int FUmask = -1; // the process's umask, -1 when unknown
     bool FTempDeviceKnown = false;
     QString FLastReadPath; // the file just read for conversion, and its bytes
     QByteArray FLastReadBytes;

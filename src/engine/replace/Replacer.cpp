@@ -516,9 +516,12 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
 
 void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
 {
-    QFile File(FileName);
-    if (!File.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, File.errorString()));
+    QByteArray Bytes;
+    QString Error;
+    if (!FFileSystem->ReadFile(FileName, Bytes, &Error))
+        throw EFileError(Error);
+    QBuffer File(&Bytes);
+    File.open(QIODevice::ReadOnly);
     TRCData RCData;
     QString Text;
     TTextEncoding Encoding;
@@ -758,10 +761,11 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
     // checksum of the original's backup.
     QByteArray Bytes;
     QString Error;
-    if (!FFileSystem->ReadFile(FileName, Bytes, &Error))
+    TFileAttributes Attributes;
+    if (!FFileSystem->ReadFile(FileName, Bytes, &Error, &Attributes))
         throw EFileError(Error);
     if (FRun)
-        FRun->NoteOriginalFile(FileName, Bytes);
+        FRun->NoteOriginalFile(FileName, Bytes, Attributes);
     QBuffer File(&Bytes);
     File.open(QIODevice::ReadOnly);
     const QString OutputPath = JoinPath(OutputFolder, FileNameOf(FileName));
