@@ -43,8 +43,8 @@ FILES=$(find "$WORK/pristine" -type f | wc -l)
 
 run_replace() { "$MIGWIZ" replace --from bde --dir "$WORK/t" --subdirs "$@"; }
 fresh_copy() { rm -rf "$WORK/t" "$WORK/tmp"; mkdir "$WORK/tmp"; cp -a "$WORK/pristine" "$WORK/t"; }
-same_as_pristine() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt "$WORK/pristine" "$WORK/t" >/dev/null; }
-changed_count() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt "$WORK/pristine" "$WORK/t" 2>/dev/null | grep -c '^Files '; }
+same_as_pristine() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt --exclude=Wiz_Report.txt "$WORK/pristine" "$WORK/t" >/dev/null; }
+changed_count() { diff -rq --exclude=RBackup --exclude=Wiz_Log.txt --exclude=Wiz_Report.txt "$WORK/pristine" "$WORK/t" 2>/dev/null | grep -c '^Files '; }
 
 # One undisturbed run gives the time scale (of the whole run and of its
 # copy-back, from the moment the undo file appears) and the number of
@@ -93,7 +93,7 @@ for ((k = 1; k <= KILLS; k++)); do
         else
             failures=$((failures + 1))
             echo "kill $k: $n of $CHANGED files replaced; RESTORE DID NOT GIVE THE ORIGINALS BACK"
-            diff -rq --exclude=RBackup --exclude=Wiz_Log.txt "$WORK/pristine" "$WORK/t" | head -5
+            diff -rq --exclude=RBackup --exclude=Wiz_Log.txt --exclude=Wiz_Report.txt "$WORK/pristine" "$WORK/t" | head -5
         fi
     else
         before_undo=$((before_undo + 1))

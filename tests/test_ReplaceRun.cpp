@@ -321,12 +321,12 @@ TEST_F(ReplaceRun, FailedWritesLeaveEveryOriginalUntouchedOrConvertedWithItsBack
     };
     const Row Rows[] = {
         {"temporary file", [](TFaultyFileSystem &F) { F.FailWriteAt = 1; }, true, 5, "/Main.pas"},
-        {"backup", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral("/Backup/Data."); F.FailWriteAt = 1; }, true, 5, "Data.~pas"},
+        {"backup copied without hard links", [](TFaultyFileSystem &F) { F.NoHardLinks = true; F.WritesOf = QStringLiteral("/Backup/Data."); F.FailWriteAt = 1; }, true, 5, "Data.~pas"},
         {"undo file", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral(".RExpert.reu.migwiz~"); F.FailWriteAt = 1; }, true, 5, "RExpert.reu"},
         {"run record", [](TFaultyFileSystem &F) { F.FailRenameAt = 1; }, true, 5, "RExpert.reu.run"},
         {"backup folder flush", [](TFaultyFileSystem &F) { F.FailSyncAt = 1; }, true, 5, "/Backup"},
-        {"one replacement", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral(".Main.pas.migwiz~"); F.FailWriteAt = 1; }, false, 2, "Main.pas"},
-        {"full disk at the copy-back", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral("/App/."); F.WriteBudget = 0; }, false, 5, "No space left"},
+        {"temporary beside an original", [](TFaultyFileSystem &F) { F.TemporaryFolderElsewhere = true; F.WritesOf = QStringLiteral(".Main.pas.migwiz~"); F.FailWriteAt = 1; }, true, 5, "Main.pas"},
+        {"full disk beside the originals", [](TFaultyFileSystem &F) { F.TemporaryFolderElsewhere = true; F.WritesOf = QStringLiteral("/App/.Data."); F.WriteBudget = 0; }, true, 5, "No space left"},
         {"rename of a replacement", [](TFaultyFileSystem &F) { F.FailRenameAt = 4; }, false, 2, "Data.pas"},
     };
     MakeProject();

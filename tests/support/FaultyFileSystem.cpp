@@ -1,12 +1,13 @@
 #include "FaultyFileSystem.h"
 
+#include <QDir>
+
 #include <unistd.h>
 
-bool TFaultyFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
-                                     QString *Error)
+bool TFaultyFileSystem::AllowWrite(const QString &Path, QByteArrayView Bytes, QString *Error)
 {
     if (!WritesOf.isEmpty() && !Path.contains(WritesOf))
-        return TFileSystem::WriteNewFile(Path, Bytes, Attributes, Error);
+        return true;
     ++Writes;
     const bool Full = WriteBudget >= 0 && Bytes.size() > WriteBudget;
     if (Writes == FailWriteAt || Full) {
@@ -17,7 +18,64 @@ bool TFaultyFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, 
     }
     if (WriteBudget >= 0)
         WriteBudget -= Bytes.size();
-    return TFileSystem::WriteNewFile(Path, Bytes, Attributes, Error);
+    return true;
+}
+
+bool TFaultyFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                                     QString *Error)
+{
+    return AllowWrite(Path, Bytes, Error) && TFileSystem::WriteNewFile(Path, Bytes, Attributes, Error);
+}
+
+bool TFaultyFileSystem::WriteUnflushedFile(const QString &Path, QByteArrayView Bytes,
+                                           const TFileAttributes &Attributes, QString *Error)
+{
+    return AllowWrite(Path, Bytes, Error) && TFileSystem::WriteUnflushedFile(Path, Bytes, Attributes, Error);
+}
+
+bool TFaultyFileSystem::LinkFile(const QString &Existing, const QString &NewName, QString *Error)
+{
+    ++Links;
+    if (NoHardLinks) {
+        if (Error)
+            *Error = QStringLiteral("Cannot link \"%1\" to \"%2\". Operation not permitted").arg(NewName, Existing);
+        return false;
+    }
+    return TFileSystem::LinkFile(Existing, NewName, Error);
+}
+
+bool TFaultyFileSystem::SyncFileSystem(const QString &Path, QString *Error)
+{
+    if (++Syncs == FailSyncAt) {
+        if (Error)
+            *Error = QStringLiteral("Cannot flush the file system of \"%1\". Input/output error").arg(Path);
+        return false;
+    }
+    return TFileSystem::SyncFileSystem(Path, Error);
+}
+
+namespace {
+void MoveAway(bool Elsewhere, const QString &Path, TFileAttributes &Attributes)
+{
+    if (Elsewhere && Attributes.Valid && !Path.startsWith(QDir::tempPath() + u'/'))
+        Attributes.Device = ~Attributes.Device;
+}
+} // namespace
+
+TFileAttributes TFaultyFileSystem::Attributes(const QString &Path)
+{
+    TFileAttributes Result = TFileSystem::Attributes(Path);
+    MoveAway(TemporaryFolderElsewhere, Path, Result);
+    return Result;
+}
+
+bool TFaultyFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
+{
+    if (!TFileSystem::ReadFile(Path, Bytes, Error, Attributes))
+        return false;
+    if (Attributes)
+        MoveAway(TemporaryFolderElsewhere, Path, *Attributes);
+    return true;
 }
 
 bool TFaultyFileSystem::Rename(const QString &From, const QString &To, QString *Error)

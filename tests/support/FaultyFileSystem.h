@@ -7,6 +7,9 @@
 
 class TFaultyFileSystem : public TFileSystem
 {
+    // Whether the write counts and fails; false with *Error set when it fails.
+    bool AllowWrite(const QString &Path, QByteArrayView Bytes, QString *Error);
+
 public:
     // Bytes that writes may still put on the disk; a write beyond it fails
     // as on a full disk (after writing what fits). Negative: no limit.
@@ -23,11 +26,24 @@ public:
     // clean-up of any kind. For death tests.
     int CrashAtReplacement = 0;
     static constexpr int CrashExitCode = 86;
+    // Hard links fail, as on a file system without them (backups are copied).
+    bool NoHardLinks = false;
+    // The run's temporary folder counts as another file system than the
+    // other files (reported as another device), as when it is on tmpfs.
+    bool TemporaryFolderElsewhere = false;
 
+    int Links = 0;
     int Writes = 0, Renames = 0, Syncs = 0, Replacements = 0;
 
     bool WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
                       QString *Error) override;
+    bool WriteUnflushedFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                            QString *Error) override;
+    bool LinkFile(const QString &Existing, const QString &NewName, QString *Error) override;
+    // Counts and fails as SyncFolder.
+    bool SyncFileSystem(const QString &Path, QString *Error) override;
+    TFileAttributes Attributes(const QString &Path) override;
+    bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes) override;
     bool Rename(const QString &From, const QString &To, QString *Error) override;
     bool ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error) override;
     bool SyncFolder(const QString &Folder, QString *Error) override;

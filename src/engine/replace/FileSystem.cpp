@@ -64,7 +64,8 @@ bool writeAll(int Fd, QByteArrayView Bytes)
 
 } // namespace
 
-bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error)
+#ifdef Q_OS_WIN
+bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
 {
     QFile File(Path);
     if (!File.open(QIODevice::ReadOnly)) {
@@ -76,19 +77,76 @@ bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Erro
         setError(Error, QStringLiteral("Cannot read file \"%1\". %2").arg(Path, File.errorString()));
         return false;
     }
+    if (Attributes)
+        *Attributes = this->Attributes(Path);
     return true;
 }
+#endif
 
 #ifndef Q_OS_WIN
 
-bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
-                               QString *Error)
+bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
+{
+    // By hand rather than through QFile: open, one fstat for the size, the
+    // reads up to the end, close; the run reads every file of a tree.
+    const int Fd = ::open(native(Path).constData(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0) {
+        setError(Error, QStringLiteral("Cannot open file \"%1\". %2").arg(Path, systemReason(errno)));
+        return false;
+    }
+    struct stat St;
+    if (::fstat(Fd, &St) != 0 || S_ISDIR(St.st_mode)) {
+        const int Code = S_ISDIR(St.st_mode) ? EISDIR : errno;
+        ::close(Fd);
+        setError(Error, QStringLiteral("Cannot open file \"%1\". %2").arg(Path, systemReason(Code)));
+        return false;
+    }
+    // One byte more than the size, so that a file that grew is read whole
+    // and the end is seen without a further call in the usual case.
+    Bytes.resize(qsizetype(St.st_size > 0 ? St.st_size : 0) + 1);
+    qsizetype Got = 0;
+    for (;;) {
+        if (Got == Bytes.size())
+            Bytes.resize(Bytes.size() * 2);
+        const ssize_t N = ::read(Fd, Bytes.data() + Got, size_t(Bytes.size() - Got));
+        if (N < 0) {
+            if (errno == EINTR)
+                continue;
+            const int Code = errno;
+            ::close(Fd);
+            Bytes.clear();
+            setError(Error, QStringLiteral("Cannot read file \"%1\". %2").arg(Path, systemReason(Code)));
+            return false;
+        }
+        Got += N;
+        // A regular file reads short only at its end.
+        if (N == 0 || (S_ISREG(St.st_mode) && Got < Bytes.size()))
+            break;
+    }
+    ::close(Fd);
+    Bytes.resize(Got);
+    if (Attributes) {
+        *Attributes = TFileAttributes();
+        Attributes->Valid = true;
+        Attributes->Mode = unsigned(St.st_mode & 07777);
+        Attributes->Owner = unsigned(St.st_uid);
+        Attributes->Group = unsigned(St.st_gid);
+        Attributes->Device = quint64(St.st_dev);
+    }
+    return true;
+}
+
+namespace {
+
+bool writeNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes, bool Flush,
+                  QString *Error)
 {
     const QByteArray Name = native(Path);
     // A file that takes an original's attributes is private until it has
     // them; any other gets the usual permissions (less the umask).
+    const bool AsIs = Attributes.Valid && Attributes.CreatedAsIs;
     const int Fd = ::open(Name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          Attributes.Valid ? 0600 : 0666);
+                          AsIs ? mode_t(Attributes.Mode & 0777) : Attributes.Valid ? 0600 : 0666);
     if (Fd < 0) {
         setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, systemReason(errno)));
         return false;
@@ -102,7 +160,7 @@ bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const 
     };
     if (!writeAll(Fd, Bytes))
         return fail("Cannot write file");
-    if (Attributes.Valid) {
+    if (Attributes.Valid && !AsIs) {
         // The owner and group first: changing them may clear the set-id bits
         // that the mode then sets again. Only root may give a file away, so
         // a refusal is no failure; the permissions must take.
@@ -111,12 +169,56 @@ bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const 
         if (::fchmod(Fd, mode_t(Attributes.Mode & 07777)) != 0)
             return fail("Cannot set the permissions of file");
     }
-    if (::fsync(Fd) != 0)
+    if (Flush && ::fsync(Fd) != 0)
         return fail("Cannot flush file");
     if (::close(Fd) != 0) {
         const int Code = errno;
         ::unlink(Name.constData());
         setError(Error, QStringLiteral("Cannot write file \"%1\". %2").arg(Path, systemReason(Code)));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                               QString *Error)
+{
+    return writeNewFile(Path, Bytes, Attributes, true, Error);
+}
+
+bool TFileSystem::WriteUnflushedFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                                     QString *Error)
+{
+    return writeNewFile(Path, Bytes, Attributes, false, Error);
+}
+
+bool TFileSystem::LinkFile(const QString &Existing, const QString &NewName, QString *Error)
+{
+    if (::link(native(Existing).constData(), native(NewName).constData()) != 0) {
+        setError(Error,
+                 QStringLiteral("Cannot link \"%1\" to \"%2\". %3").arg(NewName, Existing, systemReason(errno)));
+        return false;
+    }
+    return true;
+}
+
+bool TFileSystem::SyncFileSystem(const QString &Path, QString *Error)
+{
+    const int Fd = ::open(native(Path).constData(), O_RDONLY | O_CLOEXEC);
+#ifdef Q_OS_LINUX
+    // syncfs reports the write errors of the file system since Linux 5.8.
+    const bool Ok = Fd >= 0 && ::syncfs(Fd) == 0;
+#else
+    ::sync();
+    const bool Ok = Fd >= 0;
+#endif
+    const int Code = errno;
+    if (Fd >= 0)
+        ::close(Fd);
+    if (!Ok) {
+        setError(Error, QStringLiteral("Cannot flush the file system of \"%1\". %2").arg(Path, systemReason(Code)));
         return false;
     }
     return true;
@@ -160,6 +262,7 @@ TFileAttributes TFileSystem::Attributes(const QString &Path)
     Result.Mode = unsigned(St.st_mode & 07777);
     Result.Owner = unsigned(St.st_uid);
     Result.Group = unsigned(St.st_gid);
+    Result.Device = quint64(St.st_dev);
     return Result;
 }
 
@@ -242,6 +345,23 @@ bool TFileSystem::SyncFolder(const QString &, QString *)
     return true;
 }
 
+bool TFileSystem::WriteUnflushedFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                                     QString *Error)
+{
+    return WriteNewFile(Path, Bytes, Attributes, Error);
+}
+
+bool TFileSystem::LinkFile(const QString &Existing, const QString &NewName, QString *Error)
+{
+    setError(Error, QStringLiteral("Cannot link \"%1\" to \"%2\".").arg(NewName, Existing));
+    return false;
+}
+
+bool TFileSystem::SyncFileSystem(const QString &, QString *)
+{
+    return true;
+}
+
 bool TFileSystem::RemoveFile(const QString &Path)
 {
     return QFile::remove(Path) || !QFileInfo::exists(Path);
@@ -278,6 +398,16 @@ bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries
 bool TFileSystem::ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error)
 {
     return Rename(Temporary, Original, Error);
+}
+
+bool IsCrossDeviceError(const QString &Error)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(Error);
+    return false;
+#else
+    return Error.endsWith(systemReason(EXDEV));
+#endif
 }
 
 TFileSystem &DefaultFileSystem()

@@ -25,6 +25,11 @@ struct TFileAttributes
     unsigned Mode = 0;  // permission bits
     unsigned Owner = 0;
     unsigned Group = 0;
+    quint64 Device = 0; // the file system that holds the file
+    // A new file that this process creates where it is written gets this
+    // owner and group anyway, and the umask keeps this mode: it is created
+    // with the mode, and neither owner nor permissions are changed after.
+    bool CreatedAsIs = false;
 };
 
 // One entry of a folder listing.
@@ -40,8 +45,10 @@ class TFileSystem
 public:
     virtual ~TFileSystem() = default;
 
-    // Reads the whole file. False, with *Error naming it, when it cannot.
-    virtual bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error);
+    // Reads the whole file, and where asked its attributes (from the same
+    // opening). False, with *Error naming it, when it cannot.
+    virtual bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error,
+                          TFileAttributes *Attributes = nullptr);
     // Creates Path anew (it must not exist), writes Bytes, gives it the
     // permissions (and, where the process may set them, the owner and group)
     // of Attributes when they are valid, flushes it to disk and closes it.
@@ -49,6 +56,18 @@ public:
     // *Error names the path and the system's reason.
     virtual bool WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
                               QString *Error);
+    // WriteNewFile without the flush: for files that a later SyncFileSystem
+    // makes durable together, before anything depends on them.
+    virtual bool WriteUnflushedFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                                    QString *Error);
+    // Makes NewName a second name (hard link) of the file Existing. False,
+    // with *Error, where the file system has no hard links, Existing sits on
+    // another one, or NewName exists; the caller then copies.
+    virtual bool LinkFile(const QString &Existing, const QString &NewName, QString *Error);
+    // Flushes everything written to the file system that holds Path (files,
+    // their data and folder entries) to disk, in one step for the whole
+    // file system.
+    virtual bool SyncFileSystem(const QString &Path, QString *Error);
     // Renames From over To (replacing To) in one step.
     virtual bool Rename(const QString &From, const QString &To, QString *Error);
     // Renames a fully written temporary file over an original: the one step
@@ -59,7 +78,7 @@ public:
     virtual bool SyncFolder(const QString &Folder, QString *Error);
     // Removes a file (not a folder); true when it is gone.
     virtual bool RemoveFile(const QString &Path);
-    // The permissions, owner and group of the file that Path names (through
+    // The permissions, owner, group and device of the file that Path names (through
     // a symbolic link); not Valid when there is none.
     virtual TFileAttributes Attributes(const QString &Path);
     // The entries of a folder (without "." and ".."), sorted by name as
@@ -96,6 +115,10 @@ bool ReplaceFileContents(TFileSystem &Fs, const QString &Target, QByteArrayView 
 // The same for a file of the run's own (the undo file, the run record):
 // through Rename, not ReplaceOriginal.
 bool WriteFileAtomically(TFileSystem &Fs, const QString &Path, QByteArrayView Bytes, QString *Error);
+
+// Whether *Error, set by a Rename, says that From and To are on different
+// file systems (a bind mount of the same device, for instance).
+bool IsCrossDeviceError(const QString &Error);
 
 // Creates Path anew (truncating an existing file) and opens File on it for
 // writing, never through a symbolic link: a link of that name is refused,

@@ -8,6 +8,7 @@
 #include "TextCodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -21,6 +22,7 @@
 
 #ifndef Q_OS_WIN
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -58,6 +60,24 @@ public:
 private:
     F FAction;
 };
+
+// The umask of the process, read without changing it (umask() would, for a
+// moment, for every thread); -1 where it cannot be read.
+int ProcessUmask()
+{
+#ifdef Q_OS_LINUX
+    QFile Status(QStringLiteral("/proc/self/status"));
+    if (!Status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &Line : Status.readAll().split('\n'))
+        if (Line.startsWith("Umask:")) {
+            bool Ok = false;
+            const int Mask = Line.mid(6).trimmed().toInt(&Ok, 8);
+            return Ok ? Mask : -1;
+        }
+#endif
+    return -1;
+}
 
 const QRegularExpression &LineEnds()
 {
@@ -235,6 +255,12 @@ bool TReplaceRun::Execute()
             if (Options.DryRun) {
                 Result = ShowConvertedFiles();
             } else {
+                QStringList Written{Options.MakeBackup ? Options.BackupDir : QString(), FTempFolder};
+                for (const QString &Original : std::as_const(FBesideTemporaries))
+                    Written << Original; // its file system holds the temporary beside it
+                QString Error;
+                if (!FlushFileSystems(Written, &Error))
+                    throw EFileError(Error);
                 WriteUndoRecords();
                 CheckStop();
                 Result = ReplaceOriginalFiles();
@@ -341,6 +367,10 @@ void TReplaceRun::CheckNamesForUndoFile() const
 
 void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
 {
+    // Each folder is made (or found) once per run; the files that follow
+    // into it cost no further look-up.
+    if (FKnownFolders.contains(Folder))
+        return;
     // The folders that do not exist yet are noted, so that a run that stops
     // removes those it made (and that stayed empty).
     QStringList Missing;
@@ -358,6 +388,13 @@ void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
     }
     if (Backup)
         FCreatedFolders += Missing;
+    for (QString F = Folder; !F.isEmpty() && !FKnownFolders.contains(F);) {
+        FKnownFolders.insert(F);
+        const QString Parent = QFileInfo(F).path();
+        if (Parent == F)
+            break;
+        F = Parent;
+    }
 }
 
 void TReplaceRun::CreateBackupFolder()
@@ -401,6 +438,7 @@ QString TReplaceRun::OutputFolderOf(int Index)
     }
     MakeFolders(Folder, false);
     FOutputFolders.insert(Path, Folder);
+    FOriginalOf.insert(JoinPath(Folder, FileNameOf(Path)), Path);
     return Folder;
 }
 
@@ -513,6 +551,8 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         Units += C->AppendedFiles;
         if (C->Error)
             std::rethrow_exception(C->Error);
+        if (C->HasOriginal)
+            NoteOriginalFile(Units[I], C->OriginalBytes, C->OriginalAttributes);
         if (C->HasOutput)
             R.WriteWholeFile(JoinPath(Folder, FileNameOf(Units[I])), C->Output);
         R.FChangedFilesCount += C->ChangedFiles;
@@ -559,19 +599,129 @@ void TReplaceRun::BackupOriginal(int Index)
         MakeFolders(Folder, true);
     }
     // An original without its backup must never be overwritten: a failed
-    // copy stops the run before the copy-back. The backup is written anew
-    // and flushed, and its checksum is the original's for the restore.
+    // backup stops the run before the copy-back. The backup is a second name
+    // (hard link) of the original's file: the copy-back replaces the
+    // original's name by a rename and never writes into that file, so the
+    // link keeps the original's bytes. Where the file system has no hard
+    // links (or the backup folder is on another one), the bytes are copied.
+    // Either is flushed with the rest before the undo file is written. The
+    // checksum is the original's, for the restore.
     QByteArray Bytes;
     QString Error;
-    if (!FFs.ReadFile(Path, Bytes, &Error))
+    if (FLastReadPath == Path)
+        Bytes = FLastReadBytes;
+    else if (!FFs.ReadFile(Path, Bytes, &Error))
         throw EFileError(Error);
-    FFs.RemoveFile(Backup);
-    if (!FFs.WriteNewFile(Backup, Bytes, TFileAttributes(), &Error))
-        throw EFileError(QStringLiteral("Cannot back up \"%1\": %2").arg(Path, Error));
-    if (!FCreatedBackups.contains(Backup))
+    if (!FFs.LinkFile(Path, Backup, &Error)) {
+        FFs.RemoveFile(Backup);
+        if (!FFs.WriteUnflushedFile(Backup, Bytes, TFileAttributes(), &Error))
+            throw EFileError(QStringLiteral("Cannot back up \"%1\": %2").arg(Path, Error));
+    }
+    if (!FCreatedBackupSet.contains(Backup)) {
+        FCreatedBackupSet.insert(Backup);
         FCreatedBackups << Backup;
+    }
     FOriginalSums.insert(FileNameKey(Path), Sha256Hex(Bytes));
     R.FUndoList.SetValue(Path, Backup);
+}
+
+void TReplaceRun::NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes)
+{
+    FLastReadPath = Path;
+    FLastReadBytes = Bytes;
+    if (Attributes.Valid)
+        FAttributes.insert(Path, Attributes);
+}
+
+const TFileAttributes &TReplaceRun::AttributesOf(const QString &Original)
+{
+    auto It = FAttributes.find(Original);
+    if (It == FAttributes.end())
+        It = FAttributes.insert(Original, FFs.Attributes(Original));
+    return *It;
+}
+
+void TReplaceRun::WriteConvertedFile(const QString &OutputPath, const QByteArray &Bytes)
+{
+    const auto Original = FOriginalOf.constFind(OutputPath);
+    TFileAttributes Attributes = Original == FOriginalOf.constEnd() ? TFileAttributes() : AttributesOf(*Original);
+    if (!FTempDeviceKnown) {
+        const TFileAttributes Temp = FFs.Attributes(FTempFolder);
+        FTempDevice = Temp.Device;
+        FTempGroup = Temp.Group;
+        FTempDeviceKnown = true;
+        FUmask = ProcessUmask();
+#ifndef Q_OS_WIN
+        FOwner = unsigned(::geteuid());
+        FGroup = unsigned(::getegid());
+#endif
+    }
+    // A rename works only within one file system: a converted file whose
+    // original is on another one than the temporary folder is written as the
+    // temporary beside its original (a dry run replaces nothing and keeps
+    // everything in the temporary folder).
+    QString Target = OutputPath;
+    if (Attributes.Valid && Attributes.Device != FTempDevice && !R.FReplaceOptions->DryRun) {
+        Target = TemporaryNameBeside(*Original);
+        FFs.RemoveFile(Target); // left by a run that was killed, or written before
+        FBesideTemporaries.insert(Target, *Original);
+    } else if (FWrittenAt.contains(OutputPath)) {
+        FFs.RemoveFile(Target); // converted before in this run
+    }
+#ifndef Q_OS_WIN
+    // In the temporary folder (made by this process, so its group is the
+    // one its new files get when it is the process's own), a file of the
+    // process's owner and group whose mode the umask keeps needs no change
+    // of owner or mode after its creation.
+    Attributes.CreatedAsIs = Target == OutputPath && Attributes.Valid && FUmask >= 0
+        && Attributes.Owner == FOwner && Attributes.Group == FGroup && FTempGroup == FGroup
+        && (Attributes.Mode & ~0777u) == 0
+        && (Attributes.Mode & unsigned(FUmask)) == 0;
+#endif
+    QString Error;
+    if (!FFs.WriteUnflushedFile(Target, Bytes, Attributes, &Error)) {
+        if (Target != OutputPath)
+            FBesideTemporaries.remove(Target);
+        throw EFileError(Error);
+    }
+    FWrittenAt.insert(OutputPath, Target);
+    NoteConvertedFile(OutputPath, Bytes);
+}
+
+bool TReplaceRun::FlushFileSystems(QStringList Paths, QString *Error)
+{
+    // Why one flush per file system before the first replacement, and one
+    // after the last, keep the run's promise after a crash at any moment:
+    // - syncfs writes out every dirty file and folder entry of the file
+    //   system that holds the path: the converted files (in the temporary
+    //   folder or beside their originals), the backups (links or copies)
+    //   and the backup folders. The first flush happens before the undo
+    //   file and its record are written, so a crash before it leaves no
+    //   undo file and every original untouched (the copy-back has not
+    //   begun).
+    // - The record and the undo file are each written, fsync'ed, renamed
+    //   into place and their folder flushed (WriteFileAtomically), so they
+    //   are on disk before the first rename over an original.
+    // - Every converted file was therefore on disk before it is renamed over
+    //   its original: after a crash the original's name holds either the
+    //   original (its backup listed) or the whole converted file, never a
+    //   part of one.
+    // - The flush after the last rename makes the replacements themselves
+    //   durable before the run reports success.
+    QSet<quint64> Devices;
+    for (const QString &Path : std::as_const(Paths)) {
+        if (Path.isEmpty())
+            continue;
+        const auto Known = FAttributes.constFind(Path);
+        const TFileAttributes Attributes = Known != FAttributes.constEnd() ? *Known : FFs.Attributes(Path);
+        if (Attributes.Valid && Devices.contains(Attributes.Device))
+            continue;
+        if (Attributes.Valid)
+            Devices.insert(Attributes.Device);
+        if (!FFs.SyncFileSystem(Path, Error))
+            return false;
+    }
+    return true;
 }
 
 void TReplaceRun::NoteConvertedFile(const QString &OutputPath, QByteArrayView Bytes)
@@ -587,8 +737,6 @@ void TReplaceRun::WriteUndoRecords()
     // its record does too. Both are written whole, flushed and renamed into
     // place, and the backups are on disk before them.
     QString Error;
-    if (!FFs.SyncFolder(R.FReplaceOptions->BackupDir, &Error))
-        throw EFileError(Error);
     TRunRecord Record;
     QString Text;
     for (int I = 0; I < R.FUndoList.Count(); ++I) {
@@ -621,6 +769,7 @@ bool TReplaceRun::ReplaceOriginalFiles()
     // with the other files.
     bool Result = true;
     QSet<QString> Done;
+    QStringList Replaced;
     for (const QString &Path : std::as_const(R.FUnitList)) {
         if (Done.contains(Path))
             continue;
@@ -631,13 +780,43 @@ bool TReplaceRun::ReplaceOriginalFiles()
         const QString Converted = JoinPath(*Folder, FileNameOf(Path));
         if (!FConvertedSums.contains(Converted))
             continue; // nothing changed: no converted file
-        QByteArray Bytes;
+        const QString Source = FWrittenAt.value(Converted, Converted);
+        const bool Beside = Source != Converted;
+        const TFileAttributes &Attributes = AttributesOf(Path);
         QString Error;
-        if (!FFs.ReadFile(Converted, Bytes, &Error) || !ReplaceFileContents(FFs, Path, Bytes, &Error)) {
+        bool Ok = false;
+        // A read-only original stays as it is, also for a user (root) whom
+        // the file system would let replace it: read-only is what its owner
+        // chose.
+        if (Attributes.Valid && !(Attributes.Mode & 0222)) {
+            Error = QStringLiteral("Cannot replace \"%1\": the file is read-only").arg(Path);
+        } else if (FFs.ReplaceOriginal(Source, Path, &Error)) {
+            Ok = true;
+        } else if (!Beside && IsCrossDeviceError(Error)) {
+            // The same device under two mounts: copied beside it instead.
+            QByteArray Bytes;
+            Ok = FFs.ReadFile(Source, Bytes, &Error) && ReplaceFileContents(FFs, Path, Bytes, &Error);
+        } else {
+            Error = QStringLiteral("Cannot replace \"%1\": %2").arg(Path, Error);
+        }
+        if (Beside) {
+            if (!Ok)
+                FFs.RemoveFile(Source);
+            FBesideTemporaries.remove(Source);
+        }
+        if (Ok) {
+            Replaced << Path;
+        } else {
             R.FLog.WriteLine(Error);
             R.FRunErrors << Error;
             Result = false;
         }
+    }
+    QString Error;
+    if (!FlushFileSystems(Replaced, &Error)) {
+        R.FLog.WriteLine(Error);
+        R.FRunErrors << Error;
+        Result = false;
     }
     return Result;
 }
@@ -681,27 +860,33 @@ void TReplaceRun::RemoveWhatItCreated()
     }
     for (const QString &Backup : std::as_const(FCreatedBackups))
         FFs.RemoveFile(Backup);
+    for (auto It = FBesideTemporaries.cbegin(); It != FBesideTemporaries.cend(); ++It)
+        FFs.RemoveFile(It.key());
+    FBesideTemporaries.clear();
+    FCreatedBackupSet.clear();
     // Deepest first; a folder that holds anything else stays.
     for (auto It = FCreatedFolders.crbegin(); It != FCreatedFolders.crend(); ++It)
         QDir().rmdir(*It);
     FCreatedBackups.clear();
     FCreatedFolders.clear();
+    FKnownFolders.clear();
 }
 
 QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
 {
-    const QFileInfo Info(Path);
-    if (Info.isFile())
-        return Path;
     // Delphi projects come from case-insensitive file systems: "Main.DFM"
-    // names the file "Main.dfm". The listings are shared by the run's
-    // conversion threads.
+    // names the file "Main.dfm". Each folder is listed once; the names are
+    // looked up in its listing, with no look-up on the disk per name. The
+    // listings are shared by the run's conversion threads.
     const std::lock_guard<std::mutex> Guard(FFolderEntriesLock);
+    const QFileInfo Info(Path);
     const QString Folder = Info.path();
     auto It = FFolderEntries.find(Folder);
     if (It == FFolderEntries.end()) {
         const QDir Dir(Folder);
         if (!Dir.exists()) {
+            if (Info.isFile())
+                return Path;
             // The folder itself may be spelled in another case.
             const QString Resolved = ResolvePathCase(Path);
             return QFileInfo(Resolved).isFile() ? Resolved : QString();
@@ -714,7 +899,9 @@ QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
     const QString Wanted = Info.fileName();
     const auto Found = It->constFind(Wanted.toLower());
     if (Found == It->constEnd())
-        return {};
+        return Info.isFile() ? Path : QString(); // made after the listing
+    if (Found->contains(Wanted))
+        return Path;
     if (Found->size() == 1)
         return JoinPath(Folder, Found->first());
     // Several files differ from the name only in letter case ("x.dfm" and

@@ -20,6 +20,7 @@
 #include "FileSystem.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -91,6 +92,18 @@ public:
     QString FindFileIgnoringCase(const QString &Path);
     // Notes the bytes written for a converted file, for the run record.
     void NoteConvertedFile(const QString &OutputPath, QByteArrayView Bytes);
+    // Writes the converted version of a file (OutputPath: its place in the
+    // temporary folder), once, where the copy-back can rename it over its
+    // original: in the temporary folder when that is on the original's file
+    // system, else as the temporary beside the original. It takes the
+    // original's permissions, owner and group, and is not flushed yet: the
+    // run flushes all of them together before the first replacement.
+    void WriteConvertedFile(const QString &OutputPath, const QByteArray &Bytes);
+    // The bytes just read of a file being converted; its backup's checksum
+    // is taken from them rather than from a second read.
+    // Its attributes, from the same reading, are those the converted file
+    // takes.
+    void NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes);
 
     // Asks the run in progress to stop at its next file, as if an error had
     // stopped it (async-signal-safe). The copy-back, once begun, finishes.
@@ -114,6 +127,12 @@ private:
     void ConvertRange(int Begin, int End);
     void BackupOriginal(int Index);
     void WriteUndoRecords();
+    // The permissions, owner, group and device of an original, read once.
+    const TFileAttributes &AttributesOf(const QString &Original);
+    // Flushes what the run wrote (converted files, backups, folders) on
+    // every file system it wrote to: before the undo file and the first
+    // replacement, and once more after the last one.
+    bool FlushFileSystems(QStringList Paths, QString *Error);
     bool ReplaceOriginalFiles();
     // Instead of the copy-back of a dry run: every converted file is shown
     // to the progress observer. Returns true.
@@ -135,10 +154,25 @@ private:
     QHash<QString, QHash<QString, QStringList>> FFolderEntries;
     std::mutex FFolderEntriesLock;
     QHash<QString, QString> FConvertedSums; // output path -> SHA-256
+    QHash<QString, QString> FOriginalOf;    // output path -> original
+    QHash<QString, QString> FWrittenAt;     // output path -> where its bytes are
+    QHash<QString, TFileAttributes> FAttributes; // original -> its attributes
+    quint64 FTempDevice = 0;
+    unsigned FTempGroup = 0;
+    unsigned FOwner = 0, FGroup = 0; // the process's effective user and group
+    int FUmask = -1; // the process's umask, -1 when unknown
+    bool FTempDeviceKnown = false;
+    QString FLastReadPath; // the file just read for conversion, and its bytes
+    QByteArray FLastReadBytes;
     QHash<QString, QString> FOriginalSums;  // name key of an original -> SHA-256
     // What the run created, removed again when it stops before the copy-back.
     QStringList FCreatedBackups;
+    QSet<QString> FCreatedBackupSet;
+    // Converted files written beside their originals, not yet renamed:
+    // temporary -> original.
+    QHash<QString, QString> FBesideTemporaries;
     QStringList FCreatedFolders;
+    QSet<QString> FKnownFolders; // folders made or found by MakeFolders
     bool FUndoWritten = false;
     bool FCopyBackStarted = false;
 

@@ -10,6 +10,7 @@
 #include "RegIniFile.h"
 #include "UsesClauses.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,12 +59,23 @@ void TReplaceOptions::SaveToIniFile(TRegIniFile &IniFile, const QString &Section
 // ---------------------------------------------------------------------------
 // TNameValueList
 
+QString TNameValueList::KeyOf(QStringView Name) const
+{
+    return FNameCase == Qt::CaseSensitive ? Name.toString() : Name.toString().toCaseFolded();
+}
+
 int TNameValueList::IndexOfName(QStringView Name) const
 {
-    for (size_t I = 0; I < FItems.size(); ++I)
-        if (QStringView(FItems[I].first).compare(Name, FNameCase) == 0)
-            return int(I);
-    return -1;
+    const auto It = FIndex.constFind(KeyOf(Name));
+    return It == FIndex.constEnd() ? -1 : *It;
+}
+
+void TNameValueList::Append(const QString &Name, const QString &Value)
+{
+    const QString Key = KeyOf(Name);
+    if (!FIndex.contains(Key)) // the first line of a name is the one found
+        FIndex.insert(Key, int(FItems.size()));
+    FItems.emplace_back(Name, Value);
 }
 
 QString TNameValueList::Value(QStringView Name) const
@@ -76,7 +88,7 @@ void TNameValueList::SetValue(const QString &Name, const QString &Value)
 {
     const int I = IndexOfName(Name);
     if (I < 0)
-        FItems.emplace_back(Name, Value);
+        Append(Name, Value);
     else
         FItems[size_t(I)].second = Value;
 }
@@ -150,6 +162,9 @@ void TComponentReplacer::ConvertInto(TConversion &Conversion, const QString &Fil
     Conversion.AppendedFiles.clear();
     Conversion.HasOutput = false;
     Conversion.Output.clear();
+    Conversion.HasOriginal = false;
+    Conversion.OriginalBytes.clear();
+    Conversion.OriginalAttributes = TFileAttributes();
     Conversion.ChangedFiles = 0;
     Conversion.Error = nullptr;
     const void *const OuterReplacer = ActiveReplacer;
@@ -319,22 +334,24 @@ QString TComponentReplacer::FindFileIgnoringCase(const QString &Path)
 
 void TComponentReplacer::WriteWholeFile(const QString &Path, const QByteArray &Bytes)
 {
-    // A temporary file of the run: a crash discards the whole temporary
-    // folder, so it needs no flush of its own; the copy-back flushes what
-    // it puts beside the originals.
+    // A worker's conversion keeps its output for the committing thread,
+    // which writes it in list order. Within a run, the run decides where the
+    // converted file goes (see TReplaceRun::WriteConvertedFile). Outside
+    // one: a plain new file.
     TConversion &C = Current();
     if (C.Collect) {
-        // Written by the committing thread, in list order.
         C.HasOutput = true;
         C.Output = Bytes;
+        return;
+    }
+    if (FRun) {
+        FRun->WriteConvertedFile(Path, Bytes);
         return;
     }
     QString Error;
     FFileSystem->RemoveFile(Path);
     if (!FFileSystem->WriteNewFile(Path, Bytes, TFileAttributes(), &Error))
         throw EFileError(Error);
-    if (FRun)
-        FRun->NoteConvertedFile(Path, Bytes);
 }
 
 int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePath)
@@ -615,9 +632,12 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
 
 void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
 {
-    QFile File(FileName);
-    if (!File.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, File.errorString()));
+    QByteArray Bytes;
+    QString Error;
+    if (!FFileSystem->ReadFile(FileName, Bytes, &Error))
+        throw EFileError(Error);
+    QBuffer File(&Bytes);
+    File.open(QIODevice::ReadOnly);
     TRCData RCData;
     QString Text;
     TTextEncoding Encoding;
@@ -857,20 +877,28 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
 {
     Current().CurrentFile = FileName;
     LogLine(RExpertRes::sProcessingFile.arg(FileName));
-    QFile File(FileName);
-    if (!File.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, File.errorString()));
+    // Read whole through the file layer; the run keeps the bytes for the
+    // checksum of the original's backup (a worker's conversion hands them
+    // to the committing thread).
+    QByteArray Bytes;
+    QString Error;
+    TFileAttributes Attributes;
+    if (!FFileSystem->ReadFile(FileName, Bytes, &Error, &Attributes))
+        throw EFileError(Error);
+    if (TConversion &C = Current(); C.Collect) {
+        C.HasOriginal = true;
+        C.OriginalBytes = Bytes;
+        C.OriginalAttributes = Attributes;
+    } else if (FRun) {
+        FRun->NoteOriginalFile(FileName, Bytes, Attributes);
+    }
+    QBuffer File(&Bytes);
+    File.open(QIODevice::ReadOnly);
     const QString OutputPath = JoinPath(OutputFolder, FileNameOf(FileName));
-    // A read that fails halfway must not pass for a short file.
-    auto CheckRead = [&File] {
-        if (File.error() != QFileDevice::NoError)
-            throw EFileError(QStringLiteral("Cannot read file \"%1\". %2").arg(File.fileName(), File.errorString()));
-    };
     if (IsUnitFile(FileName)) {
         QString Text;
         TTextEncoding Encoding;
         ReadSourceText(File, Text, Encoding);
-        CheckRead();
         RewriteUnit(Text, FileName, Encoding, OutputPath);
     } else {
         TRCData RCData;
@@ -878,7 +906,6 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
         TTextEncoding Encoding;
         bool Binary = false;
         ReadFormText(File, FileName, RCData, Text, Encoding, Binary);
-        CheckRead();
         RewriteForm(Text, OutputPath, Encoding, Binary, RCData);
     }
 }

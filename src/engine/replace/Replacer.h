@@ -77,7 +77,11 @@ class TNameValueList
 {
 public:
     explicit TNameValueList(Qt::CaseSensitivity NameCase = Qt::CaseInsensitive) : FNameCase(NameCase) {}
-    void Clear() { FItems.clear(); }
+    void Clear()
+    {
+        FItems.clear();
+        FIndex.clear();
+    }
     int Count() const { return int(FItems.size()); }
     bool IsEmpty() const { return FItems.empty(); }
     const QString &Name(int Index) const { return FItems[size_t(Index)].first; }
@@ -86,13 +90,18 @@ public:
     // The value of the first line with that name, or an empty text.
     QString Value(QStringView Name) const;
     void SetValue(const QString &Name, const QString &Value);
-    void Append(const QString &Name, const QString &Value) { FItems.emplace_back(Name, Value); }
+    void Append(const QString &Name, const QString &Value);
     // The lines as "name=value".
     QStringList Lines() const;
 
 private:
+    QString KeyOf(QStringView Name) const;
+
     std::vector<std::pair<QString, QString>> FItems;
     Qt::CaseSensitivity FNameCase;
+    // Name key (case-folded where names ignore case) -> first line of that
+    // name: a run backs up thousands of files and looks each one up.
+    QHash<QString, int> FIndex;
 };
 
 // The resource header of a binary form file, and what the run needs to
@@ -325,6 +334,10 @@ protected:
         QStringList AppendedFiles;
         bool HasOutput = false;
         QByteArray Output;
+        // The original as the conversion read it, for the run.
+        bool HasOriginal = false;
+        QByteArray OriginalBytes;
+        TFileAttributes OriginalAttributes;
         int ChangedFiles = 0;
         std::exception_ptr Error;
     };
