@@ -20,4 +20,6 @@ cmake --build "$BUILD" -j "$JOBS"
 # Leaks are reported too; every finding stops the test that made it.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# Timed tests allow for the sanitizers' slowness.
+export MIGWIZ_TIME_SCALE=10
 ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS"
