@@ -4,10 +4,25 @@
 # sanitizer fails the run.
 #   scripts/sanitize.sh            configure, build and test
 #   JOBS=1 scripts/sanitize.sh     fewer parallel compilers
+#   scripts/sanitize.sh thread     ThreadSanitizer instead (build-tsan), on the
+#                                  tests that run a replace on several threads
 set -eu
 cd "$(dirname "$0")/.."
-BUILD=${BUILD:-build-sanitize}
 JOBS=${JOBS:-2}
+if [ "${1:-}" = thread ]; then
+    BUILD=${BUILD:-build-tsan}
+    LAUNCHER=""
+    command -v ccache >/dev/null 2>&1 && LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $LAUNCHER \
+        -DMIGWIZ_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=thread" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=thread"
+    cmake --build "$BUILD" -j "$JOBS"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+    export MIGWIZ_TIME_SCALE=10
+    ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS" -R 'Jobs|ReplaceRun|EndToEnd|Cli|Product'
+    exit
+fi
+BUILD=${BUILD:-build-sanitize}
 FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 LAUNCHER=""
 command -v ccache >/dev/null 2>&1 && LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"

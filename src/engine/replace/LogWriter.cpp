@@ -64,18 +64,25 @@ bool TLogWriter::IsOpen() const
 
 void TLogWriter::WriteLine(const QString &Str)
 {
-    if (!FLogFile)
+    WriteLines(QStringList{Str});
+}
+
+void TLogWriter::WriteLines(const QStringList &Lines)
+{
+    if (!FLogFile || Lines.isEmpty())
         return;
     QString Text;
-    if (Str == QLatin1String(" ") || Str.isEmpty()) {
-        Text = QStringLiteral("\r\n");
-    } else {
-        Text = Str;
-        if (!Str.endsWith(u'\n') && !Str.endsWith(u'\r'))
+    for (const QString &Str : Lines) {
+        if (Str == QLatin1String(" ") || Str.isEmpty()) {
+            Text += QLatin1String("\r\n");
+        } else {
+            Text += Str;
+            if (!Str.endsWith(u'\n') && !Str.endsWith(u'\r'))
+                Text += QLatin1String("\r\n");
+        }
+        if (FEmptyLineAfterString)
             Text += QLatin1String("\r\n");
     }
-    if (FEmptyLineAfterString)
-        Text += QLatin1String("\r\n");
     const QByteArray Bytes = TextCodec::EncodeAnsi(Text);
     FLogFile->write(Bytes);
     FLogFile->flush(); // a log that ends where a crash struck is the useful one

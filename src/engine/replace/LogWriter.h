@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -36,6 +37,8 @@ public:
     // Writes Str and a line break (unless Str already ends with one); " "
     // writes an empty line. With EmptyLineAfterString an empty line follows.
     void WriteLine(const QString &Str);
+    // WriteLine for each of Lines, in one write (a converted file's lines).
+    void WriteLines(const QStringList &Lines);
     // Writes Size bytes unchanged while a file is open.
     void Write(const void *Buffer, int Size);
 

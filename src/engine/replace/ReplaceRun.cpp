@@ -14,6 +14,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -60,6 +61,21 @@ public:
 private:
     F FAction;
 };
+
+// Runs Work on Count threads, the calling one among them, and returns when
+// every one has returned. Work catches what it throws.
+template <class TWork>
+void runOnThreads(int Count, const TWork &Work)
+{
+    std::vector<std::thread> Threads;
+    TFinally Join([&] {
+        for (std::thread &T : Threads)
+            T.join();
+    });
+    for (int I = 1; I < Count; ++I)
+        Threads.emplace_back(std::cref(Work));
+    Work();
+}
 
 // The umask of the process, read without changing it (umask() would, for a
 // moment, for every thread); -1 where it cannot be read.
@@ -454,14 +470,62 @@ void TReplaceRun::ConvertFiles()
     // form of the folder would otherwise lose its database. The forms named
     // by the units are pre-scanned for the database names of their
     // TDatabase objects, then converted in a second pass.
-    for (int I = N; I < Units.size(); ++I) {
-        CheckStop();
-        R.CollectDatabaseNames(Units[I]);
-    }
+    PrescanForms(N, int(Units.size()));
     for (int Begin = N; Begin < Units.size();) {
         const int End = int(Units.size());
         ConvertRange(Begin, End);
         Begin = End;
+    }
+    FPrescanned.clear();
+}
+
+const TReplaceRun::TKeptFile *TReplaceRun::PrescannedFile(const QString &Path) const
+{
+    const auto It = FPrescanned.constFind(Path);
+    return It == FPrescanned.constEnd() ? nullptr : &*It;
+}
+
+void TReplaceRun::PrescanForms(int Begin, int End)
+{
+    // Every form is independent here: the threads read and scan them in any
+    // order; this thread then takes the names in list order (a later
+    // definition of a name wins, as one thread would leave it) and the first
+    // error in list order stops the run.
+    struct TScan
+    {
+        TKeptFile File;
+        QList<std::pair<QString, QString>> Names;
+        std::exception_ptr Error;
+    };
+    const QStringList Paths = R.FUnitList.mid(Begin, End - Begin);
+    std::vector<TScan> Scans(size_t(Paths.size()));
+    std::atomic<int> Next{0};
+    std::atomic<qint64> Kept{0};
+    const auto Work = [&] {
+        for (int I; !FStopRequested && (I = Next++) < int(Paths.size());) {
+            TScan &Scan = Scans[size_t(I)];
+            try {
+                QString Error;
+                if (!FFs.ReadFile(Paths[I], Scan.File.Bytes, &Error, &Scan.File.Attributes))
+                    throw EFileError(Error);
+                Scan.Names = TComponentReplacer::DatabaseNamesOf(Scan.File.Bytes, Paths[I]);
+            } catch (...) {
+                Scan.Error = std::current_exception();
+            }
+            if (Kept.fetch_add(Scan.File.Bytes.size()) + Scan.File.Bytes.size() > MaxKeptBytes)
+                Scan.File.Bytes = QByteArray(); // read again for its conversion
+        }
+    };
+    runOnThreads(std::min(std::max(R.FReplaceOptions->Jobs, 1), int(Paths.size())), Work);
+    CheckStop();
+    for (qsizetype I = 0; I < Paths.size(); ++I) {
+        TScan &Scan = Scans[size_t(I)];
+        if (Scan.Error)
+            std::rethrow_exception(Scan.Error);
+        for (const auto &[Name, Component] : std::as_const(Scan.Names))
+            R.FDBList.SetValue(Name, Component);
+        if (!Scan.File.Bytes.isNull())
+            FPrescanned.insert(Paths[I], std::move(Scan.File));
     }
 }
 
@@ -489,63 +553,90 @@ void TReplaceRun::ConvertRange(int Begin, int End)
     // so that everything the run leaves is what one thread would leave. The
     // first error in list order wins: the files before it are committed, the
     // ones after it are dropped. Workers stay at most Window files ahead.
+    //
+    // The threads wake one another only when the other is waiting for what
+    // they did: this thread, when it has to wait, waits until the next Jobs
+    // results are there (or the rest of the range); a worker waits only
+    // once Window files are converted ahead of the commits, and then until
+    // half of them are committed (this thread wakes the waiting workers
+    // every Window / 4 commits, and before it waits itself). The counters
+    // and result slots are atomic, so the lock is taken only to sleep and
+    // to wake a sleeper (each side stores before it looks at the other's
+    // state, and wakes the other under the lock, so no wake-up is lost).
     const QStringList Paths = Units.mid(Begin, End - Begin); // the workers' own copy
     const int Window = Jobs * 8;
-    std::vector<std::unique_ptr<TConversion>> Results(size_t(End - Begin));
+    std::vector<std::atomic<TConversion *>> Results(size_t(End - Begin)); // owned
     std::mutex Lock;
-    std::condition_variable Changed;
-    int Next = Begin, Committed = Begin;
-    bool Abort = false;
+    std::condition_variable ResultsReady, RoomAhead;
+    std::atomic<int> Next{Begin}, Committed{Begin};
+    std::atomic<int> CommitterWaitsAt{-1}; // the index this thread waits at, or -1
+    std::atomic<int> WorkersWaiting{0};
+    std::atomic<bool> Abort{false};
+    const auto IsReady = [&](int I) {
+        const int Last = std::min(I + Jobs, End) - 1;
+        return Results[size_t(I - Begin)].load() != nullptr && Results[size_t(Last - Begin)].load() != nullptr;
+    };
     std::vector<std::unique_ptr<TConversion>> Own;
     for (int J = 0; J < Jobs; ++J)
         Own.push_back(R.MakeCollectingConversion());
     auto Work = [&](TConversion *Worker) {
         for (;;) {
-            int I;
-            {
+            const int I = Next++;
+            if (I >= End || Abort)
+                return;
+            if (I >= Committed + Window) {
                 std::unique_lock<std::mutex> L(Lock);
-                Changed.wait(L, [&] { return Abort || Next >= End || Next < Committed + Window; });
-                if (Abort || Next >= End)
+                ++WorkersWaiting;
+                RoomAhead.wait(L, [&] { return Abort || I < Committed + Window / 2; });
+                --WorkersWaiting;
+                if (Abort)
                     return;
-                I = Next++;
             }
             auto C = std::make_unique<TConversion>();
             C->Parser = Worker->Parser;
             C->Collect = true;
             R.ConvertInto(*C, Paths[I - Begin]);
-            {
+            Results[size_t(I - Begin)] = C.release();
+            if (const int Waiting = CommitterWaitsAt; Waiting >= 0 && IsReady(Waiting)) {
                 std::lock_guard<std::mutex> L(Lock);
-                Results[size_t(I - Begin)] = std::move(C);
+                ResultsReady.notify_one();
             }
-            Changed.notify_all();
         }
     };
     std::vector<std::thread> Threads;
     TFinally Join([&] {
+        Abort = true;
         {
             std::lock_guard<std::mutex> L(Lock);
-            Abort = true;
+            RoomAhead.notify_all();
         }
-        Changed.notify_all();
         for (std::thread &T : Threads)
             T.join();
+        for (std::atomic<TConversion *> &Left : Results)
+            delete Left.exchange(nullptr);
     });
     for (int J = 0; J < Jobs; ++J)
         Threads.emplace_back(Work, Own[size_t(J)].get());
 
     for (int I = Begin; I < End; ++I) {
-        std::unique_ptr<TConversion> C;
-        {
-            std::unique_lock<std::mutex> L(Lock);
-            Changed.wait(L, [&] { return Results[size_t(I - Begin)] != nullptr; });
-            C = std::move(Results[size_t(I - Begin)]);
+        Committed = I;
+        const bool MustWait = Results[size_t(I - Begin)].load() == nullptr;
+        if (WorkersWaiting > 0 && (MustWait || (I - Begin) % (Window / 4) == 0)) {
+            std::lock_guard<std::mutex> L(Lock);
+            RoomAhead.notify_all();
         }
+        if (MustWait) {
+            std::unique_lock<std::mutex> L(Lock);
+            CommitterWaitsAt = I;
+            ResultsReady.wait(L, [&] { return IsReady(I); });
+            CommitterWaitsAt = -1;
+        }
+        const std::unique_ptr<TConversion> C(Results[size_t(I - Begin)].exchange(nullptr));
         CheckStop();
         if (R.FProgress)
             R.FProgress->FileStarted(I, int(Units.size()), Units[I]);
         const QString Folder = OutputFolderOf(I);
-        for (const QString &Line : std::as_const(C->LogLines))
-            R.FLog.WriteLine(Line);
+        R.FLog.WriteLines(C->LogLines);
         for (TWorkItem &Item : C->ReportItems)
             R.FWorkReport.Add(std::move(Item));
         Units += C->AppendedFiles;
@@ -558,11 +649,6 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         R.FChangedFilesCount += C->ChangedFiles;
         if (C->ChangedFiles > 0 && R.FReplaceOptions->MakeBackup)
             BackupOriginal(I);
-        {
-            std::lock_guard<std::mutex> L(Lock);
-            Committed = I + 1;
-        }
-        Changed.notify_all();
     }
 }
 

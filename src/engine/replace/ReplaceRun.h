@@ -104,6 +104,19 @@ public:
     // Its attributes, from the same reading, are those the converted file
     // takes.
     void NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes);
+    // A form file as the pre-scan read it, kept for its conversion so that
+    // it is read only once; nullptr when the run did not keep it. Safe on
+    // any thread while the forms are converted (nothing is kept or dropped
+    // then).
+    struct TKeptFile
+    {
+        QByteArray Bytes;
+        TFileAttributes Attributes;
+    };
+    const TKeptFile *PrescannedFile(const QString &Path) const;
+    // At most this many bytes of pre-scanned forms are kept for their
+    // conversion; the rest are read a second time.
+    static constexpr qint64 MaxKeptBytes = qint64(256) << 20;
 
     // Asks the run in progress to stop at its next file, as if an error had
     // stopped it (async-signal-safe). The copy-back, once begun, finishes.
@@ -125,6 +138,11 @@ private:
     // Converts the files of the list from Begin to End (exclusive) on the
     // options' number of threads, committed in list order.
     void ConvertRange(int Begin, int End);
+    // Reads the forms of the list from Begin to End (exclusive) on the
+    // options' number of threads and takes the database names of their
+    // TDatabase objects in list order; keeps what it read for the
+    // conversion (MaxKeptBytes).
+    void PrescanForms(int Begin, int End);
     void BackupOriginal(int Index);
     void WriteUndoRecords();
     // The permissions, owner, group and device of an original, read once.
@@ -162,6 +180,7 @@ private:
     unsigned FOwner = 0, FGroup = 0; // the process's effective user and group
     int FUmask = -1; // the process's umask, -1 when unknown
     bool FTempDeviceKnown = false;
+    QHash<QString, TKeptFile> FPrescanned; // form -> what the pre-scan read
     QString FLastReadPath; // the file just read for conversion, and its bytes
     QByteArray FLastReadBytes;
     QHash<QString, QString> FOriginalSums;  // name key of an original -> SHA-256

@@ -636,6 +636,14 @@ void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
     QString Error;
     if (!FFileSystem->ReadFile(FileName, Bytes, &Error))
         throw EFileError(Error);
+    for (const auto &[Name, Component] : DatabaseNamesOf(Bytes, FileName))
+        FDBList.SetValue(Name, Component);
+}
+
+QList<std::pair<QString, QString>> TComponentReplacer::DatabaseNamesOf(const QByteArray &FormBytes,
+                                                                     const QString &FileName)
+{
+    QByteArray Bytes = FormBytes;
     QBuffer File(&Bytes);
     File.open(QIODevice::ReadOnly);
     TRCData RCData;
@@ -644,6 +652,7 @@ void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
     bool Binary = false;
     ReadFormText(File, FileName, RCData, Text, Encoding, Binary);
 
+    QList<std::pair<QString, QString>> Names;
     TPasParser Lexer(Text);
     Lexer.KeepStringQuotes = false;
     TFormObject Obj;
@@ -673,12 +682,13 @@ void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
             break;
         case lexString:
             if (Obj.ClassName == QLatin1String("TDatabase") && Obj.LastIdent == QLatin1String("DatabaseName"))
-                FDBList.SetValue(Lexem, Root + u'.' + Obj.Name);
+                Names.append({Lexem, Root + u'.' + Obj.Name});
             break;
         default:
             break;
         }
     }
+    return Names;
 }
 
 QString TComponentReplacer::GetDatabaseConnection(const QString &PropName, const QString &OldPropValue) const
@@ -883,8 +893,13 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
     QByteArray Bytes;
     QString Error;
     TFileAttributes Attributes;
-    if (!FFileSystem->ReadFile(FileName, Bytes, &Error, &Attributes))
+    // A form that the run's pre-scan read is not read again.
+    if (const TReplaceRun::TKeptFile *Kept = FRun ? FRun->PrescannedFile(FileName) : nullptr) {
+        Bytes = Kept->Bytes;
+        Attributes = Kept->Attributes;
+    } else if (!FFileSystem->ReadFile(FileName, Bytes, &Error, &Attributes)) {
         throw EFileError(Error);
+    }
     if (TConversion &C = Current(); C.Collect) {
         C.HasOriginal = true;
         C.OriginalBytes = Bytes;

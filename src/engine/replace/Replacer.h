@@ -258,6 +258,10 @@ public:
     // The pre-scan: database name = root object.component for every
     // TDatabase object of the form file.
     void CollectDatabaseNames(const QString &FileName);
+    // The database names of a form file's bytes with the components that
+    // define them, in the order of the form. Raises EStreamError naming
+    // FileName for a corrupt form. Safe on any thread.
+    static QList<std::pair<QString, QString>> DatabaseNamesOf(const QByteArray &FormBytes, const QString &FileName);
     // The form parser's OnGetPropertyValue handler: the connection reference
     // for a database name, or an empty text.
     QString GetDatabaseConnection(const QString &PropName, const QString &OldPropValue) const;
