@@ -643,6 +643,19 @@ void TComponentReplacer::CollectDatabaseNames(const QString &FileName)
 QList<std::pair<QString, QString>> TComponentReplacer::DatabaseNamesOf(const QByteArray &FormBytes,
                                                                      const QString &FileName)
 {
+    // Only a TDatabase object defines a name, and its class name is in the
+    // file's bytes as it is written in every encoding a form file may have
+    // (ANSI or UTF-8 text, UTF-16 LE text, or the binary stream): a form
+    // without it has no names and is not decoded and scanned.
+    static const QByteArray ClassName = QByteArrayLiteral("TDatabase");
+    static const QByteArray ClassNameUtf16 = [] {
+        QByteArray Result;
+        for (const char Ch : ClassName)
+            Result.append(Ch).append('\0');
+        return Result;
+    }();
+    if (!FormBytes.contains(ClassName) && !FormBytes.contains(ClassNameUtf16))
+        return {};
     QByteArray Bytes = FormBytes;
     QBuffer File(&Bytes);
     File.open(QIODevice::ReadOnly);
