@@ -307,3 +307,26 @@ TEST_F(ReplacerForms, PreScanCollectsDatabaseNamesOfDatabaseObjects)
     EXPECT_EQ(Replacer.GetDatabaseConnection(QStringLiteral("DatabaseName"), QStringLiteral("Other")), QString());
     EXPECT_THROW(Replacer.GetDatabaseConnection(QStringLiteral("Database"), QStringLiteral("MyDB")), EAssertionFailed);
 }
+
+TEST(FormDatabaseNames, FoundInEveryEncodingOfAForm)
+{
+    const QString Text = QStringLiteral("object Dm: TDataModule\r\n"
+                                        "  object Db\u00e9: TDatabase\r\n"
+                                        "    DatabaseName = 'Main'\r\n"
+                                        "  end\r\n"
+                                        "end\r\n");
+    const QList<std::pair<QString, QString>> Expected{{QStringLiteral("Main"), QStringLiteral("Dm.Db\u00e9")}};
+    QByteArray Utf16("\xFF\xFE");
+    Utf16.append(reinterpret_cast<const char *>(Text.utf16()), Text.size() * 2);
+    const QByteArray Forms[] = {
+        TextCodec::EncodeAnsi(Text),
+        QByteArray("\xEF\xBB\xBF") + Text.toUtf8(),
+        Utf16,
+        TComponentReplacer::MakeBinaryFormFile("DM", ObjectTextToBinary(Text)),
+    };
+    for (const QByteArray &Form : Forms)
+        EXPECT_EQ(TComponentReplacer::DatabaseNamesOf(Form, QStringLiteral("Dm.dfm")), Expected) << Form.left(8).toHex().toStdString();
+    EXPECT_TRUE(TComponentReplacer::DatabaseNamesOf(TextCodec::EncodeAnsi(QStringLiteral("object Dm: TDataModule\r\nend\r\n")),
+                                                   QStringLiteral("Dm.dfm"))
+                    .isEmpty());
+}
