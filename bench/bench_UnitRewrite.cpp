@@ -27,7 +27,12 @@ struct TCorpusFiles
     {
         const QList<QByteArray> Files = Corpus::MakeUnitFiles(20 * 1024 * 1024 + 1, 1);
         for (int I = 0; I < Files.size(); ++I) {
-            const QString Path = Dir.filePath(QStringLiteral("Unit%1.pas").arg(I));
+            // Each unit in a folder of its own: outside a run, the form that
+            // a unit's resource directive names is looked up by listing the
+            // unit's folder every time (a run lists each folder once).
+            const QString Folder = Dir.filePath(QStringLiteral("u%1").arg(I));
+            QDir().mkpath(Folder);
+            const QString Path = Folder + QStringLiteral("/Unit%1.pas").arg(I);
             QFile F(Path);
             F.open(QIODevice::WriteOnly);
             F.write(Files[I]);

@@ -3,6 +3,7 @@
 #include "DefaultConversion.h"
 
 #include <algorithm>
+#include <string_view>
 #include <span>
 
 // The rules are one table, tried from the top; the first rule whose class
@@ -49,7 +50,7 @@ enum class TRuleKind {
 struct TRule
 {
     TClasses Classes;
-    const char16_t *Property;
+    std::u16string_view Property; // with its length: every property is compared with every rule
     TRuleKind Kind;
     const char16_t *Target = nullptr;
     TNamePairs Pairs = {};
@@ -206,7 +207,7 @@ constexpr TRule Rules[] = {
     {oneOf(IbDatabase), u"Params.Strings", TRuleKind::Params},
     {oneOf(FibDatabase), u"DBParams.Strings", TRuleKind::Params},
     rename(oneOf(IbTransaction), u"DefaultAction", u"DefaultCloseAction"),
-    {oneOf(IbDataSet), nullptr, TRuleKind::SqlNames},
+    {oneOf(IbDataSet), {}, TRuleKind::SqlNames},
     rename(oneOf(IbScript), u"Script.Strings", u"SQL.Strings"),
     rename(oneOf(IbScript), u"Terminator", u"Delimiter"),
     rename(oneOf(IbQueryOrDataSet), u"DataSource", u"MasterSource"),
@@ -358,7 +359,8 @@ bool TOrxFormParser::convertByProductRules(const QString &PropName, const QStrin
                 }
             continue;
         }
-        if (PropName != QStringView(Rule.Property) || !appliesTo(Rule.Classes, OldClass))
+        if (PropName.size() != qsizetype(Rule.Property.size()) || PropName != QStringView(Rule.Property) ||
+            !appliesTo(Rule.Classes, OldClass))
             continue;
         if (Rule.IsEmptyValuePassed && PropValue.isEmpty())
             continue;
