@@ -2,6 +2,8 @@
 // codes they test.
 #include "PasParser.h"
 
+#include "CaseCompare.h"
+
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
@@ -154,4 +156,19 @@ TEST(PasParserCodes, SetTextRestartsPositions)
     EXPECT_EQ(L, QString());
     P.ToBegin();
     EXPECT_EQ(P.GetNext(L), lexBlanks);
+}
+
+TEST(CaseCompare, OrdersNamesAsQtDoesWithoutRegardToLetterCase)
+{
+    const char16_t *const Names[] = {
+        u"", u"a", u"A", u"_", u"Z", u"z", u"[", u"`", u"{", u"@", u"0", u"TQuery", u"tquery", u"TQUERY1", u"TQuer",
+        u"TwwQuery", u"T_Query", u"Tquery\u00e9", u"TQUERY\u00c9", u"\u212aey", u"key", u"KEY", u"stra\u00dfe",
+        u"STRASSE", u"\u00e9", u"\u00c9", u"end", u"END", u"endx",
+    };
+    const auto sign = [](int Value) { return (Value > 0) - (Value < 0); };
+    for (const char16_t *A : Names)
+        for (const char16_t *B : Names)
+            EXPECT_EQ(sign(compareIgnoringCase(QStringView(A), QStringView(B))),
+                      sign(QStringView(A).compare(QStringView(B), Qt::CaseInsensitive)))
+                << QString::fromUtf16(A).toStdString() << " / " << QString::fromUtf16(B).toStdString();
 }

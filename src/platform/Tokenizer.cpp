@@ -1,5 +1,7 @@
 #include "Tokenizer.h"
 
+#include "CaseCompare.h"
+
 #include <algorithm>
 #include <typeindex>
 #include <unordered_map>
@@ -35,9 +37,9 @@ int TLexemList::Find(QStringView Text) const
     if (Text.size() < 32 && !(FLengths & (1u << Text.size())))
         return 0;
     const auto It = std::lower_bound(FItems.begin(), FItems.end(), Text, [](const TItem &A, QStringView B) {
-        return QStringView(A.Text).compare(B, Qt::CaseInsensitive) < 0;
+        return compareIgnoringCase(A.Text, B) < 0;
     });
-    if (It != FItems.end() && QStringView(It->Text).compare(Text, Qt::CaseInsensitive) == 0)
+    if (It != FItems.end() && compareIgnoringCase(It->Text, Text) == 0)
         return It->Code;
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "Replacer.h"
 
+#include "CaseCompare.h"
+
 #include "ComponentStream.h"
 #include "Errors.h"
 #include "FileUtils.h"
@@ -235,9 +237,9 @@ const QString *TComponentReplacer::FindNewComp(QStringView Name) const
     if (Name.size() < 64 && !(FOldLengths & (uint64_t(1) << Name.size())))
         return nullptr;
     const auto It = std::lower_bound(FOldComps.begin(), FOldComps.end(), Name, [](const TPair &A, QStringView B) {
-        return QStringView(A.OldComp).compare(B, Qt::CaseInsensitive) < 0;
+        return compareIgnoringCase(A.OldComp, B) < 0;
     });
-    if (It == FOldComps.end() || QStringView(It->OldComp).compare(Name, Qt::CaseInsensitive) != 0)
+    if (It == FOldComps.end() || compareIgnoringCase(It->OldComp, Name) != 0)
         return nullptr;
     return &FNewComps[It->NewIndex];
 }
@@ -750,7 +752,7 @@ bool TComponentReplacer::IsUnpairedFamilyClass(QStringView Name) const
     if (!looksLikeClass(Name) || FindNewComp(Name))
         return false;
     for (const QString &Class : FFamily.ClassNames)
-        if (Name.compare(Class, Qt::CaseInsensitive) == 0)
+        if (compareIgnoringCase(Name, Class) == 0)
             return true;
     return !FFamily.ClassPattern.isEmpty() && FFamilyPattern.match(Name.toString()).hasMatch();
 }
