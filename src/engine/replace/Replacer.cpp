@@ -265,6 +265,49 @@ void TComponentReplacer::ReadSourceText(QIODevice &Stream, QString &Text, TTextE
     Text = TextCodec::DecodeFile(Bytes, Encoding);
 }
 
+// Follows the object headers of a form text lexeme by lexeme: the nesting
+// level and the names of the current object and of those around it.
+struct TObjectWalk
+{
+    QStringList Path;
+    int Level = -1;
+    bool ReadingName = false;
+    bool ReadingType = false;
+
+    // True when Lexem is the class name of the object whose header is read.
+    bool Step(int Code, QStringView Lexem)
+    {
+        switch (Code) {
+        case lexKeywordObject:
+        case lexKeywordInherited:
+        case lexKeywordInline:
+            ReadingName = true;
+            ++Level;
+            break;
+        case lexKeywordItem:
+            ++Level;
+            break;
+        case lexKeywordEnd:
+            --Level;
+            break;
+        case lexIdentifier:
+            if (ReadingName) {
+                ReadingName = false;
+                ReadingType = true;
+                Path.resize(std::max(Level, 0));
+                Path << Lexem.toString();
+            } else if (ReadingType) {
+                ReadingType = false;
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
 namespace {
 
 // The object path of a report item: the names from the root object down,
@@ -553,75 +596,52 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
     TPasParser Lexer(Text);
     QString Output;
     Output.reserve(Text.size() + Text.size() / 8);
-    TFormObject Obj;
-    int Level = -1;
+    TObjectWalk Walk;
     int Changes = 0;
     int ObjectTextPos = 0;
     qsizetype ObjectOutputPos = 0;
-    QStringList Path; // names of the current object and those around it
     TLineIndex Lines(Text);
-    ReportUnpairedComponents(Text, Lines);
     QStringView Lexem;
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
-        switch (Code) {
-        case lexKeywordObject:
-        case lexKeywordInherited:
-        case lexKeywordInline:
-            // An inherited or inline object of a descendant form or frame is
-            // converted like any other: its keyword stays, and the properties
-            // it overrides go through the same rules as its ancestor's.
-            Obj.ReadingName = true;
+        // An inherited or inline object of a descendant form or frame is
+        // converted like any other: its keyword stays, and the properties it
+        // overrides go through the same rules as its ancestor's.
+        if (Code == lexKeywordObject || Code == lexKeywordInherited || Code == lexKeywordInline) {
             ObjectTextPos = Lexer.PrevPos();
             ObjectOutputPos = Output.size();
-            ++Level;
-            break;
-        case lexKeywordItem:
-            ++Level;
-            break;
-        case lexKeywordEnd:
-            --Level;
-            break;
-        case lexIdentifier:
-            if (Obj.ReadingName) {
-                Obj.Name = Lexem.toString();
-                Obj.ReadingName = false;
-                Obj.ReadingType = true;
-                Path.resize(std::max(Level, 0));
-                Path << Obj.Name;
-            } else if (Obj.ReadingType) {
-                Obj.ClassName = Lexem.toString();
-                Obj.ReadingType = false;
-                if (const QString *NewName = FindNewComp(Lexem)) {
-                    // Convert the object that starts at the last OBJECT.
-                    Parser.SetNewClassName(*NewName);
-                    int Pos = ObjectTextPos + 1;
-                    if (Parser.ParseString(Text, QStringLiteral("<object>"), Pos)) {
-                        ++Changes;
-                        ReportDroppedProperties(Lines, objectPath(Path), *NewName);
-                        // The blanks before the keyword stay in the output,
-                        // and the object text brings its own indentation.
-                        Output.truncate(ObjectOutputPos);
-                        QString Object = Parser.MakeObject(Level);
-                        if (LfOnly)
-                            Object.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-                        Output += Object;
-                        // Reading goes on where the parse stopped: after the
-                        // object's "end" and the blanks and line breaks that
-                        // follow it.
-                        Lexer.SetPos(Pos - 1);
-                        --Level; // the object's END has been consumed
-                    } else {
-                        // Not accepted: the class name alone is replaced and
-                        // the objects nested in it are examined in turn.
-                        ReportObjectNotConverted(Lines, ObjectTextPos, objectPath(Path), Obj.ClassName, *NewName);
-                        Output += *NewName;
-                    }
-                    continue;
+        }
+        if (Walk.Step(Code, Lexem)) {
+            if (const QString *NewName = FindNewComp(Lexem)) {
+                // Convert the object that starts at the last OBJECT.
+                Parser.SetNewClassName(*NewName);
+                int Pos = ObjectTextPos + 1;
+                if (Parser.ParseString(Text, QStringLiteral("<object>"), Pos)) {
+                    ++Changes;
+                    ReportDroppedProperties(Lines, objectPath(Walk.Path), *NewName);
+                    // The objects nested in it are re-created with it and not
+                    // read below: those of unpaired classes are reported here.
+                    ReportUnpairedComponents(Text, Lines, ObjectTextPos, Pos - 1, Walk);
+                    // The blanks before the keyword stay in the output,
+                    // and the object text brings its own indentation.
+                    Output.truncate(ObjectOutputPos);
+                    QString Object = Parser.MakeObject(Walk.Level);
+                    if (LfOnly)
+                        Object.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+                    Output += Object;
+                    // Reading goes on where the parse stopped: after the
+                    // object's "end" and the blanks and line breaks that
+                    // follow it.
+                    Lexer.SetPos(Pos - 1);
+                    --Walk.Level; // the object's END has been consumed
+                } else {
+                    // Not accepted: the class name alone is replaced and
+                    // the objects nested in it are examined in turn.
+                    ReportObjectNotConverted(Lines, ObjectTextPos, objectPath(Walk.Path), Lexem.toString(), *NewName);
+                    Output += *NewName;
                 }
+                continue;
             }
-            break;
-        default:
-            break;
+            ReportUnpairedComponent(Lines, Lexer.PrevPos(), Walk.Path, Lexem);
         }
         Output += Lexem;
     }
@@ -771,46 +791,27 @@ void TComponentReplacer::ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, 
     AddWorkItem(std::move(Item));
 }
 
-void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineIndex &Lines)
+void TComponentReplacer::ReportUnpairedComponent(TLineIndex &Lines, qsizetype Pos, const QStringList &Path,
+                                                 QStringView ClassName)
 {
-    // Every object of the form, also those nested in objects that the
-    // rewriting re-creates whole (the fields of a dataset).
+    if (IsUnpairedFamilyClass(ClassName))
+        AddWorkItem({TWorkItemKind::UnpairedComponent, Current().CurrentFile, Lines.LineOf(Pos), objectPath(Path),
+                     ClassName.toString(), QString(), QString()});
+}
+
+void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineIndex &Lines, qsizetype From,
+                                                  qsizetype To, const TObjectWalk &Around)
+{
+    // The walk goes on from the state before the object's keyword.
+    TObjectWalk Walk = Around;
+    --Walk.Level;
     TPasParser Lexer(Text);
-    QStringList Path;
-    int Level = -1;
-    bool ReadingName = false, ReadingType = false;
+    Lexer.SetPos(int(From));
     QStringView Lexem;
-    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
-        switch (Code) {
-        case lexKeywordObject:
-        case lexKeywordInherited:
-        case lexKeywordInline:
-            ReadingName = true;
-            ++Level;
-            break;
-        case lexKeywordItem:
-            ++Level;
-            break;
-        case lexKeywordEnd:
-            --Level;
-            break;
-        case lexIdentifier:
-            if (ReadingName) {
-                ReadingName = false;
-                ReadingType = true;
-                Path.resize(std::max(Level, 0));
-                Path << Lexem.toString();
-            } else if (ReadingType) {
-                ReadingType = false;
-                if (IsUnpairedFamilyClass(Lexem))
-                    AddWorkItem({TWorkItemKind::UnpairedComponent, Current().CurrentFile, Lines.LineOf(Lexer.PrevPos()),
-                                 objectPath(Path), Lexem.toString(), QString(), QString()});
-            }
-            break;
-        default:
-            break;
-        }
-    }
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd && Lexer.PrevPos() < To;
+         Code = Lexer.GetNextView(Lexem))
+        if (Walk.Step(Code, Lexem))
+            ReportUnpairedComponent(Lines, Lexer.PrevPos(), Walk.Path, Lexem);
 }
 
 void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass)

@@ -30,6 +30,7 @@
 class QIODevice;
 class TRegIniFile;
 class TStreamOriginals;
+struct TObjectWalk;
 
 enum TSearchDestination : int { sdProject = 0, sdDirectory = 1 };
 
@@ -280,7 +281,13 @@ protected:
     friend class TRestoreRun;
     // Items of the report of work left, found while a form or unit is
     // rewritten. Lines gives the line of an offset in its text.
-    void ReportUnpairedComponents(const QString &Text, TLineIndex &Lines);
+    // A class of the source set without a pair, named at Pos by the header
+    // of the object at Path.
+    void ReportUnpairedComponent(TLineIndex &Lines, qsizetype Pos, const QStringList &Path, QStringView ClassName);
+    // The same for the objects nested in the one converted whole from From
+    // to To (offsets in Text); Around is the walk at its class name.
+    void ReportUnpairedComponents(const QString &Text, TLineIndex &Lines, qsizetype From, qsizetype To,
+                                  const TObjectWalk &Around);
     void ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass);
     void ReportObjectNotConverted(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath, const QString &OldClass,
                                   const QString &NewClass);
