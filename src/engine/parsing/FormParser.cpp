@@ -148,6 +148,12 @@ void TFormParser::resolveNames()
             FRoles.resize(size_t(Id) + 1, rlNone);
         FRoles[size_t(Id)] = Roles[I];
     }
+    // Watched nonterminals below which nothing is watched or remembered.
+    FIsLeaf.assign(FRoles.size(), false);
+    for (size_t Id = 0; Id < FRoles.size(); ++Id)
+        FIsLeaf[Id] = FRoles[Id] != rlNone && FRoles[Id] != rlNestedObj && FRoles[Id] != rlPropValue &&
+                      CallsOnlyPure(int(Id));
+    FLeafCalls.assign(FRoles.size(), TLeafCall());
     for (const char16_t *Name : MemoizedNames) {
         const int Id = idOf(Name);
         if (Id < 0)
@@ -241,6 +247,23 @@ bool TFormParser::EnterNonterminal(int Id, bool &Result)
         return false;
     if (Role != rlNestedObj) {
         S.FStartPos = S.FCurPos;
+        // The fast engine tries the alternatives of a header or a property
+        // one after another, and each of them reads the keyword, the names
+        // and the class again from the same position. Below these nothing is
+        // watched, so the outcome depends on the position alone: the last
+        // call at the same position of the same parse is answered again, and
+        // the call ends as if it had been parsed (what LeaveNonterminal
+        // records is the same). The plain engine, the reference, parses each.
+        if (isLeaf(Id) && Engine() == TEngine::Fast) {
+            const TLeafCall &Last = FLeafCalls[size_t(Id)];
+            if (Last.Parse == ParseSerial() && Last.Pos == S.FCurPos) {
+                if (Last.Result)
+                    S.FCurPos = Last.End;
+                Result = Last.Result;
+                LeaveNonterminal(Id, Result);
+                return true;
+            }
+        }
     } else if (++S.FNestedObject == 1) {
         // The nested object's text starts with its indentation.
         const QString &Input = InputStr();
@@ -257,6 +280,10 @@ void TFormParser::LeaveNonterminal(int Id, bool Result)
     TFormParseState &S = FormState();
     const TRole Role = role(Id);
     const QString &Input = InputStr();
+    if (isLeaf(Id)) {
+        TLeafCall &Last = FLeafCalls[size_t(Id)];
+        Last = {ParseSerial(), Result ? S.FStartPos : S.FCurPos, S.FCurPos, Result};
+    }
     if (Result && Role != rlNone && Role != rlNestedObj) {
         MIG_ASSERT(S.FStartPos != 0, QStringLiteral("No start position recorded for ") + NonterminalName(Id));
         const int Start = S.FStartPos;

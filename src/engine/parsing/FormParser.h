@@ -256,8 +256,19 @@ private:
         rlOrderIndex,
     };
 
+    // The last call of a watched nonterminal that reads only a name or a
+    // keyword (see EnterNonterminal).
+    struct TLeafCall
+    {
+        qint64 Parse = -1;
+        int Pos = 0;
+        int End = 0;
+        bool Result = false;
+    };
+
     void resolveNames();
     TRole role(int Id) const { return Id >= 0 && Id < int(FRoles.size()) ? FRoles[size_t(Id)] : rlNone; }
+    bool isLeaf(int Id) const { return Id >= 0 && Id < int(FIsLeaf.size()) && FIsLeaf[size_t(Id)]; }
     bool isMemoized(int Id) const { return Id >= 0 && Id < int(FIsMemoized.size()) && FIsMemoized[size_t(Id)]; }
 
     QString FNewClassName;
@@ -271,6 +282,8 @@ private:
     // calls are remembered; looked up once.
     std::vector<TRole> FRoles;
     std::vector<bool> FIsMemoized;
+    std::vector<bool> FIsLeaf;
+    std::vector<TLeafCall> FLeafCalls;
     bool FIsNamesResolved = false;
     // (nonterminal id, position) -> outcome; valid for one parse.
     QHash<quint64, TMemoEntry> FMemo;

@@ -543,6 +543,16 @@ void TLL1Parser::computePurity()
             Changed = Changed || !N.IsPure;
         }
     }
+    for (TNonterminal &N : FNonterminals) {
+        N.CallsOnlyPure = N.HasRule;
+        for (const TAlternative &Alt : N.Alternatives)
+            for (int I = 0; I < Alt.Count; ++I) {
+                const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
+                if ((Symbol.Kind == TSymbolKind::Nonterminal && !FNonterminals[size_t(Symbol.Id)].IsPure) ||
+                    (Symbol.Kind == TSymbolKind::Terminal && !FTerminals[size_t(Symbol.Id)].IsResolved))
+                    N.CallsOnlyPure = false;
+            }
+    }
 }
 
 int TLL1Parser::NonterminalId(const QString &Name) const

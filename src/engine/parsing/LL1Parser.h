@@ -217,6 +217,16 @@ protected:
         Q_UNUSED(Id);
         Q_UNUSED(Result);
     }
+    // Fast engine: whether every nonterminal that the alternatives of Id call
+    // is unobserved and reaches no observed one, so that a call of Id changes
+    // nothing but the position, apart from what Id's own hooks do. False for
+    // an unknown id or before the rules are prepared.
+    bool CallsOnlyPure(int Id) const
+    {
+        return Id >= 0 && Id < int(FNonterminals.size()) && FNonterminals[size_t(Id)].CallsOnlyPure;
+    }
+    // Counts the parses of this parser: a new number for each ParseString.
+    qint64 ParseSerial() const { return FParseSerial; }
     // The current nesting of ParseNonterminal calls of the engine.
     int Depth() const { return FDepth; }
     // True once a parse has hit MaxDepth or its work limit; every pending
@@ -254,6 +264,7 @@ private:
         // No observed nonterminal can be reached from it: its calls change
         // nothing but the position, so the last one can be answered again.
         bool IsPure = false;
+        bool CallsOnlyPure = false;
         std::vector<TAlternative> Alternatives;
         // For lists of up to 64 alternatives: per next character (below
         // U+0100; 256 for any above, 257 at the end of the input), the
