@@ -416,22 +416,32 @@ int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePat
     }
     // Class names inside the comment: the inside is tokenized again, without
     // the comment's first character so that it is not seen as one comment.
-    TPasParser Inner(Comment.mid(1));
-    QString Result = Comment.left(1);
-    Result.reserve(Comment.size() + 16);
+    // The output is built only when a name changes, from spans of the inside.
+    const QString Inside = Comment.mid(1);
+    TPasParser Inner(Inside);
+    QString Result;
+    qsizetype SpanStart = 0;
     int Changes = 0;
     QStringView Lexem;
     for (int Code = Inner.GetNextView(Lexem); Code != lexEnd; Code = Inner.GetNextView(Lexem)) {
-        if (Code == lexIdentifier) {
-            if (const QString *NewName = FindNewComp(Lexem)) {
-                Result += *NewName;
-                ++Changes;
-                continue;
-            }
+        if (Code != lexIdentifier)
+            continue;
+        const QString *NewName = FindNewComp(Lexem);
+        if (!NewName)
+            continue;
+        if (Changes++ == 0) {
+            Result.reserve(Comment.size() + 16);
+            Result += Comment.front();
         }
-        Result += Lexem;
+        const qsizetype Start = Inner.PrevPos();
+        Result += QStringView(Inside).mid(SpanStart, Start - SpanStart);
+        Result += *NewName;
+        SpanStart = Start + Lexem.size();
     }
-    Comment = Result;
+    if (Changes > 0) {
+        Result += QStringView(Inside).mid(SpanStart);
+        Comment = Result;
+    }
     return Changes;
 }
 
@@ -454,7 +464,20 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         TIdentifierContext &Context;
         ~TContextGuard() { Context.Text = nullptr; }
     } ContextGuard{Identifier};
-    TPasParser Lexer(Text);
+    // The text is read once: the lexemes (blanks left out, nothing is done
+    // with them) and the new name of every identifier that names an old class.
+    std::vector<TUnitLexem> Lexems;
+    Lexems.reserve(size_t(Text.size() / 8));
+    {
+        TPasParser Lexer(Text);
+        QStringView Lexem;
+        for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+            if (Code == lexBlanks)
+                continue;
+            const qsizetype Start = Lexer.PrevPos();
+            Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? FindNewComp(Lexem) : nullptr, Code});
+        }
+    }
     // The output is the lexemes' texts in order. Unchanged lexemes are copied
     // as spans of the input (from SpanStart to the lexeme being changed), so
     // the common case costs one copy per change, not one per lexeme.
@@ -470,17 +493,17 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     // The new units and where they go are decided before the rewriting,
     // since a unit that names only other units of the source set gets them
     // only when its code renames a class.
-    const TUsesPlan Uses = planUsesInsertions(Text, {FOldUsesUnit, FNewUsesList, FFamily.Units},
-                                              [this](QStringView Name) { return FindNewComp(Name) != nullptr; });
+    const TUsesPlan Uses = planUsesInsertions(Text, Lexems, {FOldUsesUnit, FNewUsesList, FFamily.Units});
     qsizetype NextInsertion = 0;
     TLineIndex Lines(Text);
     bool InUses = false;
     int Changes = 0;
     QString Replaced;
-    QStringView Lexem;
-    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
-        const qsizetype Start = Lexer.PrevPos();
-        const qsizetype End = Start + Lexem.size();
+    for (const TUnitLexem &L : Lexems) {
+        const int Code = L.Code;
+        const qsizetype Start = L.Start;
+        const qsizetype End = L.End;
+        const QStringView Lexem = QStringView(Text).mid(Start, End - Start);
         if (InUses && NextInsertion < Uses.Insertions.size() && Uses.Insertions[NextInsertion].Pos == End) {
             // The old unit (or the unit of the source set) stays and the new
             // units follow it, behind its "in 'path'" when it has one.
@@ -497,7 +520,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                 Emit(Start, End, Replaced);
             break;
         case lexIdentifier:
-            if (const QString *NewName = FindNewComp(Lexem)) {
+            if (const QString *NewName = L.NewName) {
                 ++Changes;
                 Identifier.Text = &Text;
                 Identifier.Start = Start;

@@ -36,14 +36,12 @@ QStringList usesListUnits(const QString &NewUsesList)
     return Units;
 }
 
-TUsesPlan planUsesInsertions(const QString &Text, const TUsesRules &Rules,
-                             const std::function<bool(QStringView)> &IsOldClass)
+TUsesPlan planUsesInsertions(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TUsesRules &Rules)
 {
     TUsesPlan Plan;
     std::vector<TEntry> Entries;
     QSet<QString> Named; // every unit that a clause names, upper case, in full and by its last part
 
-    TPasParser Lexer(Text);
     bool InUses = false;
     bool AfterIn = false; // "in" read: the path string ends the entry
     TEntry Current;
@@ -56,19 +54,19 @@ TUsesPlan planUsesInsertions(const QString &Text, const TUsesRules &Rules,
         Current = TEntry();
         AfterIn = false;
     };
-    QStringView Lexem;
-    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+    for (const TUnitLexem &L : Lexems) {
+        const int Code = L.Code;
         if (Code == lexKeywordUses) {
             InUses = true;
             Current = TEntry();
             continue;
         }
         if (!InUses) {
-            if (Code == lexIdentifier && IsOldClass(Lexem))
+            if (L.NewName)
                 ++Plan.ClassNames;
             continue;
         }
-        const qsizetype End = Lexer.PrevPos() + Lexem.size();
+        const QStringView Lexem = QStringView(Text).mid(L.Start, L.End - L.Start);
         switch (Code) {
         case lexIdentifier:
             if (!Current.Name.isEmpty() && !Current.Name.endsWith(u'.')
@@ -76,7 +74,7 @@ TUsesPlan planUsesInsertions(const QString &Text, const TUsesRules &Rules,
                 AfterIn = true;
             } else if (!AfterIn) {
                 Current.Name += Lexem;
-                Current.End = End;
+                Current.End = L.End;
             }
             break;
         case lexDot:
@@ -85,7 +83,7 @@ TUsesPlan planUsesInsertions(const QString &Text, const TUsesRules &Rules,
             break;
         case lexString:
             if (AfterIn)
-                Current.End = End;
+                Current.End = L.End;
             break;
         case lexComma:
             completeEntry();

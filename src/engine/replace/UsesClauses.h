@@ -15,7 +15,7 @@
 #include <QStringList>
 #include <QStringView>
 
-#include <functional>
+#include <vector>
 
 struct TUsesInsertion
 {
@@ -38,10 +38,21 @@ struct TUsesRules
     QStringList FamilyUnits; // other units of the source set, letter case ignored
 };
 
+// One lexeme of a unit or project file, blanks left out: its bounds in the
+// text (zero-based, End behind it), its code (lex* of TPasParser) and, for an
+// identifier that names an old class of the replace pairs, the new class
+// name (null for every other lexeme). The rewriting of a unit reads the text
+// once into this list and both plans and rewrites from it.
+struct TUnitLexem
+{
+    qsizetype Start = 0;
+    qsizetype End = 0;
+    const QString *NewName = nullptr;
+    int Code = 0;
+};
+
 // The unit names of a new-uses text: ", Quorvel, Orx" gives Quorvel and Orx.
 QStringList usesListUnits(const QString &NewUsesList);
 
-// Scans the uses clauses of a unit or project file. IsOldClass tells whether
-// an identifier names an old class of the replace pairs.
-TUsesPlan planUsesInsertions(const QString &Text, const TUsesRules &Rules,
-                             const std::function<bool(QStringView)> &IsOldClass);
+// Scans the uses clauses of a unit or project file, given as its lexemes.
+TUsesPlan planUsesInsertions(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TUsesRules &Rules);
