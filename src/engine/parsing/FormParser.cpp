@@ -148,12 +148,6 @@ void TFormParser::resolveNames()
             FRoles.resize(size_t(Id) + 1, rlNone);
         FRoles[size_t(Id)] = Roles[I];
     }
-    // Watched nonterminals below which nothing is watched or remembered.
-    FIsLeaf.assign(FRoles.size(), false);
-    for (size_t Id = 0; Id < FRoles.size(); ++Id)
-        FIsLeaf[Id] = FRoles[Id] != rlNone && FRoles[Id] != rlNestedObj && FRoles[Id] != rlPropValue &&
-                      CallsOnlyPure(int(Id));
-    FLeafCalls.assign(FRoles.size(), TLeafCall());
     for (const char16_t *Name : MemoizedNames) {
         const int Id = idOf(Name);
         if (Id < 0)
@@ -162,6 +156,13 @@ void TFormParser::resolveNames()
             FIsMemoized.resize(size_t(Id) + 1, false);
         FIsMemoized[size_t(Id)] = true;
     }
+    // Watched nonterminals that read only text: nothing below them is
+    // watched or remembered (see EnterNonterminal).
+    FIsLeaf.assign(FRoles.size(), false);
+    for (size_t Id = 0; Id < FRoles.size(); ++Id)
+        FIsLeaf[Id] = FRoles[Id] != rlNone && FRoles[Id] != rlNestedObj && FRoles[Id] != rlPropValue &&
+                      !isMemoized(int(Id)) && CallsOnlyPure(int(Id));
+    FLeafCalls.assign(FRoles.size(), TLeafCall());
 }
 
 void TFormParser::AfterParse(bool &Result)
@@ -223,6 +224,27 @@ bool TFormParser::ParseNonterminal(const QString &Name)
 bool TFormParser::EnterNonterminal(int Id, bool &Result)
 {
     TFormParseState &S = FormState();
+    // The fast engine tries the alternatives of a header or a property one
+    // after another, and each of them reads the keyword, the names and the
+    // class again from the same position. Below these nothing is watched, so
+    // the outcome depends on the position alone: the last call at the same
+    // position of the same parse is answered again, and the call ends as if
+    // it had been parsed. The plain engine, the reference, parses each.
+    if (isLeaf(Id) && Engine() == TEngine::Fast) {
+        const TLeafCall &Last = FLeafCalls[size_t(Id)];
+        if (Last.Parse == ParseSerial() && Last.Pos == S.FCurPos) {
+            Result = Last.Result;
+            if (!Result) {
+                // A failed call leaves the start that its entry recorded.
+                S.FStartPos = S.FCurPos;
+                return true;
+            }
+            S.FCurPos = Last.End;
+            recordText(role(Id), Last.Pos, Last.End - Last.Pos);
+            S.FStartPos = 0;
+            return true;
+        }
+    }
     TPendingCall Call{false, 0, {}};
     if (S.FNestedObject >= 1 && FIsMemoEnabled && isMemoized(Id) && !S.FCurPropName.IsGiven) {
         const quint64 Key = (quint64(quint32(Id)) << 32) | quint32(S.FCurPos);
@@ -247,23 +269,6 @@ bool TFormParser::EnterNonterminal(int Id, bool &Result)
         return false;
     if (Role != rlNestedObj) {
         S.FStartPos = S.FCurPos;
-        // The fast engine tries the alternatives of a header or a property
-        // one after another, and each of them reads the keyword, the names
-        // and the class again from the same position. Below these nothing is
-        // watched, so the outcome depends on the position alone: the last
-        // call at the same position of the same parse is answered again, and
-        // the call ends as if it had been parsed (what LeaveNonterminal
-        // records is the same). The plain engine, the reference, parses each.
-        if (isLeaf(Id) && Engine() == TEngine::Fast) {
-            const TLeafCall &Last = FLeafCalls[size_t(Id)];
-            if (Last.Parse == ParseSerial() && Last.Pos == S.FCurPos) {
-                if (Last.Result)
-                    S.FCurPos = Last.End;
-                Result = Last.Result;
-                LeaveNonterminal(Id, Result);
-                return true;
-            }
-        }
     } else if (++S.FNestedObject == 1) {
         // The nested object's text starts with its indentation.
         const QString &Input = InputStr();
@@ -273,6 +278,41 @@ bool TFormParser::EnterNonterminal(int Id, bool &Result)
         S.FObjectPos = Pos;
     }
     return false;
+}
+
+// What the successful call of a watched nonterminal (other than a nested
+// object) records: the range it read, at one-based Start.
+void TFormParser::recordText(TRole Role, int Start, int Length)
+{
+    TFormParseState &S = FormState();
+    switch (Role) {
+    case rlFullPropName:
+        S.FCurPropName.SetRange(Start, Length);
+        break;
+    case rlPropValue:
+        if (!S.FCurPropName.IsEmpty()) {
+            if (S.FNestedObject == 0)
+                ConvertProperty(S.CurPropName(), InputStr().mid(Start - 1, Length));
+            S.FCurPropName.SetRange(0, 0);
+        }
+        break;
+    case rlKeyword:
+        if (S.FNestedObject == 0)
+            S.FObjKeyWord.SetRange(Start, Length);
+        break;
+    case rlObjName:
+        if (S.FNestedObject == 0)
+            S.FName.SetRange(Start, Length);
+        break;
+    case rlOrderIndex:
+        if (S.FNestedObject == 0)
+            FOrderIndex = InputStr().mid(Start - 1, Length);
+        break;
+    default:
+        if (S.FNestedObject == 0)
+            S.FTypeName.SetRange(Start, Length);
+        break;
+    }
 }
 
 void TFormParser::LeaveNonterminal(int Id, bool Result)
@@ -286,36 +326,7 @@ void TFormParser::LeaveNonterminal(int Id, bool Result)
     }
     if (Result && Role != rlNone && Role != rlNestedObj) {
         MIG_ASSERT(S.FStartPos != 0, QStringLiteral("No start position recorded for ") + NonterminalName(Id));
-        const int Start = S.FStartPos;
-        const int Length = S.FCurPos - S.FStartPos;
-        switch (Role) {
-        case rlFullPropName:
-            S.FCurPropName.SetRange(Start, Length);
-            break;
-        case rlPropValue:
-            if (!S.FCurPropName.IsEmpty()) {
-                if (S.FNestedObject == 0)
-                    ConvertProperty(S.CurPropName(), Input.mid(Start - 1, Length));
-                S.FCurPropName.SetRange(0, 0);
-            }
-            break;
-        case rlKeyword:
-            if (S.FNestedObject == 0)
-                S.FObjKeyWord.SetRange(Start, Length);
-            break;
-        case rlObjName:
-            if (S.FNestedObject == 0)
-                S.FName.SetRange(Start, Length);
-            break;
-        case rlOrderIndex:
-            if (S.FNestedObject == 0)
-                FOrderIndex = Input.mid(Start - 1, Length);
-            break;
-        default:
-            if (S.FNestedObject == 0)
-                S.FTypeName.SetRange(Start, Length);
-            break;
-        }
+        recordText(Role, S.FStartPos, S.FCurPos - S.FStartPos);
         S.FStartPos = 0;
     }
     if (Role == rlNestedObj && --S.FNestedObject == 0 && Result) {

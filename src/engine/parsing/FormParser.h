@@ -267,6 +267,7 @@ private:
     };
 
     void resolveNames();
+    void recordText(TRole Role, int Start, int Length);
     TRole role(int Id) const { return Id >= 0 && Id < int(FRoles.size()) ? FRoles[size_t(Id)] : rlNone; }
     bool isLeaf(int Id) const { return Id >= 0 && Id < int(FIsLeaf.size()) && FIsLeaf[size_t(Id)]; }
     bool isMemoized(int Id) const { return Id >= 0 && Id < int(FIsMemoized.size()) && FIsMemoized[size_t(Id)]; }
