@@ -166,9 +166,27 @@ TEST(CaseCompare, OrdersNamesAsQtDoesWithoutRegardToLetterCase)
         u"STRASSE", u"\u00e9", u"\u00c9", u"end", u"END", u"endx",
     };
     const auto sign = [](int Value) { return (Value > 0) - (Value < 0); };
-    for (const char16_t *A : Names)
-        for (const char16_t *B : Names)
-            EXPECT_EQ(sign(compareIgnoringCase(QStringView(A), QStringView(B))),
-                      sign(QStringView(A).compare(QStringView(B), Qt::CaseInsensitive)))
+    for (const char16_t *A : Names) {
+        // The quick test before a search passes every name equal to one of
+        // the set, and rejects some that are not.
+        TNameFilter Filter;
+        Filter.Add(QStringView(A));
+        for (const char16_t *B : Names) {
+            const int Expected = sign(QStringView(A).compare(QStringView(B), Qt::CaseInsensitive));
+            EXPECT_EQ(sign(compareIgnoringCase(QStringView(A), QStringView(B))), Expected)
                 << QString::fromUtf16(A).toStdString() << " / " << QString::fromUtf16(B).toStdString();
+            if (Expected == 0) {
+                EXPECT_TRUE(Filter.MayContain(QStringView(B)))
+                    << QString::fromUtf16(A).toStdString() << " / " << QString::fromUtf16(B).toStdString();
+            }
+        }
+    }
+    TNameFilter Filter;
+    Filter.Add(u"TQuery");
+    Filter.Add(u"TTable");
+    EXPECT_FALSE(Filter.MayContain(u"TForm1"));
+    EXPECT_FALSE(Filter.MayContain(u"TQuery1"));
+    EXPECT_TRUE(Filter.MayContain(u"tqUERX"));
+    Filter.Add(u"\u212aey");
+    EXPECT_TRUE(Filter.MayContain(u"kEy"));
 }

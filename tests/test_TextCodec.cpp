@@ -71,6 +71,14 @@ TEST(TextCodec, UnmappableCharactersBecomeQuestionMarks)
     EXPECT_EQ(TextCodec::EncodeAnsi(QString::fromUtf8("aПb")), QByteArray("a?b"));
     // A character outside the basic plane is one character: one "?".
     EXPECT_EQ(TextCodec::EncodeAnsi(QString::fromUtf8("x\U0001F600y")), QByteArray("x?y"));
+    // Wherever it stands in a run of ASCII (copied 8 characters at a time).
+    for (int At = 0; At < 20; ++At) {
+        QString Text(21, u'q');
+        Text[At] = QChar(0x041F);
+        QByteArray Expected(21, 'q');
+        Expected[At] = '?';
+        EXPECT_EQ(TextCodec::EncodeAnsi(Text), Expected) << At;
+    }
     EXPECT_FALSE(TextCodec::IsAnsiEncodable(QString::fromUtf8("П")));
     EXPECT_TRUE(TextCodec::IsAnsiEncodable(QString::fromUtf8("café")));
 }

@@ -9,6 +9,10 @@
 #include <mutex>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The code page tables are built by hand from ICU's answers for each byte,
 // because ICU (through QStringEncoder) writes an unmappable character as 0x1A
 // instead of "?", replaces undefined bytes by U+FFFD (losing them), and goes
@@ -25,6 +29,7 @@ struct TCodePage
 {
     QString Name;
     bool SingleByte = true;
+    bool AsciiAsIs = true; // bytes below 0x80 stand for the same characters
     std::array<char16_t, 256> Decode{};
     std::array<uint16_t, 65536> Encode{}; // byte, or NoByte when unmappable
 };
@@ -58,6 +63,8 @@ std::shared_ptr<const TCodePage> BuildCodePage(const QString &Name)
             Ch = S[0].unicode();
         Page->Decode[B] = Ch;
         Page->Encode[Ch] = uint16_t(B);
+        if (B < 0x80 && Ch != B)
+            Page->AsciiAsIs = false;
     }
     return Page;
 }
@@ -79,6 +86,26 @@ const TCodePage *Current()
 }
 
 bool IsHigh(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
+
+// Copies the leading ASCII characters of Src (at most N) to Dst as bytes, 8
+// at a time while all 8 are ASCII; returns how many it copied. Form and unit
+// texts are ASCII nearly throughout.
+qsizetype CopyAscii(const char16_t *Src, qsizetype N, char *Dst)
+{
+    qsizetype I = 0;
+#if defined(__SSE2__)
+    for (; I + 8 <= N; I += 8) {
+        const __m128i Units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(Src + I));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(Units, _mm_set1_epi16(short(0xFF80))),
+                                              _mm_setzero_si128())) != 0xFFFF)
+            break;
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(Dst + I), _mm_packus_epi16(Units, Units));
+    }
+#endif
+    for (; I < N && Src[I] < 0x80; ++I)
+        Dst[I] = char(Src[I]);
+    return I;
+}
 bool IsLow(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
 
 } // namespace
@@ -141,16 +168,24 @@ QByteArray EncodeAnsi(QStringView Text)
     QByteArray Out(Text.size(), Qt::Uninitialized);
     char *Dst = Out.data();
     const auto &Table = Page->Encode;
+    const char16_t *const Src = Text.utf16();
     qsizetype J = 0;
     for (qsizetype I = 0, N = Text.size(); I < N; ++I) {
-        const char16_t C = Text[I].unicode();
+        if (Page->AsciiAsIs && Src[I] < 0x80) {
+            // A run of ASCII: as is, at once; I then stands on its last.
+            const qsizetype Run = CopyAscii(Src + I, N - I, Dst + J);
+            I += Run - 1;
+            J += Run;
+            continue;
+        }
+        const char16_t C = Src[I];
         const uint16_t B = Table[C];
         if (B != NoByte) {
             Dst[J++] = char(B);
         } else {
             Dst[J++] = '?';
             // A surrogate pair is one character: one "?".
-            if (IsHigh(C) && I + 1 < N && IsLow(Text[I + 1].unicode()))
+            if (IsHigh(C) && I + 1 < N && IsLow(Src[I + 1]))
                 ++I;
         }
     }

@@ -20,8 +20,7 @@
 void TLexemList::Add(const QString &Text, int Code)
 {
     FItems.push_back({Text, Code});
-    if (Text.size() < 32)
-        FLengths |= 1u << Text.size();
+    FFilter.Add(Text);
 }
 
 void TLexemList::Sort()
@@ -33,8 +32,7 @@ void TLexemList::Sort()
 
 int TLexemList::Find(QStringView Text) const
 {
-    // Texts of 32 characters and more are always searched.
-    if (Text.size() < 32 && !(FLengths & (1u << Text.size())))
+    if (!FFilter.MayContain(Text))
         return 0;
     const auto It = std::lower_bound(FItems.begin(), FItems.end(), Text, [](const TItem &A, QStringView B) {
         return compareIgnoringCase(A.Text, B) < 0;

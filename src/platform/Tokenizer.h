@@ -7,6 +7,8 @@
 // every character, valid or not, belongs to exactly one lexeme.
 #pragma once
 
+#include "CaseCompare.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -47,7 +49,7 @@ private:
         int Code;
     };
     std::vector<TItem> FItems;
-    uint32_t FLengths = 0; // bit n set when some text has n characters (n < 32)
+    TNameFilter FFilter;
 };
 
 class TParser

@@ -219,22 +219,19 @@ void TComponentReplacer::AddReplacePair(const QString &OldComp, const QString &N
     if (It != FOldComps.end() && QString::compare(It->OldComp, OldComp, Qt::CaseInsensitive) == 0)
         return; // the first pair for this name stays in force
     FOldComps.insert(It, TPair{OldComp, int(FNewComps.size() - 1)});
-    if (OldComp.size() < 64)
-        FOldLengths |= uint64_t(1) << OldComp.size();
+    FOldNames.Add(OldComp);
 }
 
 void TComponentReplacer::ClearPairs()
 {
     FNewComps.clear();
     FOldComps.clear();
-    FOldLengths = 0;
+    FOldNames.Clear();
 }
 
 const QString *TComponentReplacer::FindNewComp(QStringView Name) const
 {
-    // Most identifiers of a unit have a length that no old name has (names
-    // of 64 characters and more are always searched).
-    if (Name.size() < 64 && !(FOldLengths & (uint64_t(1) << Name.size())))
+    if (!FOldNames.MayContain(Name))
         return nullptr;
     const auto It = std::lower_bound(FOldComps.begin(), FOldComps.end(), Name, [](const TPair &A, QStringView B) {
         return compareIgnoringCase(A.OldComp, B) < 0;

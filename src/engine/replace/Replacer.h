@@ -10,6 +10,8 @@
 // (ReplaceRun.h); all their disk access goes through TFileSystem.
 #pragma once
 
+#include "CaseCompare.h"
+
 #include "FormParser.h"
 #include "LogWriter.h"
 #include "ReplaceRun.h"
@@ -373,7 +375,7 @@ private:
     };
     std::vector<TPair> FOldComps; // sorted without regard to letter case
     QStringList FNewComps;
-    uint64_t FOldLengths = 0; // bit n set when an old name has n characters (n < 64)
+    TNameFilter FOldNames; // passes every old name
     TFormParserClass FFormParserClass;
     std::unique_ptr<TFormParser> FFormParser;
     mutable TConversion FOwnConversion; // direct: effects go to the replacer
