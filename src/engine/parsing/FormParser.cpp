@@ -129,6 +129,15 @@ void TFormParser::BeforeParse()
     FMemo.clear();
     FPending.clear();
     resolveNames();
+    // Watched nonterminals that read only text: nothing below them is
+    // watched or remembered (see EnterNonterminal). Asked anew for each
+    // parse, since a descendant may observe more nonterminals between parses.
+    FIsLeaf.assign(FRoles.size(), false);
+    for (size_t Id = 0; Id < FRoles.size(); ++Id)
+        FIsLeaf[Id] = FRoles[Id] != rlNone && FRoles[Id] != rlNestedObj && FRoles[Id] != rlPropValue &&
+                      !isMemoized(int(Id)) && CallsOnlyPure(int(Id));
+    if (FLeafCalls.size() != FRoles.size())
+        FLeafCalls.assign(FRoles.size(), TLeafCall());
 }
 
 void TFormParser::resolveNames()
@@ -156,13 +165,6 @@ void TFormParser::resolveNames()
             FIsMemoized.resize(size_t(Id) + 1, false);
         FIsMemoized[size_t(Id)] = true;
     }
-    // Watched nonterminals that read only text: nothing below them is
-    // watched or remembered (see EnterNonterminal).
-    FIsLeaf.assign(FRoles.size(), false);
-    for (size_t Id = 0; Id < FRoles.size(); ++Id)
-        FIsLeaf[Id] = FRoles[Id] != rlNone && FRoles[Id] != rlNestedObj && FRoles[Id] != rlPropValue &&
-                      !isMemoized(int(Id)) && CallsOnlyPure(int(Id));
-    FLeafCalls.assign(FRoles.size(), TLeafCall());
 }
 
 void TFormParser::AfterParse(bool &Result)
