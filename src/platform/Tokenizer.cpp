@@ -282,7 +282,8 @@ int TParser::GetNextView(QStringView &Lexem)
             Lexem = QStringView(FText).mid(B, E - B);
             return Code;
         }
-        Lexem = QStringView(FText).mid(Start, End - Start);
+        // Start and End lie in the text: no bounds to check.
+        Lexem = QStringView(FText.constData() + Start, End - Start);
         return Code;
     }
 }
