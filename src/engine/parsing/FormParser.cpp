@@ -403,14 +403,38 @@ QString TFormParser::MakeObject(int Level)
     QString Result = indent(Level) + S.ObjKeyWord() + u' ' + S.Name() + QStringLiteral(": ") +
                      (FNewClassName.isEmpty() ? S.TypeName() : FNewClassName) +
                      (FOrderIndex.isEmpty() ? QString() : u' ' + FOrderIndex) + LineBreak;
+    // The pieces are appended one by one into one reserved string: an object
+    // of many properties or long SQL would otherwise make a temporary string
+    // for every piece of every line.
+    qsizetype Size = Result.size() + 2 * Level + 5;
     for (const TFormProperty &Property : FProps) {
-        Result += PropIndent + Property.Name + QStringLiteral(" = ") +
-                  (Property.Lines.isEmpty() ? QString() : Property.Lines.first()) + LineBreak;
-        for (qsizetype I = 1; I < Property.Lines.size(); ++I)
-            Result += PropIndent + QStringLiteral("  ") + Property.Lines[I] + LineBreak;
+        Size += PropIndent.size() + Property.Name.size() + 5;
+        for (const QString &Line : Property.Lines)
+            Size += PropIndent.size() + Line.size() + 4;
     }
     for (const QString &Nested : FNestedObjects)
-        Result += Nested + LineBreak;
-    Result += indent(Level) + QStringLiteral("end") + LineBreak;
+        Size += Nested.size() + 2;
+    Result.reserve(Size);
+    for (const TFormProperty &Property : FProps) {
+        Result += PropIndent;
+        Result += Property.Name;
+        Result += QLatin1String(" = ");
+        if (!Property.Lines.isEmpty())
+            Result += Property.Lines.first();
+        Result += LineBreak;
+        for (qsizetype I = 1; I < Property.Lines.size(); ++I) {
+            Result += PropIndent;
+            Result += QLatin1String("  ");
+            Result += Property.Lines[I];
+            Result += LineBreak;
+        }
+    }
+    for (const QString &Nested : FNestedObjects) {
+        Result += Nested;
+        Result += LineBreak;
+    }
+    Result += indent(Level);
+    Result += QLatin1String("end");
+    Result += LineBreak;
     return Result;
 }
