@@ -132,7 +132,7 @@ void TFormParser::BeforeParse()
     // Watched nonterminals that read only text: nothing below them is
     // watched or remembered (see EnterNonterminal). Asked anew for each
     // parse, since a descendant may observe more nonterminals between parses.
-    FIsLeaf.assign(FRoles.size(), false);
+    FIsLeaf.assign(FRoles.size(), 0);
     for (size_t Id = 0; Id < FRoles.size(); ++Id)
         FIsLeaf[Id] = FRoles[Id] != rlNone && FRoles[Id] != rlNestedObj && FRoles[Id] != rlPropValue &&
                       !isMemoized(int(Id)) && CallsOnlyPure(int(Id));
@@ -162,8 +162,8 @@ void TFormParser::resolveNames()
         if (Id < 0)
             continue;
         if (Id >= int(FIsMemoized.size()))
-            FIsMemoized.resize(size_t(Id) + 1, false);
-        FIsMemoized[size_t(Id)] = true;
+            FIsMemoized.resize(size_t(Id) + 1, 0);
+        FIsMemoized[size_t(Id)] = 1;
     }
 }
 

@@ -282,8 +282,8 @@ private:
     // Per nonterminal id of the prepared grammar: its role and whether its
     // calls are remembered; looked up once.
     std::vector<TRole> FRoles;
-    std::vector<bool> FIsMemoized;
-    std::vector<bool> FIsLeaf;
+    std::vector<std::uint8_t> FIsMemoized; // bytes, not bits: read on every watched call
+    std::vector<std::uint8_t> FIsLeaf;
     std::vector<TLeafCall> FLeafCalls;
     bool FIsNamesResolved = false;
     // (nonterminal id, position) -> outcome; valid for one parse.
