@@ -524,35 +524,31 @@ void TLL1Parser::computeStarts()
 
 void TLL1Parser::computePurity()
 {
-    for (TNonterminal &N : FNonterminals)
-        N.IsPure = N.HasRule && !N.IsObserved;
-    for (bool Changed = true; Changed;) {
-        Changed = false;
-        for (TNonterminal &N : FNonterminals) {
-            if (!N.IsPure)
-                continue;
-            for (const TAlternative &Alt : N.Alternatives)
-                for (int I = 0; I < Alt.Count && N.IsPure; ++I) {
-                    const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
-                    if (Symbol.Kind == TSymbolKind::Nonterminal && !FNonterminals[size_t(Symbol.Id)].IsPure)
-                        N.IsPure = false;
-                    // A class that no level knows fails when reached.
-                    if (Symbol.Kind == TSymbolKind::Terminal && !FTerminals[size_t(Symbol.Id)].IsResolved)
-                        N.IsPure = false;
-                }
-            Changed = Changed || !N.IsPure;
-        }
-    }
-    for (TNonterminal &N : FNonterminals) {
-        N.CallsOnlyPure = N.HasRule;
+    // Whether every nonterminal that N calls is pure (as far as known) and
+    // every terminal class it reads is known: a class that no level knows
+    // fails when reached.
+    const auto callsOnlyPure = [this](const TNonterminal &N) {
         for (const TAlternative &Alt : N.Alternatives)
             for (int I = 0; I < Alt.Count; ++I) {
                 const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
                 if ((Symbol.Kind == TSymbolKind::Nonterminal && !FNonterminals[size_t(Symbol.Id)].IsPure) ||
                     (Symbol.Kind == TSymbolKind::Terminal && !FTerminals[size_t(Symbol.Id)].IsResolved))
-                    N.CallsOnlyPure = false;
+                    return false;
+            }
+        return true;
+    };
+    for (TNonterminal &N : FNonterminals)
+        N.IsPure = N.HasRule && !N.IsObserved;
+    for (bool Changed = true; Changed;) {
+        Changed = false;
+        for (TNonterminal &N : FNonterminals)
+            if (N.IsPure && !callsOnlyPure(N)) {
+                N.IsPure = false;
+                Changed = true;
             }
     }
+    for (TNonterminal &N : FNonterminals)
+        N.CallsOnlyPure = N.HasRule && callsOnlyPure(N);
 }
 
 int TLL1Parser::NonterminalId(const QString &Name) const
