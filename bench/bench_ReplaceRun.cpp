@@ -2,25 +2,33 @@
 // runs it (folder mode with subfolders, backups and log, in-process through
 // the command line's own code), over a generated tree of 2,000 units and
 // their 2,000 forms (a fifth of them binary; every file has something to
-// convert), beside two baselines measured in the same run over the same tree:
+// convert), beside three baselines measured over the same tree in the same
+// process:
 //
 // - sed: `sed -i` with the BDE replacer's class renames over every file, what
 //   a user could do instead (one process, no backups, no undo file, no log);
 // - minimal: the file operations that a safe run needs and nothing else,
 //   with plain POSIX calls: for each file read it, write a temporary beside
 //   it, hard-link a backup, rename the temporary over the original (no
-//   conversion, no sync).
+//   conversion, no sync);
+// - minimal with flushes: the same with the run's durability: every
+//   temporary and backup first, one syncfs, then the renames and one more
+//   syncfs, so that a crash leaves each original or its whole replacement.
+//   Against it (x_min_sync) the run's own cost shows apart from the flushes
+//   that its guarantees need.
 //
-// Every pass works on a fresh copy of the tree, all of them made (and
-// flushed with sync) before the first timed pass, and nothing is deleted
-// until the benchmark ends: ext4 without a journal makes every new file skip
-// the inodes freed in the last minute, so a pass timed after a deletion pays
-// for it. The sed passes, which free every original's inode, come last.
-// Figures: files/s
-// and MB/s of the tree's bytes for each, and how many times as long as each
-// baseline the run takes (x_sed, x_min; x_cp_sed counts the copy of the tree
-// into the sed pass, as a user without backups would copy it first), and the
-// run's wall and CPU seconds per iteration.
+// Every pass works on a fresh copy of the tree, made (and flushed with sync)
+// before it is timed, and nothing is deleted until the benchmark ends: ext4
+// without a journal makes every new file skip the inodes freed in the last
+// minute, so a pass timed after a deletion pays for it. So the baselines
+// come after every run, and the sed passes, which free every original's
+// inode, last. On a shared machine the figures of one process still vary by
+// two or more between processes: compare ratios, and several processes.
+//
+// Each run's row gives its files/s, MB/s, and wall and CPU seconds per run.
+// A table after the rows gives the baselines' times and each run's ratios
+// to them: x_sed, x_cp_sed (the copy of the tree counted into the sed pass,
+// as a user without backups would copy it first), x_min and x_min_sync.
 //
 // `bench_ReplaceRun --make-tree DIR` only writes the tree into DIR (for the
 // system-call count of scripts/syscalls.sh) and prints its figures.
@@ -219,11 +227,16 @@ QString sedPass(const QString &Tree, const QStringList &Arguments)
 // The minimal pass, written with plain POSIX calls so that it does only what
 // it says: list the tree, then for each file read it, write it to a temporary
 // beside it, hard-link the original into the backup folder (its folders made
-// once each) and rename the temporary over the original.
+// once each) and rename the temporary over the original. A durable pass
+// renames only once every temporary and backup is flushed, and flushes again
+// after the last rename.
 class TMinimalPass
 {
 public:
-    explicit TMinimalPass(std::string Root) : FRoot(std::move(Root)), FBackup(FRoot + "/RBackup") {}
+    TMinimalPass(std::string Root, bool Durable)
+        : FRoot(std::move(Root)), FBackup(FRoot + "/RBackup"), FDurable(Durable)
+    {
+    }
 
     // An empty string on success, else the failing call and file.
     std::string Run()
@@ -240,12 +253,35 @@ public:
             if (!Replace(Relative))
                 return FError;
         }
+        if (FDurable) {
+            if (!Flush())
+                return FError;
+            for (const std::string &Relative : Files) {
+                const std::string Path = FRoot + '/' + Relative;
+                if (::rename((Path + ".tmp~").c_str(), Path.c_str()) != 0) {
+                    Fail("rename", Path);
+                    return FError;
+                }
+            }
+            if (!Flush())
+                return FError;
+        }
         return {};
     }
 
 private:
     std::string FRoot, FBackup, FError;
+    bool FDurable;
     std::vector<char> FBuffer;
+
+    bool Flush()
+    {
+        const int Fd = ::open(FRoot.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool Ok = Fd >= 0 && ::syncfs(Fd) == 0;
+        if (Fd >= 0)
+            ::close(Fd);
+        return Ok || Fail("syncfs", FRoot);
+    }
 
     bool Fail(const char *Call, const std::string &Path)
     {
@@ -322,93 +358,132 @@ private:
         Backup.insert(Dot + 1, 1, '~');
         if (::link(Path.c_str(), Backup.c_str()) != 0)
             return Fail("link", Backup);
-        if (::rename(Temp.c_str(), Path.c_str()) != 0)
+        if (!FDurable && ::rename(Temp.c_str(), Path.c_str()) != 0)
             return Fail("rename", Temp);
         return true;
     }
 };
 
+// What the timed runs took, by thread count, for the ratios printed after
+// every benchmark has run.
+struct TRunFigures
+{
+    int Jobs = 0;
+    int Runs = 0;
+    double WallSeconds = 0, CpuSeconds = 0;
+};
+
+std::vector<TRunFigures> &runFigures()
+{
+    static std::vector<TRunFigures> Figures;
+    return Figures;
+}
+
 void BM_ReplaceRun(benchmark::State &State)
 {
     TBench &B = bench();
-    const int Jobs = int(State.range(0));
-    const int Iterations = int(State.max_iterations);
+    TRunFigures Figures;
+    Figures.Jobs = int(State.range(0));
     // Every copy first, on disk before anything is timed.
-    QStringList RunTrees, MinimalTrees, SedTrees;
-    for (int I = 0; I < Iterations; ++I) {
-        RunTrees << B.freshCopy(QStringLiteral("run"));
-        MinimalTrees << B.freshCopy(QStringLiteral("minimal"));
-    }
+    QStringList Trees;
+    for (int I = 0; I < int(State.max_iterations); ++I)
+        Trees << B.freshCopy(QStringLiteral("run"));
     ::sync();
-
-    double RunSeconds = 0, RunCpuSeconds = 0, SedSeconds = 0, CopySeconds = 0, MinimalSeconds = 0;
-    int Done = 0;
     for (auto _ : State) {
-        const QString &RunTree = RunTrees[Done++];
         const double CpuStart = cpuSeconds();
         const auto Start = std::chrono::steady_clock::now();
-        const QString RunError = runMigwiz(RunTree, Jobs, B.Facts.Changing);
+        const QString Error = runMigwiz(Trees[Figures.Runs], Figures.Jobs, B.Facts.Changing);
         const double Run = seconds(std::chrono::steady_clock::now() - Start);
-        RunCpuSeconds += cpuSeconds() - CpuStart;
-        if (!RunError.isEmpty()) {
-            State.SkipWithError(qPrintable(RunError));
+        Figures.CpuSeconds += cpuSeconds() - CpuStart;
+        if (!Error.isEmpty()) {
+            State.SkipWithError(qPrintable(Error));
             return;
         }
         State.SetIterationTime(Run);
-        RunSeconds += Run;
+        Figures.WallSeconds += Run;
+        ++Figures.Runs;
     }
+    const double N = Figures.Runs;
+    const double MB = double(B.Facts.Bytes) / 1e6;
+    State.counters["files"] = B.Facts.Files;
+    State.counters["MB"] = MB;
+    State.counters["files/s"] = B.Facts.Files * N / Figures.WallSeconds;
+    State.counters["MB/s"] = MB * N / Figures.WallSeconds;
+    // The run's CPU time against its wall time: the rest is waiting for the
+    // file system (or for a core, on a busy machine).
+    State.counters["cpu_s"] = Figures.CpuSeconds / N;
+    State.counters["wall_s"] = Figures.WallSeconds / N;
+    runFigures().push_back(Figures);
+}
 
-    // The baselines, as many passes as the run had, each on its own copy.
-    for (const QString &Tree : std::as_const(MinimalTrees)) {
-        const auto Start = std::chrono::steady_clock::now();
-        const std::string MinimalError = TMinimalPass(Tree.toStdString()).Run();
-        MinimalSeconds += seconds(std::chrono::steady_clock::now() - Start);
-        if (!MinimalError.empty()) {
-            State.SkipWithError(MinimalError.c_str());
-            return;
+// The baselines, as many passes of each as a run had, each on its own copy,
+// after every run (so that the sed passes, which free every original's
+// inode, come last), then the ratios of every run to them. Returns false when
+// a pass failed.
+bool printBaselines(int Passes)
+{
+    TBench &B = bench();
+    QStringList MinimalTrees, DurableTrees;
+    for (int I = 0; I < Passes; ++I) {
+        MinimalTrees << B.freshCopy(QStringLiteral("minimal"));
+        DurableTrees << B.freshCopy(QStringLiteral("durable"));
+    }
+    ::sync();
+    double MinimalSeconds = 0, DurableSeconds = 0, CopySeconds = 0, SedSeconds = 0;
+    // The two minimal passes take turns at going first.
+    for (int I = 0; I < Passes; ++I) {
+        for (const bool Durable : {I % 2 == 1, I % 2 == 0}) {
+            const auto Start = std::chrono::steady_clock::now();
+            const std::string Error = TMinimalPass((Durable ? DurableTrees : MinimalTrees)[I].toStdString(), Durable).Run();
+            (Durable ? DurableSeconds : MinimalSeconds) += seconds(std::chrono::steady_clock::now() - Start);
+            if (!Error.empty()) {
+                std::fprintf(stderr, "minimal pass: %s\n", Error.c_str());
+                return false;
+            }
         }
     }
     // The copy for a sed pass is timed on its own, as a user would make it
     // before running sed.
-    for (int I = 0; I < Iterations; ++I) {
+    for (int I = 0; I < Passes; ++I) {
         ::sync();
         auto Start = std::chrono::steady_clock::now();
-        SedTrees << B.freshCopy(QStringLiteral("sed"));
+        const QString Tree = B.freshCopy(QStringLiteral("sed"));
         CopySeconds += seconds(std::chrono::steady_clock::now() - Start);
         ::sync();
         Start = std::chrono::steady_clock::now();
-        const QString SedError = sedPass(SedTrees.last(), B.SedArguments);
+        const QString Error = sedPass(Tree, B.SedArguments);
         SedSeconds += seconds(std::chrono::steady_clock::now() - Start);
-        if (!SedError.isEmpty()) {
-            State.SkipWithError(qPrintable(SedError));
-            return;
+        if (!Error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(Error));
+            return false;
         }
     }
-    if (Done == 0 || RunSeconds == 0 || SedSeconds == 0 || MinimalSeconds == 0)
-        return;
-    const double N = double(Done);
     const double MB = double(B.Facts.Bytes) / 1e6;
-    State.counters["files"] = B.Facts.Files;
-    State.counters["MB"] = MB;
-    State.counters["files/s"] = B.Facts.Files * N / RunSeconds;
-    State.counters["MB/s"] = MB * N / RunSeconds;
-    // The run's CPU time against its wall time: the rest is waiting for the
-    // file system (or for a core, on a busy machine).
-    State.counters["cpu_s"] = RunCpuSeconds / N;
-    State.counters["wall_s"] = RunSeconds / N;
-    State.counters["sed_files/s"] = B.Facts.Files * N / SedSeconds;
-    State.counters["sed_MB/s"] = MB * N / SedSeconds;
-    State.counters["min_files/s"] = B.Facts.Files * N / MinimalSeconds;
-    State.counters["min_MB/s"] = MB * N / MinimalSeconds;
-    State.counters["x_sed"] = RunSeconds / SedSeconds;
-    State.counters["x_cp_sed"] = RunSeconds / (CopySeconds + SedSeconds);
-    State.counters["x_min"] = RunSeconds / MinimalSeconds;
+    std::printf("\nBaselines over the same tree (%d passes each, after the runs):\n", Passes);
+    const auto Line = [&](const char *Name, double Total) {
+        const double Each = Total / Passes;
+        std::printf("  %-26s %6.3f s %9.0f files/s %7.1f MB/s\n", Name, Each, B.Facts.Files / Each, MB / Each);
+    };
+    Line("minimal", MinimalSeconds);
+    Line("minimal with flushes", DurableSeconds);
+    Line("copy", CopySeconds);
+    Line("sed", SedSeconds);
+    std::printf("The flushes cost the minimal pass x%.2f.\n", DurableSeconds / MinimalSeconds);
+    std::printf("\n%-5s %7s %7s %9s %6s %10s\n", "jobs", "wall_s", "x_sed", "x_cp_sed", "x_min", "x_min_sync");
+    for (const TRunFigures &F : runFigures()) {
+        const double Each = F.WallSeconds / F.Runs;
+        std::printf("%-5d %7.3f %7.2f %9.2f %6.2f %10.2f\n", F.Jobs, Each, Each * Passes / SedSeconds,
+                    Each * Passes / (CopySeconds + SedSeconds), Each * Passes / MinimalSeconds,
+                    Each * Passes / DurableSeconds);
+    }
+    return true;
 }
 
 } // namespace
 
 // The argument is the run's thread count (see MigwizTakesJobs).
-BENCHMARK(BM_ReplaceRun)->ArgName("jobs")->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+constexpr int Iterations = 3;
+BENCHMARK(BM_ReplaceRun)->ArgName("jobs")->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Iterations);
 
 int main(int argc, char **argv)
 {
@@ -421,5 +496,8 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::fflush(stdout);
+    if (!runFigures().empty() && !printBaselines(Iterations))
+        return 1;
     return 0;
 }
