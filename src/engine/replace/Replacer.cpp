@@ -621,6 +621,15 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
     int ObjectTextPos = 0;
     qsizetype ObjectOutputPos = 0;
     TLineIndex Lines(Text);
+    // The lexer keeps blanks, comments and string quotes, so its lexemes
+    // cover the text without a gap, and most of them stay as they are: the
+    // output takes the text up to the next change in one piece (Copied is
+    // where the text not yet in the output starts).
+    qsizetype Copied = 0;
+    const auto CopyUpTo = [&](qsizetype End) {
+        Output.append(QStringView(Text).mid(Copied, End - Copied));
+        Copied = End;
+    };
     QStringView Lexem;
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
         // An inherited or inline object of a descendant form or frame is
@@ -628,6 +637,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
         // overrides go through the same rules as its ancestor's.
         if (Code == lexKeywordObject || Code == lexKeywordInherited || Code == lexKeywordInline) {
             ObjectTextPos = Lexer.PrevPos();
+            CopyUpTo(ObjectTextPos);
             ObjectOutputPos = Output.size();
         }
         if (Walk.Step(Code, Lexem)) {
@@ -644,6 +654,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     // The blanks before the keyword stay in the output,
                     // and the object text brings its own indentation.
                     Output.truncate(ObjectOutputPos);
+                    Copied = Pos - 1;
                     QString Object = Parser.MakeObject(Walk.Level);
                     if (LfOnly)
                         Object.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -657,17 +668,19 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     // Not accepted: the class name alone is replaced and
                     // the objects nested in it are examined in turn.
                     ReportObjectNotConverted(Lines, ObjectTextPos, objectPath(Walk.Path), Lexem.toString(), *NewName);
+                    CopyUpTo(Lexer.PrevPos());
                     Output += *NewName;
+                    Copied += Lexem.size();
                 }
                 continue;
             }
             ReportUnpairedComponent(Lines, Lexer.PrevPos(), Walk.Path, Lexem);
         }
-        Output += Lexem;
     }
     LogLine(ChangeCountLine(Changes));
     if (Changes == 0)
         return;
+    CopyUpTo(Text.size());
     WriteFormFile(OutputPath, Output, Encoding, Binary, RCData);
     CountChangedFile();
 }
