@@ -262,6 +262,55 @@ TEST(LL1ParserHooks, StateIsUnchangedAfterAFailedNonterminal)
     EXPECT_EQ(P.Log.last(), "after:false");
 }
 
+namespace {
+
+// Counts the calls of "<k>", and in the state the ones that matched; whether
+// it tells the fast engine that these calls change only the state is given.
+class TQuietCallsParser : public TLL1Parser
+{
+public:
+    explicit TQuietCallsParser(bool Quiet) : TLL1Parser(&MakeParseState<TCountingState>), FQuiet(Quiet)
+    {
+        SetEngine(TEngine::Fast);
+        ObserveNonterminal("<k>");
+    }
+    int Entered = 0;
+
+protected:
+    bool EnterNonterminal(int, bool &) override
+    {
+        ++Entered;
+        return false;
+    }
+    void LeaveNonterminal(int, bool Result) override
+    {
+        if (Result)
+            ++static_cast<TCountingState &>(*State()).Letters;
+    }
+    bool ChangesOnlyState(int) const override { return FQuiet; }
+
+private:
+    bool FQuiet;
+};
+
+} // namespace
+
+TEST(LL1ParserHooks, AlternativesShareTheirFirstCallOnlyWhenItChangesNothingButTheState)
+{
+    for (const bool Quiet : {false, true}) {
+        TQuietCallsParser P(Quiet);
+        for (const QString Rule : {"<s>-<h>y|<h>z", "<h>-<k><k>", "<k>-a|b"})
+            P.AddRule(Rule);
+        int Pos = 1;
+        ASSERT_TRUE(P.ParseString("aby", "<s>", Pos));
+        EXPECT_EQ(Pos, 4);
+        EXPECT_EQ(static_cast<TCountingState &>(*P.State()).Letters, 2);
+        // "<h>z" comes first and fails at "y"; "<h>y" goes on after the <h>
+        // that it matched, or parses <h> again when its hooks may do more.
+        EXPECT_EQ(P.Entered, Quiet ? 2 : 4) << "quiet: " << Quiet;
+    }
+}
+
 TEST(LL1ParserDepth, HostileNestingFailsCleanlyAndRealNestingParses)
 {
     auto P = makeParser({"<s>-(<s>)|x"});

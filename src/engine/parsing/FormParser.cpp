@@ -58,6 +58,7 @@ void TFormParseState::Assign(const TParseState &Source)
     FCurPropName.Assign(S->FCurPropName);
     FObjKeyWord.Assign(S->FObjKeyWord);
     FName.Assign(S->FName);
+    FOrderIndex.Assign(S->FOrderIndex);
     FNestedObject = S->FNestedObject;
     FObjectCount = S->FObjectCount;
     FObjectPos = S->FObjectPos;
@@ -77,6 +78,7 @@ void TFormParseState::Reset()
     FName.SetRange(0, 0);
     FTypeName.SetRange(0, 0);
     FCurPropName.SetRange(0, 0);
+    FOrderIndex.SetRange(0, 0);
     FStartPos = 0;
     FPropCount = 0;
 }
@@ -180,7 +182,6 @@ void TFormParser::ClearObject()
     S.Reset();
     FProps.clear();
     FNestedObjects.clear();
-    FOrderIndex.clear();
     FDropped.clear();
     S.FObjectCount = 0;
 }
@@ -308,7 +309,7 @@ void TFormParser::recordText(TRole Role, int Start, int Length)
         break;
     case rlOrderIndex:
         if (S.FNestedObject == 0)
-            FOrderIndex = InputStr().mid(Start - 1, Length);
+            S.FOrderIndex.SetRange(Start, Length);
         break;
     default:
         if (S.FNestedObject == 0)
@@ -402,7 +403,7 @@ QString TFormParser::MakeObject(int Level)
     const QString PropIndent = indent(Level + 1);
     QString Result = indent(Level) + S.ObjKeyWord() + u' ' + S.Name() + QStringLiteral(": ") +
                      (FNewClassName.isEmpty() ? S.TypeName() : FNewClassName) +
-                     (FOrderIndex.isEmpty() ? QString() : u' ' + FOrderIndex) + LineBreak;
+                     (S.FOrderIndex.IsEmpty() ? QString() : u' ' + OrderIndex()) + LineBreak;
     // The pieces are appended one by one into one reserved string: an object
     // of many properties or long SQL would otherwise make a temporary string
     // for every piece of every line.

@@ -96,8 +96,8 @@ public:
     // Copies CurPos and every field below, then truncates the parser's
     // FProps to PropCount and FNestedObjects to ObjectCount.
     void Assign(const TParseState &Source) override;
-    // Empties ObjKeyWord, Name, TypeName and CurPropName; StartPos and
-    // PropCount become 0.
+    // Empties ObjKeyWord, Name, TypeName, CurPropName and the order index;
+    // StartPos and PropCount become 0.
     void Reset();
 
     // One-based start of the watched nonterminal being recognised; 0 if none.
@@ -134,6 +134,7 @@ protected:
     TStateText FCurPropName;
     TStateText FObjKeyWord;
     TStateText FName;
+    TStateText FOrderIndex;
     int FNestedObject = 0;
     int FObjectCount = 0;
     int FObjectPos = 0;
@@ -181,7 +182,7 @@ public:
     TFormParseState &FormState() const { return static_cast<TFormParseState &>(*State()); }
     const QList<TFormProperty> &Props() const { return FProps; }
     // The order index of the object's header as written ("[5]"), or empty.
-    const QString &OrderIndex() const { return FOrderIndex; }
+    QString OrderIndex() const { return FormState().text(FormState().FOrderIndex); }
     const QStringList &NestedObjects() const { return FNestedObjects; }
 
     // Called once each time a property value of the object itself is
@@ -212,6 +213,10 @@ protected:
     bool ParseNonterminal(const QString &Name) override;
     bool EnterNonterminal(int Id, bool &Result) override;
     void LeaveNonterminal(int Id, bool Result) override;
+    // The watched nonterminals that read only text (the keyword, the names,
+    // the class, the order index) change nothing but ranges of the state.
+    // A descendant that gives their calls another effect answers false.
+    bool ChangesOnlyState(int Id) const override { return isLeaf(Id); }
     void BeforeParse() override;
     void AfterParse(bool &Result) override;
 
@@ -273,7 +278,6 @@ private:
     bool isMemoized(int Id) const { return Id >= 0 && Id < int(FIsMemoized.size()) && FIsMemoized[size_t(Id)]; }
 
     QString FNewClassName;
-    QString FOrderIndex;
     QList<TDroppedProperty> FDropped;
     TGetPropertyValue FGetPropertyValue;
     QString FConnectionDefFileName;

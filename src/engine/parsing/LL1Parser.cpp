@@ -372,6 +372,13 @@ void TLL1Parser::compileRules()
         if (It != FNonterminalIds.constEnd())
             FNonterminals[*It].IsObserved = true;
     }
+    for (TNonterminal &N : FNonterminals)
+        for (auto Alt = N.Alternatives.begin(); Alt != N.Alternatives.end(); ++Alt) {
+            const int Id = firstCall(*Alt);
+            Alt->SharesFirst = Id >= 0 && std::any_of(Alt + 1, N.Alternatives.end(), [&](const TAlternative &Later) {
+                                   return firstCall(Later) == Id;
+                               });
+        }
     computeStarts();
 }
 
@@ -551,6 +558,44 @@ void TLL1Parser::computePurity()
         N.CallsOnlyPure = N.HasRule && callsOnlyPure(N);
 }
 
+void TLL1Parser::computeRepeatable()
+{
+    // A call below a repeatable nonterminal is pure, or observed with hooks
+    // that change only the state and nothing observed below it, or itself
+    // repeatable: start from every candidate and drop, to a fixed point,
+    // those that call anything else. Pure ones are left out: their last call
+    // is answered again anyway.
+    for (TNonterminal &N : FNonterminals)
+        N.IsRepeatable = N.HasRule && !N.IsObserved && !N.IsPure;
+    std::vector<std::int8_t> ChangesOnlyStateOf(FNonterminals.size(), -1);
+    const auto isQuietCall = [&](int Id) {
+        const TNonterminal &C = FNonterminals[size_t(Id)];
+        if (C.IsPure || C.IsRepeatable)
+            return true;
+        if (!C.IsObserved || !C.CallsOnlyPure)
+            return false;
+        std::int8_t &Known = ChangesOnlyStateOf[size_t(Id)];
+        if (Known < 0)
+            Known = ChangesOnlyState(Id) ? 1 : 0;
+        return Known == 1;
+    };
+    for (bool Changed = true; Changed;) {
+        Changed = false;
+        for (TNonterminal &N : FNonterminals) {
+            if (!N.IsRepeatable)
+                continue;
+            for (const TAlternative &Alt : N.Alternatives)
+                for (int I = 0; I < Alt.Count && N.IsRepeatable; ++I) {
+                    const TSymbol &Symbol = FSymbols[size_t(Alt.First + I)];
+                    if (Symbol.Kind == TSymbolKind::Nonterminal && !isQuietCall(Symbol.Id)) {
+                        N.IsRepeatable = false;
+                        Changed = true;
+                    }
+                }
+        }
+    }
+}
+
 int TLL1Parser::NonterminalId(const QString &Name) const
 {
     const QString *Names = FNonterminalNames.data();
@@ -607,6 +652,8 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
         FStackFloor = frameAddress() > FallbackStackBudget ? frameAddress() - FallbackStackBudget : 0;
 
     BeforeParse();
+    if (FEngine == TEngine::Fast)
+        computeRepeatable();
     bool Result = ParseNonterminal(StartRule) && !FDepthExceeded;
     AfterParse(Result);
     // The saved states of a long list are not kept for the next parse.
@@ -615,6 +662,8 @@ bool TLL1Parser::ParseString(const QString &InpStr, const QString &StartRule, in
         FSavedStates.resize(KeptSavedStates);
         FFrames.shrink_to_fit();
     }
+    if (FPrefixStates.size() > KeptSavedStates)
+        FPrefixStates.resize(KeptSavedStates);
     if (Result) {
         FErrorPos = -1;
         FErrorStr.clear();
@@ -792,6 +841,27 @@ bool TLL1Parser::pushFrame(int Id, bool IsObserved, bool IsTail)
     if (!IsTail)
         ++FFastDepth;
     return true;
+}
+
+int TLL1Parser::firstCall(const TAlternative &Alt) const
+{
+    return Alt.Count > 0 && FSymbols[size_t(Alt.First)].Kind == TSymbolKind::Nonterminal ? FSymbols[size_t(Alt.First)].Id
+                                                                                         : -1;
+}
+
+void TLL1Parser::notePrefix(TFrame &Frame)
+{
+    const TAlternative &Alt = FNonterminals[size_t(Frame.Id)].Alternatives[size_t(Frame.Alt)];
+    if (!Alt.SharesFirst)
+        return;
+    const int Id = firstCall(Alt);
+    if (!FNonterminals[size_t(Id)].IsRepeatable)
+        return;
+    const size_t Index = FFrames.size() - 1;
+    while (FPrefixStates.size() <= Index)
+        FPrefixStates.push_back(FParseStateClass(this));
+    FPrefixStates[Index]->Assign(*FState);
+    Frame.PrefixId = Id;
 }
 
 void TLL1Parser::restoreFrame(const TFrame &Frame)
@@ -992,16 +1062,29 @@ bool TLL1Parser::parseFast(int RootId)
                 if (int(FFrames.size()) == Base)
                     return true;
                 Frame = &FFrames.back();
+                if (Frame->Sym == 1)
+                    notePrefix(*Frame);
                 continue;
             }
         }
-        // The alternative has failed: back to the entry state, on to the
-        // next alternative that can start here, or the call fails.
-        restoreFrame(*Frame);
+        // The alternative has failed: on to the next alternative that can
+        // start here, from the entry state, or the call fails. When the next
+        // one starts with the repeatable nonterminal that began a failed one,
+        // that call would end where it ended, leaving the same state: the
+        // alternative goes on after it.
         if (selectAlternative(*Frame, Frame->Alt + 1)) {
+            if (Frame->PrefixId >= 0 &&
+                firstCall(FNonterminals[size_t(Frame->Id)].Alternatives[size_t(Frame->Alt)]) == Frame->PrefixId) {
+                FState->Assign(*FPrefixStates[FFrames.size() - 1]);
+                FStateVersion = ++FVersionCounter;
+                Frame->Sym = 1;
+            } else {
+                restoreFrame(*Frame);
+            }
             IsMatching = true;
             continue;
         }
+        restoreFrame(*Frame);
         popFrame(false);
         if (int(FFrames.size()) == Base)
             return false;

@@ -217,6 +217,17 @@ protected:
         Q_UNUSED(Id);
         Q_UNUSED(Result);
     }
+    // Fast engine: whether a call of the observed nonterminal Id, hooks
+    // included, changes nothing but the parse state (and what the descendant
+    // keeps only to answer calls again), so that a second call at the same
+    // position from the same state would leave the same state. The engine
+    // then may reuse such a call's outcome (see parseFast). Asked anew for
+    // each parse; false unless the descendant knows better.
+    virtual bool ChangesOnlyState(int Id) const
+    {
+        Q_UNUSED(Id);
+        return false;
+    }
     // Fast engine: whether every nonterminal that the alternatives of Id call
     // is unobserved and reaches no observed one, so that a call of Id changes
     // nothing but the position, apart from what Id's own hooks do. False for
@@ -255,6 +266,9 @@ private:
         TTerminalSet Starts;
         bool StartsAbove = false;
         bool IsSkippable = false;
+        // It starts with a nonterminal that a later alternative of the same
+        // list starts with too.
+        bool SharesFirst = false;
     };
     struct TNonterminal
     {
@@ -265,6 +279,10 @@ private:
         // nothing but the position, so the last one can be answered again.
         bool IsPure = false;
         bool CallsOnlyPure = false;
+        // Unobserved, and every call below it changes nothing but the parse
+        // state: two calls from the same state at the same position leave
+        // the same state (decided for each parse).
+        bool IsRepeatable = false;
         std::vector<TAlternative> Alternatives;
         // For lists of up to 64 alternatives: per next character (below
         // U+0100; 256 for any above, 257 at the end of the input), the
@@ -290,6 +308,10 @@ private:
         quint64 SavedVersion;
         bool IsObserved;    // LeaveNonterminal is due
         bool IsTail;        // continues a list: no depth level
+        // The repeatable nonterminal that began an earlier alternative of
+        // this call and matched; the state after it (its end position
+        // included) is in FPrefixStates at this frame's index. -1: none.
+        int PrefixId = -1;
     };
     struct TTerminalClass
     {
@@ -304,10 +326,16 @@ private:
     bool matchAlternative(const TAlternative &Alt);
     void computeStarts();
     void computePurity();
+    void computeRepeatable();
     bool parseFast(int RootId);
     bool selectAlternative(TFrame &Frame, int From);
     bool pushFrame(int Id, bool IsObserved, bool IsTail);
     void abandonFast(int Base);
+    // The nonterminal that Alt starts with, or -1.
+    int firstCall(const TAlternative &Alt) const;
+    // After the first symbol of Frame's alternative matched: keeps the state
+    // if a later alternative starts with the same repeatable nonterminal.
+    void notePrefix(TFrame &Frame);
     void restoreFrame(const TFrame &Frame);
     void popFrame(bool Result);
     bool chargeWork(qint64 Amount);
@@ -338,6 +366,9 @@ private:
 
     // Saved states, one slot per nesting level, created on first use.
     std::vector<std::unique_ptr<TParseState>> FSavedStates;
+    // Per frame index: the state after the first nonterminal of an
+    // alternative that a later alternative starts with too.
+    std::vector<std::unique_ptr<TParseState>> FPrefixStates;
     TEngine FEngine = TEngine::Plain;
     QStringList FObservedNames;
     // The fast engine's call stack; frame i saves its entry state in
