@@ -71,13 +71,18 @@ TEST(TextCodec, UnmappableCharactersBecomeQuestionMarks)
     EXPECT_EQ(TextCodec::EncodeAnsi(QString::fromUtf8("aПb")), QByteArray("a?b"));
     // A character outside the basic plane is one character: one "?".
     EXPECT_EQ(TextCodec::EncodeAnsi(QString::fromUtf8("x\U0001F600y")), QByteArray("x?y"));
-    // Wherever it stands in a run of ASCII (copied 8 characters at a time).
-    for (int At = 0; At < 20; ++At) {
-        QString Text(21, u'q');
+    // Wherever it stands in a run of ASCII (encoded 8 characters at a time,
+    // and decoded 16 bytes at a time).
+    const QByteArray Ascii("abcdefghijklmnopqrstuvwxyz0123456789ABCDE");
+    for (int At = 0; At < 40; ++At) {
+        QString Text = QString::fromLatin1(Ascii);
         Text[At] = QChar(0x041F);
-        QByteArray Expected(21, 'q');
+        QByteArray Expected = Ascii;
         Expected[At] = '?';
         EXPECT_EQ(TextCodec::EncodeAnsi(Text), Expected) << At;
+        Expected[At] = char(0xE9);
+        Text[At] = QChar(0xE9);
+        EXPECT_EQ(TextCodec::DecodeAnsi(Expected), Text) << At;
     }
     EXPECT_FALSE(TextCodec::IsAnsiEncodable(QString::fromUtf8("П")));
     EXPECT_TRUE(TextCodec::IsAnsiEncodable(QString::fromUtf8("café")));

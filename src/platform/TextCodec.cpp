@@ -139,8 +139,24 @@ QString DecodeAnsi(QByteArrayView Bytes)
     char16_t *Dst = reinterpret_cast<char16_t *>(Out.data());
     const auto *Src = reinterpret_cast<const unsigned char *>(Bytes.data());
     const auto &Table = Page->Decode;
-    for (qsizetype I = 0, N = Bytes.size(); I < N; ++I)
-        Dst[I] = Table[Src[I]];
+    for (qsizetype I = 0, N = Bytes.size(); I < N;) {
+#if defined(__SSE2__)
+        // 16 bytes of ASCII at once, widened as they are; any other block
+        // goes through the table.
+        if (Page->AsciiAsIs && I + 16 <= N) {
+            const __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(Src + I));
+            if (_mm_movemask_epi8(Block) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(Dst + I), _mm_unpacklo_epi8(Block, _mm_setzero_si128()));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(Dst + I + 8),
+                                 _mm_unpackhi_epi8(Block, _mm_setzero_si128()));
+                I += 16;
+                continue;
+            }
+        }
+#endif
+        for (const qsizetype End = std::min(I + 16, N); I < End; ++I)
+            Dst[I] = Table[Src[I]];
+    }
     return Out;
 }
 
