@@ -54,11 +54,29 @@ void TFormParseState::Assign(const TParseState &Source)
         return;
     FPropCount = S->FPropCount;
     FStartPos = S->FStartPos;
-    FTypeName.Assign(S->FTypeName);
-    FCurPropName.Assign(S->FCurPropName);
-    FObjKeyWord.Assign(S->FObjKeyWord);
-    FName.Assign(S->FName);
-    FOrderIndex.Assign(S->FOrderIndex);
+    // Every parse assigns states on each call it tries: the texts given as
+    // strings, which only the setters make, are looked at when there may be
+    // some.
+    if (FMayHaveGiven || S->FMayHaveGiven) {
+        FTypeName.Assign(S->FTypeName);
+        FCurPropName.Assign(S->FCurPropName);
+        FObjKeyWord.Assign(S->FObjKeyWord);
+        FName.Assign(S->FName);
+        FOrderIndex.Assign(S->FOrderIndex);
+        FMayHaveGiven = true;
+    } else {
+        // Neither state has a given text: the ranges are all there is.
+        FTypeName.Start = S->FTypeName.Start;
+        FTypeName.Length = S->FTypeName.Length;
+        FCurPropName.Start = S->FCurPropName.Start;
+        FCurPropName.Length = S->FCurPropName.Length;
+        FObjKeyWord.Start = S->FObjKeyWord.Start;
+        FObjKeyWord.Length = S->FObjKeyWord.Length;
+        FName.Start = S->FName.Start;
+        FName.Length = S->FName.Length;
+        FOrderIndex.Start = S->FOrderIndex.Start;
+        FOrderIndex.Length = S->FOrderIndex.Length;
+    }
     FNestedObject = S->FNestedObject;
     FObjectCount = S->FObjectCount;
     FObjectPos = S->FObjectPos;

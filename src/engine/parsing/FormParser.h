@@ -107,15 +107,31 @@ public:
     // last) parse, built into strings when asked for.
     // "object", "inherited" or "inline" as the object spells it.
     QString ObjKeyWord() const { return text(FObjKeyWord); }
-    void SetObjKeyWord(const QString &Value) { FObjKeyWord.SetGiven(Value); }
+    void SetObjKeyWord(const QString &Value)
+    {
+        FObjKeyWord.SetGiven(Value);
+        FMayHaveGiven = true;
+    }
     QString Name() const { return text(FName); }
-    void SetName(const QString &Value) { FName.SetGiven(Value); }
+    void SetName(const QString &Value)
+    {
+        FName.SetGiven(Value);
+        FMayHaveGiven = true;
+    }
     // The object's class as written.
     QString TypeName() const { return text(FTypeName); }
-    void SetTypeName(const QString &Value) { FTypeName.SetGiven(Value); }
+    void SetTypeName(const QString &Value)
+    {
+        FTypeName.SetGiven(Value);
+        FMayHaveGiven = true;
+    }
     // Full name of the property whose value is being read; empty otherwise.
     QString CurPropName() const { return text(FCurPropName); }
-    void SetCurPropName(const QString &Value) { FCurPropName.SetGiven(Value); }
+    void SetCurPropName(const QString &Value)
+    {
+        FCurPropName.SetGiven(Value);
+        FMayHaveGiven = true;
+    }
     int PropCount() const { return FPropCount; }
     int ObjectCount() const { return FObjectCount; }
     // 0 while the parse is in the object itself, 1 or more in a nested one.
@@ -138,6 +154,10 @@ protected:
     int FNestedObject = 0;
     int FObjectCount = 0;
     int FObjectPos = 0;
+    // Whether a text may have been given as a string (a setter was called on
+    // this state or on one it was assigned from): until then Assign copies
+    // the texts' ranges alone.
+    bool FMayHaveGiven = false;
 
 private:
     // The parser whose lists Assign truncates; null for a state of another parser.
