@@ -326,6 +326,22 @@ TEST(FormParserMemo, AnswersFromMemoryChangeNothingObservable)
     }
 }
 
+TEST(FormParseState, AssignCarriesGivenTextsAndRanges)
+{
+    TRecordingParser P(&MakeParseState<TFormParseState>);
+    ASSERT_TRUE(parses(P, "object A: TB\r\nend"));
+    TFormParseState &S = P.FormState();
+    TFormParseState Saved(&P);
+    Saved.Assign(S);
+    S.SetName(QStringLiteral("Given"));
+    TFormParseState Copy(&P);
+    Copy.Assign(S);
+    EXPECT_EQ(Copy.Name(), "Given");
+    EXPECT_EQ(Copy.TypeName(), "TB");
+    S.Assign(Saved);
+    EXPECT_EQ(S.Name(), "A");
+}
+
 TEST(FormParserClassRef, FactoriesCreateTheChosenClasses)
 {
     const TFormParserClass ParserClass = &MakeFormParser<TRecordingParser>;
