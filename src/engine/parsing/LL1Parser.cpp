@@ -556,10 +556,23 @@ void TLL1Parser::computePurity()
     }
     for (TNonterminal &N : FNonterminals)
         N.CallsOnlyPure = N.HasRule && callsOnlyPure(N);
+    ++FPurityVersion;
 }
 
 void TLL1Parser::computeRepeatable()
 {
+    // The descendant's answers for the observed nonterminals that call only
+    // pure ones: when they and the purity are those of the last parse, so
+    // is the outcome.
+    std::vector<std::uint8_t> Quiet(FNonterminals.size(), 0);
+    for (size_t Id = 0; Id < FNonterminals.size(); ++Id) {
+        const TNonterminal &C = FNonterminals[Id];
+        Quiet[Id] = C.IsObserved && C.CallsOnlyPure && ChangesOnlyState(int(Id));
+    }
+    if (Quiet == FQuietCalls && FRepeatableVersion == FPurityVersion)
+        return;
+    FQuietCalls = std::move(Quiet);
+    FRepeatableVersion = FPurityVersion;
     // A call below a repeatable nonterminal is pure, or observed with hooks
     // that change only the state and nothing observed below it, or itself
     // repeatable: start from every candidate and drop, to a fixed point,
@@ -567,17 +580,9 @@ void TLL1Parser::computeRepeatable()
     // is answered again anyway.
     for (TNonterminal &N : FNonterminals)
         N.IsRepeatable = N.HasRule && !N.IsObserved && !N.IsPure;
-    std::vector<std::int8_t> ChangesOnlyStateOf(FNonterminals.size(), -1);
     const auto isQuietCall = [&](int Id) {
         const TNonterminal &C = FNonterminals[size_t(Id)];
-        if (C.IsPure || C.IsRepeatable)
-            return true;
-        if (!C.IsObserved || !C.CallsOnlyPure)
-            return false;
-        std::int8_t &Known = ChangesOnlyStateOf[size_t(Id)];
-        if (Known < 0)
-            Known = ChangesOnlyState(Id) ? 1 : 0;
-        return Known == 1;
+        return C.IsPure || C.IsRepeatable || FQuietCalls[size_t(Id)];
     };
     for (bool Changed = true; Changed;) {
         Changed = false;

@@ -366,6 +366,11 @@ private:
 
     // Saved states, one slot per nesting level, created on first use.
     std::vector<std::unique_ptr<TParseState>> FSavedStates;
+    // What the repeatable nonterminals were last computed from: the purity
+    // (counted up at each computation) and the descendant's answers.
+    quint64 FPurityVersion = 0;
+    quint64 FRepeatableVersion = ~quint64(0);
+    std::vector<std::uint8_t> FQuietCalls;
     // Per frame index: the state after the first nonterminal of an
     // alternative that a later alternative starts with too.
     std::vector<std::unique_ptr<TParseState>> FPrefixStates;
