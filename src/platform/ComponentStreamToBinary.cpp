@@ -131,7 +131,14 @@ void TTextStreamReader::skipBlanks()
 
 bool TTextStreamReader::atWord(QLatin1StringView Word) const
 {
-    if (FText.size() - FPos < Word.size())
+    if (FText.size() - FPos < Word.size() || Word.isEmpty())
+        return false;
+    // Most calls meet another first letter: an ASCII character that is not
+    // the word's first letter in either case ends the test at once (only a
+    // character above ASCII can fold to a letter it is not, as the Kelvin
+    // sign does to "k").
+    const char16_t First = FText[FPos].unicode();
+    if (First < 0x80 && char16_t(First | 0x20) != char16_t(Word.front().toLatin1() | 0x20))
         return false;
     if (FText.mid(FPos, Word.size()).compare(Word, Qt::CaseInsensitive) != 0)
         return false;
