@@ -325,10 +325,19 @@ const QString &TObjectPaths::Enter(QStringView Name)
     if (FDepth == FLevels.size())
         FLevels.append(TLevel{});
     TLevel &Parent = FLevels[FDepth - 1];
-    const QString Key = Name.toString();
-    const int Index = Parent.Seen.value(Key, 0);
-    Parent.Seen.insert(Key, Index + 1);
-    QString Path = Parent.Path + u'/' + Key + u'#' + QString::number(Index);
+    int Index = Parent.Seen[Name.toString()]++;
+    // "<parent's path>/<name>#<index>", built in one string.
+    QString Path;
+    Path.reserve(Parent.Path.size() + Name.size() + 12);
+    Path.append(Parent.Path).append(u'/').append(Name).append(u'#');
+    char16_t Digits[12];
+    int Count = 0;
+    do {
+        Digits[Count++] = char16_t(u'0' + Index % 10);
+        Index /= 10;
+    } while (Index > 0);
+    while (Count > 0)
+        Path.append(QChar(Digits[--Count]));
     TLevel &Level = FLevels[FDepth++];
     Level.Path = std::move(Path);
     Level.Seen.clear();
