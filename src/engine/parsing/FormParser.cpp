@@ -422,38 +422,44 @@ QString TFormParser::MakeObject(int Level)
     QString Result = indent(Level) + S.ObjKeyWord() + u' ' + S.Name() + QStringLiteral(": ") +
                      (FNewClassName.isEmpty() ? S.TypeName() : FNewClassName) +
                      (S.FOrderIndex.IsEmpty() ? QString() : u' ' + OrderIndex()) + LineBreak;
-    // The pieces are appended one by one into one reserved string: an object
-    // of many properties or long SQL would otherwise make a temporary string
-    // for every piece of every line.
-    qsizetype Size = Result.size() + 2 * Level + 5;
+    // The pieces are copied one by one into the string made long enough for
+    // all of them, then cut to what was written: an object of many
+    // properties or long SQL would otherwise pay for a temporary string, or
+    // at least a checked append, for every piece of every line.
+    const QString End = indent(Level) + QLatin1String("end");
+    qsizetype Size = Result.size() + End.size() + LineBreak.size();
     for (const TFormProperty &Property : FProps) {
-        Size += PropIndent.size() + Property.Name.size() + 5;
+        Size += PropIndent.size() + Property.Name.size() + 3 + LineBreak.size();
         for (const QString &Line : Property.Lines)
-            Size += PropIndent.size() + Line.size() + 4;
+            Size += PropIndent.size() + 2 + Line.size() + LineBreak.size();
     }
     for (const QString &Nested : FNestedObjects)
-        Size += Nested.size() + 2;
-    Result.reserve(Size);
+        Size += Nested.size() + LineBreak.size();
+    const qsizetype HeaderSize = Result.size();
+    Result.resize(Size);
+    char16_t *const Start = reinterpret_cast<char16_t *>(Result.data());
+    char16_t *Out = Start + HeaderSize;
+    const auto put = [&Out](QStringView Piece) { Out = std::copy_n(Piece.utf16(), Piece.size(), Out); };
     for (const TFormProperty &Property : FProps) {
-        Result += PropIndent;
-        Result += Property.Name;
-        Result += QLatin1String(" = ");
+        put(PropIndent);
+        put(Property.Name);
+        put(u" = ");
         if (!Property.Lines.isEmpty())
-            Result += Property.Lines.first();
-        Result += LineBreak;
+            put(Property.Lines.first());
+        put(LineBreak);
         for (qsizetype I = 1; I < Property.Lines.size(); ++I) {
-            Result += PropIndent;
-            Result += QLatin1String("  ");
-            Result += Property.Lines[I];
-            Result += LineBreak;
+            put(PropIndent);
+            put(u"  ");
+            put(Property.Lines[I]);
+            put(LineBreak);
         }
     }
     for (const QString &Nested : FNestedObjects) {
-        Result += Nested;
-        Result += LineBreak;
+        put(Nested);
+        put(LineBreak);
     }
-    Result += indent(Level);
-    Result += QLatin1String("end");
-    Result += LineBreak;
+    put(End);
+    put(LineBreak);
+    Result.truncate(Out - Start);
     return Result;
 }
