@@ -5,6 +5,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -769,8 +770,9 @@ void TTextStreamReader::writeShortString(QStringView Text, qsizetype Pos, const 
         if (Text.size() > 255)
             fail(Pos, QStringLiteral("%1 longer than 255 bytes").arg(QLatin1StringView(What)));
         writeByte(uint8_t(Text.size()));
-        for (const QChar C : Text)
-            FOut.append(char(C.unicode()));
+        const qsizetype At = FOut.size();
+        FOut.resize(At + Text.size());
+        std::transform(Text.begin(), Text.end(), FOut.data() + At, [](QChar C) { return char(C.unicode()); });
         return;
     }
     const QByteArray Utf8 = Text.toUtf8();
