@@ -4,6 +4,8 @@
 #include "Errors.h"
 #include "FormRules.h"
 
+#include <algorithm>
+
 namespace {
 
 inline bool isDelim(QChar Ch)
