@@ -168,17 +168,27 @@ TEST(CaseCompare, OrdersNamesAsQtDoesWithoutRegardToLetterCase)
     const auto sign = [](int Value) { return (Value > 0) - (Value < 0); };
     for (const char16_t *A : Names) {
         // The quick test before a search passes every name equal to one of
-        // the set, and rejects some that are not.
+        // the set, and rejects some that are not; the hashed index finds
+        // exactly the equal ones, or leaves the search to the caller where
+        // a character is not ASCII.
         TNameFilter Filter;
         Filter.Add(QStringView(A));
+        TAsciiNameIndex Index;
+        Index.Add(QStringView(A), 7);
+        const auto isAscii = [](QStringView Name) {
+            return std::all_of(Name.begin(), Name.end(), [](QChar C) { return C.unicode() < 0x80; });
+        };
         for (const char16_t *B : Names) {
             const int Expected = sign(QStringView(A).compare(QStringView(B), Qt::CaseInsensitive));
-            EXPECT_EQ(sign(compareIgnoringCase(QStringView(A), QStringView(B))), Expected)
-                << QString::fromUtf16(A).toStdString() << " / " << QString::fromUtf16(B).toStdString();
-            if (Expected == 0) {
-                EXPECT_TRUE(Filter.MayContain(QStringView(B)))
-                    << QString::fromUtf16(A).toStdString() << " / " << QString::fromUtf16(B).toStdString();
-            }
+            const std::string Pair = QString::fromUtf16(A).toStdString() + " / " + QString::fromUtf16(B).toStdString();
+            EXPECT_EQ(sign(compareIgnoringCase(QStringView(A), QStringView(B))), Expected) << Pair;
+            if (Expected == 0)
+                EXPECT_TRUE(Filter.MayContain(QStringView(B))) << Pair;
+            const int Found = Index.Find(QStringView(B));
+            if (!isAscii(A) || !isAscii(B))
+                EXPECT_EQ(Found, TAsciiNameIndex::Unknown) << Pair;
+            else
+                EXPECT_EQ(Found, Expected == 0 ? 7 : TAsciiNameIndex::Absent) << Pair;
         }
     }
     TNameFilter Filter;
@@ -189,4 +199,12 @@ TEST(CaseCompare, OrdersNamesAsQtDoesWithoutRegardToLetterCase)
     EXPECT_TRUE(Filter.MayContain(u"tqUERX"));
     Filter.Add(u"\u212aey");
     EXPECT_TRUE(Filter.MayContain(u"kEy"));
+    // Many names: the index grows and keeps the first value of a name.
+    TAsciiNameIndex Index;
+    for (int I = 0; I < 100; ++I)
+        Index.Add(QStringLiteral("Name%1").arg(I), I);
+    Index.Add(u"NAME5", 99);
+    for (int I = 0; I < 100; ++I)
+        EXPECT_EQ(Index.Find(QStringLiteral("nAmE%1").arg(I)), I);
+    EXPECT_EQ(Index.Find(u"Name100"), TAsciiNameIndex::Absent);
 }

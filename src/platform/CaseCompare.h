@@ -2,11 +2,13 @@
 // run on every lexeme: keywords and the old class names.
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // The sign of QStringView::compare(A, B, Qt::CaseInsensitive). Pascal names
 // are ASCII nearly always, and Qt's Unicode case folding cost more than the
@@ -85,4 +87,103 @@ private:
     bool FHasLong = false;
     bool FHasWide = false;
     std::array<std::uint64_t, 128 * 128 / 64> FPrefixes{};
+};
+
+// Names of a set looked up without regard to letter case by a hash of their
+// characters folded as compareIgnoringCase folds them: one probe and one
+// comparison where a binary search makes several. Only ASCII is hashed: a
+// name with another character may equal a name of the set under Qt's
+// folding (the Kelvin sign is a "k"), so for such a name, or once the set
+// holds one, the index cannot tell and the caller searches as before.
+class TAsciiNameIndex
+{
+public:
+    static constexpr int Absent = -1;
+    static constexpr int Unknown = -2;
+
+    // Value (0 or more) for Name; the first value given for a name stays.
+    void Add(QStringView Name, int Value)
+    {
+        bool IsAscii = true;
+        const std::uint32_t Hash = hashOf(Name, IsAscii);
+        if (!IsAscii || Value < 0) {
+            FHasWide = true; // every lookup is the caller's from now on
+            return;
+        }
+        if (2 * (FCount + 1) > qsizetype(FSlots.size()))
+            grow();
+        if (insert(Name, Value, Hash))
+            ++FCount;
+    }
+    void Clear() { *this = TAsciiNameIndex(); }
+    // The value of the name equal to Name, Absent, or Unknown.
+    int Find(QStringView Name) const
+    {
+        if (FHasWide)
+            return Unknown;
+        bool IsAscii = true;
+        const std::uint32_t Hash = hashOf(Name, IsAscii);
+        if (!IsAscii)
+            return Unknown;
+        if (FSlots.empty())
+            return Absent;
+        const std::size_t Mask = FSlots.size() - 1;
+        for (std::size_t I = Hash & Mask;; I = (I + 1) & Mask) {
+            const TSlot &Slot = FSlots[I];
+            if (Slot.Value < 0)
+                return Absent;
+            if (Slot.Hash == Hash && Slot.Name.size() == Name.size() && compareIgnoringCase(Slot.Name, Name) == 0)
+                return Slot.Value;
+        }
+    }
+
+private:
+    struct TSlot
+    {
+        QString Name;
+        std::uint32_t Hash = 0;
+        int Value = -1; // -1: empty
+    };
+
+    static std::uint32_t hashOf(QStringView Name, bool &IsAscii)
+    {
+        std::uint32_t Hash = 2166136261u;
+        for (const QChar C : Name) {
+            char16_t Ch = C.unicode();
+            if (Ch >= 0x80) {
+                IsAscii = false;
+                return 0;
+            }
+            if (char16_t(Ch - u'A') < 26)
+                Ch += 32;
+            Hash = (Hash ^ Ch) * 16777619u;
+        }
+        return Hash;
+    }
+    // False when the name is there already.
+    bool insert(QStringView Name, int Value, std::uint32_t Hash)
+    {
+        const std::size_t Mask = FSlots.size() - 1;
+        for (std::size_t I = Hash & Mask;; I = (I + 1) & Mask) {
+            TSlot &Slot = FSlots[I];
+            if (Slot.Value < 0) {
+                Slot = {Name.toString(), Hash, Value};
+                return true;
+            }
+            if (Slot.Hash == Hash && compareIgnoringCase(Slot.Name, Name) == 0)
+                return false;
+        }
+    }
+    void grow()
+    {
+        std::vector<TSlot> Old(std::max<std::size_t>(16, 2 * FSlots.size()));
+        Old.swap(FSlots);
+        for (TSlot &Slot : Old)
+            if (Slot.Value >= 0)
+                insert(Slot.Name, Slot.Value, Slot.Hash);
+    }
+
+    std::vector<TSlot> FSlots;
+    qsizetype FCount = 0;
+    bool FHasWide = false;
 };

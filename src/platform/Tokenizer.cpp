@@ -21,6 +21,7 @@ void TLexemList::Add(const QString &Text, int Code)
 {
     FItems.push_back({Text, Code});
     FFilter.Add(Text);
+    FIndex.Add(Text, Code);
 }
 
 void TLexemList::Sort()
@@ -34,6 +35,8 @@ int TLexemList::Find(QStringView Text) const
 {
     if (!FFilter.MayContain(Text))
         return 0;
+    if (const int Code = FIndex.Find(Text); Code != TAsciiNameIndex::Unknown)
+        return Code == TAsciiNameIndex::Absent ? 0 : Code;
     const auto It = std::lower_bound(FItems.begin(), FItems.end(), Text, [](const TItem &A, QStringView B) {
         return compareIgnoringCase(A.Text, B) < 0;
     });

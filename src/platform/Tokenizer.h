@@ -50,6 +50,7 @@ private:
     };
     std::vector<TItem> FItems;
     TNameFilter FFilter;
+    TAsciiNameIndex FIndex;
 };
 
 class TParser

@@ -220,6 +220,7 @@ void TComponentReplacer::AddReplacePair(const QString &OldComp, const QString &N
         return; // the first pair for this name stays in force
     FOldComps.insert(It, TPair{OldComp, int(FNewComps.size() - 1)});
     FOldNames.Add(OldComp);
+    FOldIndex.Add(OldComp, int(FNewComps.size() - 1));
 }
 
 void TComponentReplacer::ClearPairs()
@@ -227,12 +228,15 @@ void TComponentReplacer::ClearPairs()
     FNewComps.clear();
     FOldComps.clear();
     FOldNames.Clear();
+    FOldIndex.Clear();
 }
 
 const QString *TComponentReplacer::FindNewComp(QStringView Name) const
 {
     if (!FOldNames.MayContain(Name))
         return nullptr;
+    if (const int Index = FOldIndex.Find(Name); Index != TAsciiNameIndex::Unknown)
+        return Index == TAsciiNameIndex::Absent ? nullptr : &FNewComps[Index];
     const auto It = std::lower_bound(FOldComps.begin(), FOldComps.end(), Name, [](const TPair &A, QStringView B) {
         return compareIgnoringCase(A.OldComp, B) < 0;
     });

@@ -376,6 +376,7 @@ private:
     std::vector<TPair> FOldComps; // sorted without regard to letter case
     QStringList FNewComps;
     TNameFilter FOldNames; // passes every old name
+    TAsciiNameIndex FOldIndex; // old name -> index in FNewComps
     TFormParserClass FFormParserClass;
     std::unique_ptr<TFormParser> FFormParser;
     mutable TConversion FOwnConversion; // direct: effects go to the replacer
