@@ -182,13 +182,14 @@ TEST(CaseCompare, OrdersNamesAsQtDoesWithoutRegardToLetterCase)
             const int Expected = sign(QStringView(A).compare(QStringView(B), Qt::CaseInsensitive));
             const std::string Pair = QString::fromUtf16(A).toStdString() + " / " + QString::fromUtf16(B).toStdString();
             EXPECT_EQ(sign(compareIgnoringCase(QStringView(A), QStringView(B))), Expected) << Pair;
-            if (Expected == 0)
+            if (Expected == 0) {
                 EXPECT_TRUE(Filter.MayContain(QStringView(B))) << Pair;
+            }
             const int Found = Index.Find(QStringView(B));
-            if (!isAscii(A) || !isAscii(B))
-                EXPECT_EQ(Found, TAsciiNameIndex::Unknown) << Pair;
-            else
-                EXPECT_EQ(Found, Expected == 0 ? 7 : TAsciiNameIndex::Absent) << Pair;
+            const int Wanted = !isAscii(A) || !isAscii(B) ? TAsciiNameIndex::Unknown
+                               : Expected == 0          ? 7
+                                                        : TAsciiNameIndex::Absent;
+            EXPECT_EQ(Found, Wanted) << Pair;
         }
     }
     TNameFilter Filter;

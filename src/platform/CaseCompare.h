@@ -15,20 +15,22 @@
 // rest of those lookups together: where the characters compared are ASCII,
 // they are folded here (to lower case, as Qt folds them); at the first other
 // character the whole comparison is Qt's, so the order is always Qt's.
+// An ASCII capital letter as its small letter, any other character as it is.
+inline char16_t foldAscii(char16_t Ch) noexcept
+{
+    return char16_t(Ch - u'A') < 26 ? char16_t(Ch + 32) : Ch;
+}
+
 inline int compareIgnoringCase(QStringView A, QStringView B) noexcept
 {
     const qsizetype N = std::min(A.size(), B.size());
     const char16_t *const P = A.utf16();
     const char16_t *const Q = B.utf16();
     for (qsizetype I = 0; I < N; ++I) {
-        char16_t X = P[I];
-        char16_t Y = Q[I];
-        if ((X | Y) >= 0x80)
+        if ((P[I] | Q[I]) >= 0x80)
             return A.compare(B, Qt::CaseInsensitive);
-        if (char16_t(X - u'A') < 26)
-            X += 32;
-        if (char16_t(Y - u'A') < 26)
-            Y += 32;
+        const char16_t X = foldAscii(P[I]);
+        const char16_t Y = foldAscii(Q[I]);
         if (X != Y)
             return int(X) - int(Y);
     }
@@ -79,9 +81,8 @@ private:
         const char16_t B = Name.size() > 1 ? Name[1].unicode() : 0;
         if ((A | B) >= 0x80)
             return -1;
-        return int(fold(A)) << 7 | int(fold(B));
+        return int(foldAscii(A)) << 7 | int(foldAscii(B));
     }
-    static char16_t fold(char16_t Ch) { return char16_t(Ch - u'A') < 26 ? char16_t(Ch + 32) : Ch; }
 
     std::uint64_t FLengths = 0; // bit n set when a name has n characters (n < 64)
     bool FHasLong = false;
@@ -149,14 +150,11 @@ private:
     {
         std::uint32_t Hash = 2166136261u;
         for (const QChar C : Name) {
-            char16_t Ch = C.unicode();
-            if (Ch >= 0x80) {
+            if (C.unicode() >= 0x80) {
                 IsAscii = false;
                 return 0;
             }
-            if (char16_t(Ch - u'A') < 26)
-                Ch += 32;
-            Hash = (Hash ^ Ch) * 16777619u;
+            Hash = (Hash ^ foldAscii(C.unicode())) * 16777619u;
         }
         return Hash;
     }
