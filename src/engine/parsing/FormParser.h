@@ -156,7 +156,8 @@ protected:
     int FObjectPos = 0;
     // Whether a text may have been given as a string (a setter was called on
     // this state or on one it was assigned from): until then Assign copies
-    // the texts' ranges alone.
+    // the texts' ranges alone. A descendant that calls SetGiven on a text
+    // itself sets this too.
     bool FMayHaveGiven = false;
 
 private:
