@@ -653,8 +653,11 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                     ++Changes;
                     ReportDroppedProperties(Lines, objectPath(Walk.Path), *NewName);
                     // The objects nested in it are re-created with it and not
-                    // read below: those of unpaired classes are reported here.
-                    ReportUnpairedComponents(Text, Lines, ObjectTextPos, Pos - 1, Walk);
+                    // read below: those of unpaired classes are reported here
+                    // (an object without any has only its own class, which
+                    // converts).
+                    if (!Parser.NestedObjects().isEmpty())
+                        ReportUnpairedComponents(Text, Lines, ObjectTextPos, Pos - 1, Walk);
                     // The blanks before the keyword stay in the output,
                     // and the object text brings its own indentation.
                     Output.truncate(ObjectOutputPos);
