@@ -10,17 +10,17 @@
 #include <cstdint>
 #include <vector>
 
-// The sign of QStringView::compare(A, B, Qt::CaseInsensitive). Pascal names
-// are ASCII nearly always, and Qt's Unicode case folding cost more than the
-// rest of those lookups together: where the characters compared are ASCII,
-// they are folded here (to lower case, as Qt folds them); at the first other
-// character the whole comparison is Qt's, so the order is always Qt's.
 // An ASCII capital letter as its small letter, any other character as it is.
 inline char16_t foldAscii(char16_t Ch) noexcept
 {
     return char16_t(Ch - u'A') < 26 ? char16_t(Ch + 32) : Ch;
 }
 
+// The sign of QStringView::compare(A, B, Qt::CaseInsensitive). Pascal names
+// are ASCII nearly always, and Qt's Unicode case folding cost more than the
+// rest of those lookups together: where the characters compared are ASCII,
+// they are folded here (to lower case, as Qt folds them); at the first other
+// character the whole comparison is Qt's, so the order is always Qt's.
 inline int compareIgnoringCase(QStringView A, QStringView B) noexcept
 {
     const qsizetype N = std::min(A.size(), B.size());
@@ -108,7 +108,7 @@ public:
         bool IsAscii = true;
         const std::uint32_t Hash = hashOf(Name, IsAscii);
         if (!IsAscii || Value < 0) {
-            FHasWide = true; // every lookup is the caller's from now on
+            FGaveUp = true; // every lookup is the caller's from now on
             return;
         }
         if (2 * (FCount + 1) > qsizetype(FSlots.size()))
@@ -120,7 +120,7 @@ public:
     // The value of the name equal to Name, Absent, or Unknown.
     int Find(QStringView Name) const
     {
-        if (FHasWide)
+        if (FGaveUp)
             return Unknown;
         bool IsAscii = true;
         const std::uint32_t Hash = hashOf(Name, IsAscii);
@@ -183,5 +183,5 @@ private:
 
     std::vector<TSlot> FSlots;
     qsizetype FCount = 0;
-    bool FHasWide = false;
+    bool FGaveUp = false; // a name above ASCII, or a negative value, was added
 };
