@@ -152,6 +152,7 @@ public:
     QCheckBox *chWriteLog;
     QLabel *lblLogNote;
     QCheckBox *chViewLog;
+    QCheckBox *chRenameMembers;
 
     QWidget *FinalStepSheet;
     QLabel *Label15;

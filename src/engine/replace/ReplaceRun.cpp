@@ -267,6 +267,7 @@ bool TReplaceRun::Execute()
 
             ConvertFiles();
             CheckStop();
+            R.FWorkReport.Settle();
             R.WriteWorkReport();
             if (Options.DryRun) {
                 Result = ShowConvertedFiles();
@@ -639,6 +640,7 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         R.FLog.WriteLines(C->LogLines);
         for (TWorkItem &Item : C->ReportItems)
             R.FWorkReport.Add(std::move(Item));
+        R.FWorkReport.NoteDeclaredClasses(C->DeclaredClasses);
         Units += C->AppendedFiles;
         if (C->Error)
             std::rethrow_exception(C->Error);
