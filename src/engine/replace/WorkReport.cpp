@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int KindCount = 7;
+constexpr int KindCount = 8;
 constexpr qsizetype MaxValueLength = 60;
 
 const char *const SectionTitles[KindCount] = {
@@ -21,6 +21,7 @@ const char *const SectionTitles[KindCount] = {
     "Components of the old source set without an Orvex class",
     "Identifiers of the old source set left in the code",
     "BDE API calls left in the code",
+    "Files left as they are, not converted",
 };
 
 QString shownPath(const QString &Path, const QString &BaseFolder)
@@ -89,7 +90,7 @@ const char *TWorkReport::KindName(TWorkItemKind Kind)
 {
     static const char *const Names[KindCount] = {
         "objectNotConverted", "droppedProperty", "droppedEvent", "unknownDatabase",
-        "unpairedComponent",  "leftInCode",      "apiCall",
+        "unpairedComponent",  "leftInCode",      "apiCall",         "fileLeftAlone",
     };
     return Names[int(Kind)];
 }

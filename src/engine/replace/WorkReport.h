@@ -33,6 +33,10 @@ enum class TWorkItemKind : int {
     LeftInCode = 5,
     // A call of the BDE API (Dbi...).
     ApiCall = 6,
+    // A file the run did not convert: not a regular file (a symbolic link,
+    // a FIFO, a device), or changed while the run worked (kept as saved).
+    // Name says why.
+    FileLeftAlone = 7,
 };
 
 struct TWorkItem
