@@ -215,7 +215,8 @@ TEST_F(Cli, RestoreReportsItsOutcome)
     WriteBytes(path("App/Empty.reu"), QByteArray());
     EXPECT_EQ(run({"restore", path("App/Empty.reu")}), 1);
     EXPECT_TRUE(Out.isEmpty());
-    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\nThe undo file \"%1\" lists no file: its run changed "
+                                  "nothing, so there is nothing to restore.\n").arg(path("App/Empty.reu")));
 
     // A file edited since the conversion is left alone and named, unless
     // --force is given.

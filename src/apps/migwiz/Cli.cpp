@@ -69,7 +69,7 @@ replace
                       (default: RBackup below the project's folder or DIR).
                       A folder that holds the undo file of an earlier run
                       that changed files is refused, so that its backups are
-                      never overwritten.
+                      never overwritten (unless that run was restored).
   --no-backup         make no backups and no undo file.
   --no-log            write no log.
   --codepage NAME     the ANSI code page of the sources, forms, log and undo
@@ -90,12 +90,16 @@ replace
 
 restore
   UNDOFILE            the RExpert.reu of an earlier run: every backup it lists
-                      is copied back over its original. Nothing is copied
-                      unless every backup is there. The backups and the undo
-                      file stay. Relative paths in it are taken from its
-                      folder, and backups only from inside that folder.
-  --force             also overwrite files changed since the conversion, and
-                      create originals that no longer exist; without it
+                      is put back over its original. Nothing is put back
+                      unless every backup is there and holds what the run
+                      recorded. The backups and the undo file stay. Relative
+                      paths in it are taken from its folder, backups only
+                      from inside that folder, and originals only inside the
+                      tree the run converted (without its record: the parent
+                      of the undo file's folder).
+  --force             also overwrite files changed since the conversion (all
+                      converted files, when the run's record is missing),
+                      and create originals that no longer exist; without it
                       they are left alone, named on standard error, and the
                       restore reports failure.
 
@@ -477,15 +481,6 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
 
     const QString LogPath = JoinPath(Folder, RExpertRes::sLogFileName);
     const QString UndoPath = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
-    // A second run into the same backup folder would replace the backups of
-    // the originals by those of already converted files, and the undo file
-    // by one that leads back only to them. (An empty undo file, of a run that
-    // changed nothing, guards nothing.)
-    if (Options.MakeBackup && QFileInfo(UndoPath).size() > 0)
-        throw EFileError(QStringLiteral("the backup folder already holds the undo file \"%1\" of an earlier run; "
-                                        "restore from it, or move it away, or choose another --backup-dir")
-                             .arg(UndoPath));
-
     TIDEServicesScope Scope(&Ide);
     TCliUI UI(Out, Err);
     TCompReplaceExpert Expert(ProductName, Product.Replacer(0), &UI);

@@ -46,6 +46,7 @@ const TKindInfo Kinds[WorkItemKindCount] = {
     {"formNotNamed", "Form files that no unit of the run names (not converted)", "%2 form file(s) that no unit names"},
     {"addedDeclaration", "Declarations added without an object in the form",
      "%1 added %2 time(s) without an object in %4 file(s)"},
+    {"fileLeftAlone", "Files left as they are, not converted", "%2 file(s) left as they are: %1"},
 };
 
 const char *const ConsequenceNames[ConsequenceCount] = {"willNotCompile", "willNotLoad", "behavesDifferently",
@@ -153,6 +154,7 @@ TConsequence TWorkReport::ConsequenceOf(TWorkItemKind Kind, const QString &Name)
     case TWorkItemKind::UnknownDatabase:
     case TWorkItemKind::OpenWithoutConnection:
     case TWorkItemKind::AddedDeclaration:
+    case TWorkItemKind::FileLeftAlone:
         return TConsequence::BehavesDifferently;
     case TWorkItemKind::DroppedProperty:
         // Without its index a table is read in another order; a transaction

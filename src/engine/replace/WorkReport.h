@@ -57,8 +57,12 @@ enum class TWorkItemKind : int {
     // A declaration that the run adds to the code without an object in the
     // form (the Transaction field of a BDE connection): it stays nil.
     AddedDeclaration = 13,
+    // A file the run did not convert: not a regular file (a symbolic link,
+    // a FIFO, a device), or changed while the run worked (kept as saved).
+    // Name says why.
+    FileLeftAlone = 14,
 };
-constexpr int WorkItemKindCount = 14;
+constexpr int WorkItemKindCount = 15;
 
 // What happens if the user does nothing, most serious first.
 enum class TConsequence : int {
