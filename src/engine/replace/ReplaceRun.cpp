@@ -267,6 +267,7 @@ bool TReplaceRun::Execute()
 
             ConvertFiles();
             CheckStop();
+            ReportFormsNotNamed();
             R.FWorkReport.Settle();
             R.WriteWorkReport();
             if (Options.DryRun) {
@@ -361,8 +362,22 @@ void TReplaceRun::ScanDirectory(const QString &Folder, bool IncludeSubDirs)
             continue; // a link to a folder is not followed
         } else if (IsUnitFile(Entry.Name)) {
             R.FUnitList.append(Path);
+        } else if (HasExtension(Entry.Name, ".DFM") || HasExtension(Entry.Name, ".NFM")) {
+            FFolderForms.append(Path);
         }
     }
+}
+
+void TReplaceRun::ReportFormsNotNamed()
+{
+    if (FFolderForms.isEmpty())
+        return;
+    const QSet<QString> Named(R.FUnitList.cbegin(), R.FUnitList.cend());
+    for (const QString &Form : std::as_const(FFolderForms))
+        if (!Named.contains(Form))
+            R.FWorkReport.Add({TWorkItemKind::FormNotNamed, Form, 0, QString(), FileNameOf(Form), QString(),
+                               QStringLiteral("no unit of the run names it in a {$R} directive: not converted"),
+                               QString()});
 }
 
 void TReplaceRun::CheckNamesForUndoFile() const
@@ -641,6 +656,8 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         for (TWorkItem &Item : C->ReportItems)
             R.FWorkReport.Add(std::move(Item));
         R.FWorkReport.NoteDeclaredClasses(C->DeclaredClasses);
+        for (THandlerNote &Note : C->HandlerNotes)
+            R.FWorkReport.NoteHandler(std::move(Note));
         Units += C->AppendedFiles;
         if (C->Error)
             std::rethrow_exception(C->Error);

@@ -130,6 +130,9 @@ private:
     void RefuseEarlierRun() const;
     void InitUnitList();
     void ScanDirectory(const QString &Folder, bool IncludeSubDirs);
+    // The form files of the scanned folders that no unit of the run named
+    // go into the report: they were not converted.
+    void ReportFormsNotNamed();
     void CheckNamesForUndoFile() const;
     void CreateBackupFolder();
     void MakeFolders(const QString &Folder, bool Backup);
@@ -191,6 +194,8 @@ private:
     // temporary -> original.
     QHash<QString, QString> FBesideTemporaries;
     QStringList FCreatedFolders;
+    // Form files of the scanned folders, to tell those that no unit names.
+    QStringList FFolderForms;
     QSet<QString> FKnownFolders; // folders made or found by MakeFolders
     bool FUndoWritten = false;
     bool FCopyBackStarted = false;
