@@ -1,6 +1,6 @@
 // A whole replace run through the library: the order of work, the log and
 // undo file contents, backups, the copy-back, and what an error leaves.
-#include "Replacer.h"
+#include "ReplaceRun.h"
 
 #include "Errors.h"
 #include "FaultyFileSystem.h"
@@ -260,6 +260,8 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     // No temporary folder can be made: the run stops and removes nothing.
     qputenv("TMPDIR", Root.filePath(QStringLiteral("no-such-folder")).toLocal8Bit());
     EXPECT_THROW(Replacer.PerformReplace(), EFCreateError);
+    EXPECT_TRUE(Replacer.RunErrors().join(u' ').contains(QStringLiteral("no-such-folder\" does not exist")))
+        << Replacer.RunErrors().join(u' ').toStdString();
     qputenv("TMPDIR", Tmp.toLocal8Bit());
     EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).value(2), QStringLiteral("Allocating temporary folder"));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);

@@ -1,5 +1,7 @@
 #include "FileUtils.h"
 
+#include "Errors.h"
+
 #include "FileSystem.h"
 
 #include <QDir>
@@ -279,4 +281,52 @@ bool CopyFileReplacing(const QString &Source, const QString &Target)
     if (hasEntry(Target) && !Fs.RemoveFile(Target))
         return false;
     return Fs.WriteNewFile(Target, Bytes, TFileAttributes(), nullptr);
+}
+
+QString TFileNameIndex::Find(const QString &Path)
+{
+    // Delphi projects come from case-insensitive file systems: "Main.DFM"
+    // names the file "Main.dfm". Each folder is listed once; the names are
+    // looked up in its listing, with no look-up on the disk per name. The
+    // listings are shared by the run's conversion threads.
+    const std::lock_guard<std::mutex> Guard(FLock);
+    const QFileInfo Info(Path);
+    const QString Folder = Info.path();
+    auto It = FFolders.find(Folder);
+    if (It == FFolders.end()) {
+        const QDir Dir(Folder);
+        if (!Dir.exists()) {
+            if (Info.isFile())
+                return Path;
+            // The folder itself may be spelled in another case.
+            const QString Resolved = ResolvePathCase(Path);
+            return QFileInfo(Resolved).isFile() ? Resolved : QString();
+        }
+        QHash<QString, QStringList> Entries;
+        for (const QString &Name : Dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
+            Entries[Name.toLower()].append(Name);
+        It = FFolders.insert(Folder, Entries);
+    }
+    const QString Wanted = Info.fileName();
+    const auto Found = It->constFind(Wanted.toLower());
+    if (Found == It->constEnd())
+        return Info.isFile() ? Path : QString(); // made after the listing
+    if (Found->contains(Wanted))
+        return Path;
+    if (Found->size() == 1)
+        return JoinPath(Folder, Found->first());
+    // Several files differ from the name only in letter case ("x.dfm" and
+    // "X.dfm" beside "x.pas" and "X.pas"): the one whose name before the
+    // extension is spelled exactly as asked is meant.
+    const qsizetype Dot = Wanted.lastIndexOf(u'.');
+    const QStringView Stem = QStringView(Wanted).left(Dot < 0 ? Wanted.size() : Dot);
+    QStringList Exact;
+    for (const QString &Name : *Found)
+        if (QStringView(Name).left(Stem.size()) == Stem)
+            Exact << Name;
+    if (Exact.size() == 1)
+        return JoinPath(Folder, Exact.first());
+    throw EFileError(QStringLiteral("The form file \"%1\" could be any of %2 in \"%3\", which differ only in "
+                                    "letter case.")
+                         .arg(Wanted, Found->join(QStringLiteral(", ")), Folder));
 }

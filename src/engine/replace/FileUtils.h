@@ -7,7 +7,11 @@
 // the folder they are given: symbolic links are removed, never followed.
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
+
+#include <mutex>
 
 // The native path separator: '\' on Windows, '/' elsewhere.
 #ifdef Q_OS_WIN
@@ -81,3 +85,20 @@ bool ReplaceFileAtomically(const QString &Source, const QString &Target, QString
 // when Source cannot be read, Target cannot be replaced or both name the same
 // file; a failure never removes Source.
 bool CopyFileReplacing(const QString &Source, const QString &Target);
+
+// The path of an existing file that Path names when letter case is ignored
+// (Path itself when it exists), or an empty text. Where several names
+// differ from it only in letter case, the one whose name before the
+// extension is spelled as asked; EFileError when that leaves more than one.
+// Each folder is listed once and kept, so a folder of thousands of units is
+// listed once per index; safe on any thread.
+class TFileNameIndex
+{
+public:
+    QString Find(const QString &Path);
+
+private:
+    // Folder -> lower-case name -> the names of the folder that have it.
+    QHash<QString, QHash<QString, QStringList>> FFolders;
+    std::mutex FLock;
+};

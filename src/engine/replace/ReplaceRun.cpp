@@ -548,7 +548,11 @@ void TReplaceRun::Preflight()
 
 QString TReplaceRun::TempFolderError()
 {
-    const QString Base = QDir::tempPath();
+    // The system's temporary folder is empty when TMPDIR names a folder that
+    // does not exist: the message names what TMPDIR says.
+    QString Base = QDir::tempPath();
+    if (Base.isEmpty())
+        Base = qEnvironmentVariable("TMPDIR");
     if (Base.isEmpty() || !QFileInfo(Base).isDir())
         return QStringLiteral("Cannot create a temporary folder: the temporary folder \"%1\" does not exist (it "
                               "comes from TMPDIR; set TMPDIR to an existing folder).").arg(Base);
@@ -685,7 +689,7 @@ void TReplaceRun::ConvertFiles()
     FPrescanned.clear();
 }
 
-const TReplaceRun::TKeptFile *TReplaceRun::PrescannedFile(const QString &Path) const
+const TKeptFile *TReplaceRun::PrescannedFile(const QString &Path) const
 {
     const auto It = FPrescanned.constFind(Path);
     return It == FPrescanned.constEnd() ? nullptr : &*It;
@@ -1252,50 +1256,7 @@ void TReplaceRun::RemoveWhatItCreated()
 
 QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
 {
-    // Delphi projects come from case-insensitive file systems: "Main.DFM"
-    // names the file "Main.dfm". Each folder is listed once; the names are
-    // looked up in its listing, with no look-up on the disk per name. The
-    // listings are shared by the run's conversion threads.
-    const std::lock_guard<std::mutex> Guard(FFolderEntriesLock);
-    const QFileInfo Info(Path);
-    const QString Folder = Info.path();
-    auto It = FFolderEntries.find(Folder);
-    if (It == FFolderEntries.end()) {
-        const QDir Dir(Folder);
-        if (!Dir.exists()) {
-            if (Info.isFile())
-                return Path;
-            // The folder itself may be spelled in another case.
-            const QString Resolved = ResolvePathCase(Path);
-            return QFileInfo(Resolved).isFile() ? Resolved : QString();
-        }
-        QHash<QString, QStringList> Entries;
-        for (const QString &Name : Dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
-            Entries[Name.toLower()].append(Name);
-        It = FFolderEntries.insert(Folder, Entries);
-    }
-    const QString Wanted = Info.fileName();
-    const auto Found = It->constFind(Wanted.toLower());
-    if (Found == It->constEnd())
-        return Info.isFile() ? Path : QString(); // made after the listing
-    if (Found->contains(Wanted))
-        return Path;
-    if (Found->size() == 1)
-        return JoinPath(Folder, Found->first());
-    // Several files differ from the name only in letter case ("x.dfm" and
-    // "X.dfm" beside "x.pas" and "X.pas"): the one whose name before the
-    // extension is spelled exactly as asked is meant.
-    const qsizetype Dot = Wanted.lastIndexOf(u'.');
-    const QStringView Stem = QStringView(Wanted).left(Dot < 0 ? Wanted.size() : Dot);
-    QStringList Exact;
-    for (const QString &Name : *Found)
-        if (QStringView(Name).left(Stem.size()) == Stem)
-            Exact << Name;
-    if (Exact.size() == 1)
-        return JoinPath(Folder, Exact.first());
-    throw EFileError(QStringLiteral("The form file \"%1\" could be any of %2 in \"%3\", which differ only in "
-                                    "letter case.")
-                         .arg(Wanted, Found->join(QStringLiteral(", ")), Folder));
+    return FNames.Find(Path);
 }
 
 // ---------------------------------------------------------------------------
@@ -1420,6 +1381,7 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
     };
     std::vector<TFile> Files;
     QSet<QString> Seen;
+    QHash<QString, QString> RealFolders; // folder -> its canonical path
     for (int I = 0; I < Lines.Count(); ++I) {
         const QString &Original = Lines.Name(I);
         if (Seen.contains(FileNameKey(Original)))
@@ -1439,8 +1401,10 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
                                  .arg(File.Backup, Folder);
             continue;
         }
-        if (!IsBelow(Original, Tree) || CanonicalTree.isEmpty()
-            || !(CanonicalFolderOf(Original) == CanonicalTree || IsBelow(CanonicalFolderOf(Original), CanonicalTree))) {
+        auto Real = RealFolders.constFind(QFileInfo(Original).path());
+        if (Real == RealFolders.constEnd())
+            Real = RealFolders.insert(QFileInfo(Original).path(), CanonicalFolderOf(Original));
+        if (!IsBelow(Original, Tree) || CanonicalTree.isEmpty() || !(*Real == CanonicalTree || IsBelow(*Real, CanonicalTree))) {
             Report.Errors << QStringLiteral("The file \"%1\" is not inside the tree \"%2\" that the run converted; "
                                             "nothing is written there.").arg(Original, Tree);
             continue;
@@ -1584,4 +1548,20 @@ bool TRestoreRun::PutBack(const QString &Original, const QString &Backup, QStrin
     }
     QByteArray Bytes;
     return FFs.ReadFile(Backup, Bytes, Error) && ReplaceFileContents(FFs, Original, Bytes, Error);
+}
+
+// ---------------------------------------------------------------------------
+// The replacer's operations, driven by the run and the restore
+
+bool TComponentReplacer::PerformReplace()
+{
+    TReplaceRun Run(*this, *FFileSystem);
+    return Run.Execute();
+}
+
+bool TComponentReplacer::PerformRestore(const QString &UndoFile)
+{
+    FRestoreReport = TRestoreReport();
+    TRestoreRun Run(*this, *FFileSystem, FRestoreQuestions);
+    return Run.Execute(UndoFile, FRestoreReport);
 }

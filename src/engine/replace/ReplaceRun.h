@@ -18,6 +18,8 @@
 #pragma once
 
 #include "FileSystem.h"
+#include "FileUtils.h"
+#include "Replacer.h"
 #include "RunLock.h"
 
 #include <QHash>
@@ -28,8 +30,6 @@
 #include <csignal>
 #include <mutex>
 #include <vector>
-
-class TComponentReplacer;
 
 // The record of a run kept beside its undo file (the undo file's name with
 // ".run" appended): whether the copy-back finished (and whether a restore
@@ -67,27 +67,7 @@ private:
     QHash<QString, size_t> FIndex; // name key -> last entry; filled by FromBytes
 };
 
-// What the restore asks when an original cannot simply be put back. The
-// answers default to the safe choice: leave the file alone, create nothing.
-class TRestoreQuestions
-{
-public:
-    virtual ~TRestoreQuestions() = default;
-    // Files changed since the conversion: overwrite them with their backups?
-    virtual bool OverwriteChangedFiles(const QStringList & /*Files*/) { return false; }
-    // Originals that no longer exist: create them from their backups?
-    virtual bool CreateMissingFiles(const QStringList & /*Files*/) { return false; }
-};
-
-// What a restore did beyond its Boolean result.
-struct TRestoreReport
-{
-    QStringList LeftChanged; // changed since the conversion, not overwritten
-    QStringList LeftMissing; // no longer there, not created
-    QStringList Errors;      // every failure, with paths and reasons
-};
-
-class TReplaceRun
+class TReplaceRun : public TConversionHost
 {
 public:
     TReplaceRun(TComponentReplacer &Replacer, TFileSystem &Fs);
@@ -99,7 +79,7 @@ public:
 
     // The path of an existing file that Path names, letter case aside (see
     // TComponentReplacer::FindFileIgnoringCase), with this run's listings.
-    QString FindFileIgnoringCase(const QString &Path);
+    QString FindFileIgnoringCase(const QString &Path) override;
     // Notes the bytes written for a converted file, for the run record.
     void NoteConvertedFile(const QString &OutputPath, QByteArrayView Bytes);
     // Writes the converted version of a file (OutputPath: its place in the
@@ -108,22 +88,17 @@ public:
     // system, else as the temporary beside the original. It takes the
     // original's permissions, owner and group, and is not flushed yet: the
     // run flushes all of them together before the first replacement.
-    void WriteConvertedFile(const QString &OutputPath, const QByteArray &Bytes);
+    void WriteConvertedFile(const QString &OutputPath, const QByteArray &Bytes) override;
     // The bytes just read of a file being converted; its backup's checksum
     // is taken from them rather than from a second read.
     // Its attributes, from the same reading, are those the converted file
     // takes.
-    void NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes);
+    void NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes) override;
     // A form file as the pre-scan read it, kept for its conversion so that
     // it is read only once; nullptr when the run did not keep it. Safe on
     // any thread while the forms are converted (nothing is kept or dropped
     // then).
-    struct TKeptFile
-    {
-        QByteArray Bytes;
-        TFileAttributes Attributes;
-    };
-    const TKeptFile *PrescannedFile(const QString &Path) const;
+    const TKeptFile *PrescannedFile(const QString &Path) const override;
     // At most this many bytes of pre-scanned forms are kept for their
     // conversion; the rest are read a second time.
     static constexpr qint64 MaxKeptBytes = qint64(256) << 20;
@@ -203,9 +178,7 @@ private:
     QHash<QString, QString> FOutputFolders;
     QHash<QString, QString> FClaimedOutputNames; // name key of an output path -> original
     QHash<QString, QString> FClaimedBackups;     // name key of a backup path -> original
-    // Folder -> lower-case name -> the names of the folder that have it.
-    QHash<QString, QHash<QString, QStringList>> FFolderEntries;
-    std::mutex FFolderEntriesLock;
+    TFileNameIndex FNames;
     QHash<QString, QString> FConvertedSums; // output path -> SHA-256
     QHash<QString, QString> FOriginalOf;    // output path -> original
     QHash<QString, QString> FWrittenAt;     // output path -> where its bytes are

@@ -333,8 +333,8 @@ QString TComponentReplacer::FindFileIgnoringCase(const QString &Path)
 {
     if (FRun)
         return FRun->FindFileIgnoringCase(Path);
-    TReplaceRun Once(*this, *FFileSystem);
-    return Once.FindFileIgnoringCase(Path);
+    TFileNameIndex Once;
+    return Once.Find(Path);
 }
 
 void TComponentReplacer::WriteWholeFile(const QString &Path, const QByteArray &Bytes)
@@ -833,7 +833,7 @@ QString TComponentReplacer::WriteWorkReport()
 }
 
 // ---------------------------------------------------------------------------
-// One file of the run (the run itself is TReplaceRun)
+// One file of the run (the run itself, which drives it, is TReplaceRun)
 
 namespace {
 
@@ -865,7 +865,7 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
     QString Error;
     TFileAttributes Attributes;
     // A form that the run's pre-scan read is not read again.
-    if (const TReplaceRun::TKeptFile *Kept = FRun ? FRun->PrescannedFile(FileName) : nullptr) {
+    if (const TKeptFile *Kept = FRun ? FRun->PrescannedFile(FileName) : nullptr) {
         Bytes = Kept->Bytes;
         Attributes = Kept->Attributes;
     } else if (!FFileSystem->ReadFile(FileName, Bytes, &Error, &Attributes)) {
@@ -894,17 +894,4 @@ void TComponentReplacer::ProcessFile(const QString &FileName, const QString &Out
         ReadFormText(File, FileName, RCData, Text, Encoding, Binary);
         RewriteForm(Text, OutputPath, Encoding, Binary, RCData);
     }
-}
-
-bool TComponentReplacer::PerformReplace()
-{
-    TReplaceRun Run(*this, *FFileSystem);
-    return Run.Execute();
-}
-
-bool TComponentReplacer::PerformRestore(const QString &UndoFile)
-{
-    FRestoreReport = TRestoreReport();
-    TRestoreRun Run(*this, *FFileSystem, FRestoreQuestions);
-    return Run.Execute(UndoFile, FRestoreReport);
 }

@@ -7,14 +7,16 @@
 // successful conversion of every file of the run, and only after its backup
 // and the undo file (when backups are on) are on disk. The run and the
 // restore themselves, with their guarantees, are TReplaceRun and TRestoreRun
-// (ReplaceRun.h); all their disk access goes through TFileSystem.
+// (ReplaceRun.h), which drive the replacer; all their disk access goes
+// through TFileSystem. The replacer reaches the run in progress only through
+// TConversionHost.
 #pragma once
 
 #include "CaseCompare.h"
 
 #include "FormParser.h"
 #include "LogWriter.h"
-#include "ReplaceRun.h"
+#include "FileSystem.h"
 #include "TextCodec.h"
 #include "WorkReport.h"
 
@@ -33,6 +35,8 @@ class QIODevice;
 class TRegIniFile;
 struct TCodeUse;
 class TStreamOriginals;
+class TReplaceRun;
+class TRestoreRun;
 struct TObjectWalk;
 
 enum TSearchDestination : int { sdProject = 0, sdDirectory = 1 };
@@ -164,6 +168,51 @@ struct TSourceFamily
     QStringList ClassPrefixes;
     // The prefix of the set's API functions ("Dbi"), followed by a capital.
     QString ApiPrefix;
+};
+
+// What the restore asks when an original cannot simply be put back. The
+// answers default to the safe choice: leave the file alone, create nothing.
+class TRestoreQuestions
+{
+public:
+    virtual ~TRestoreQuestions() = default;
+    // Files changed since the conversion: overwrite them with their backups?
+    virtual bool OverwriteChangedFiles(const QStringList & /*Files*/) { return false; }
+    // Originals that no longer exist: create them from their backups?
+    virtual bool CreateMissingFiles(const QStringList & /*Files*/) { return false; }
+};
+
+// What a restore did beyond its Boolean result.
+struct TRestoreReport
+{
+    QStringList LeftChanged; // changed since the conversion, not overwritten
+    QStringList LeftMissing; // no longer there, not created
+    QStringList Errors;      // every failure, with paths and reasons
+};
+
+// A file as a run read it (the pre-scan of a form), kept for its conversion.
+struct TKeptFile
+{
+    QByteArray Bytes;
+    TFileAttributes Attributes;
+};
+
+// What the run in progress does for the conversion of its files; the run
+// (TReplaceRun) implements it, so that the replacer does not know the run.
+class TConversionHost
+{
+public:
+    virtual ~TConversionHost() = default;
+    // See TComponentReplacer::FindFileIgnoringCase.
+    virtual QString FindFileIgnoringCase(const QString &Path) = 0;
+    // Writes the converted version of a file (OutputPath: its place in the
+    // temporary folder) where the copy-back can rename it over its original.
+    virtual void WriteConvertedFile(const QString &OutputPath, const QByteArray &Bytes) = 0;
+    // The bytes and attributes of a file just read for its conversion.
+    virtual void NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes) = 0;
+    // A file that the run read already, or nullptr. Safe on any thread
+    // while the files are converted.
+    virtual const TKeptFile *PrescannedFile(const QString &Path) const = 0;
 };
 
 class TComponentReplacer
@@ -409,6 +458,7 @@ private:
     TRestoreQuestions *FRestoreQuestions = nullptr;
     TRestoreReport FRestoreReport;
     QStringList FRunErrors;
-    // The run in progress, with the state that lives only as long as it.
-    TReplaceRun *FRun = nullptr;
+    // The run in progress (TReplaceRun), with the state that lives only as
+    // long as it.
+    TConversionHost *FRun = nullptr;
 };
