@@ -492,7 +492,7 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
         Outcome = Expert.PerformReplace(Replacer);
     } catch (const EMigError &E) {
         Err << "migwiz: error: " << E.Message() << '\n';
-        if (Options.WriteLog && QFileInfo::exists(LogPath))
+        if (Options.WriteLog && !Replacer.Log().FileName().isEmpty()) // opened by this run
             Err << "Log: " << LogPath << '\n';
         return csStopped;
     }
