@@ -135,8 +135,10 @@ Exit status:
      that does not exist
   3  an error stopped the run (a file that cannot be read or converted, a
      backup folder that cannot be made, a backup folder that already holds
-     the undo file of an earlier run that changed files); the message is on
-     standard error and no original was overwritten
+     the undo file of an earlier run that changed files, another run or
+     restore working on the backup folder or the tree, an original that may
+     not be replaced); the message is on standard error and no original was
+     overwritten
 )";
 
 // Terminal output for the expert: messages with the information icon go to
@@ -500,7 +502,7 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
         Outcome = Expert.PerformReplace(Replacer);
     } catch (const EMigError &E) {
         Err << "migwiz: error: " << E.Message() << '\n';
-        if (Options.WriteLog && QFileInfo::exists(LogPath))
+        if (Options.WriteLog && !Replacer.Log().FileName().isEmpty()) // opened by this run
             Err << "Log: " << LogPath << '\n';
         return csStopped;
     }
