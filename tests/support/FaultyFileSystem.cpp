@@ -1,12 +1,14 @@
 #include "FaultyFileSystem.h"
 
+#include "FileSystem.h"
+
 #include <QDir>
 
-#include <unistd.h>
+#include <cstdlib>
 
 bool TFaultyFileSystem::AllowWrite(const QString &Path, QByteArrayView Bytes, QString *Error)
 {
-    if (!WritesOf.isEmpty() && !Path.contains(WritesOf))
+    if (!WritesOf.isEmpty() && !QDir::fromNativeSeparators(Path).contains(WritesOf))
         return true;
     ++Writes;
     const bool Full = WriteBudget >= 0 && Bytes.size() > WriteBudget;
@@ -57,7 +59,7 @@ bool TFaultyFileSystem::SyncFileSystem(const QString &Path, QString *Error)
 namespace {
 void MoveAway(bool Elsewhere, const QString &Path, TFileAttributes &Attributes)
 {
-    if (Elsewhere && Attributes.Valid && !Path.startsWith(QDir::tempPath() + u'/'))
+    if (Elsewhere && Attributes.Valid && !FileNameKey(Path).startsWith(FileNameKey(QDir::tempPath() + u'/')))
         Attributes.Device = ~Attributes.Device;
 }
 } // namespace
@@ -91,7 +93,7 @@ bool TFaultyFileSystem::Rename(const QString &From, const QString &To, QString *
 bool TFaultyFileSystem::ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error)
 {
     if (++Replacements == CrashAtReplacement)
-        ::_exit(CrashExitCode);
+        std::_Exit(CrashExitCode);
     return TFileSystem::ReplaceOriginal(Temporary, Original, Error);
 }
 

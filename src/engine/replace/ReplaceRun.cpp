@@ -21,7 +21,9 @@
 #include <mutex>
 #include <thread>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "WindowsApi.h"
+#else
 #include <signal.h>
 #include <unistd.h>
 #endif
@@ -179,6 +181,25 @@ void StopSignalHandler(int Signal)
     ::raise(Signal);
 }
 } // namespace
+#else
+namespace {
+// Qt's regular expressions keep a JIT stack per thread in a thread_local
+// whose destructor runs at the thread's end, after MinGW has freed the
+// thread's thread_local storage: every conversion thread that matched a
+// pattern (the family's class pattern) crashed as it ended. Without JIT no
+// such stack is ever made. Set before main, before any pattern is compiled.
+const bool RegexJitOff = qputenv("QT_ENABLE_REGEXP_JIT", "0");
+
+// Ctrl+C and Ctrl+Break of the console; called on a thread of its own.
+BOOL WINAPI StopConsoleHandler(DWORD Event)
+{
+    if ((Event == CTRL_C_EVENT || Event == CTRL_BREAK_EVENT) && TReplaceRun::IsRunning()) {
+        TReplaceRun::RequestStop();
+        return TRUE;
+    }
+    return FALSE; // the default: the process ends
+}
+} // namespace
 #endif
 
 void TReplaceRun::StopOnSignals()
@@ -189,6 +210,8 @@ void TReplaceRun::StopOnSignals()
     sigemptyset(&Action.sa_mask);
     ::sigaction(SIGINT, &Action, nullptr);
     ::sigaction(SIGTERM, &Action, nullptr);
+#else
+    SetConsoleCtrlHandler(StopConsoleHandler, TRUE);
 #endif
 }
 
@@ -228,7 +251,7 @@ bool TReplaceRun::Execute()
         RefuseEarlierRun();
     }
     if (Options.WriteLog) {
-        const QString Folder = Options.Dest == sdProject ? QFileInfo(TIDEUtils::GetProjectName()).path()
+        const QString Folder = Options.Dest == sdProject ? FolderOf(TIDEUtils::GetProjectName())
                                                           : Options.Directory;
         R.FLog.OpenLogFile(JoinPath(Folder, RExpertRes::sLogFileName));
     }
@@ -392,7 +415,7 @@ void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
     QStringList Missing;
     for (QString F = Folder; !F.isEmpty() && !QFileInfo::exists(F);) {
         Missing.prepend(F);
-        const QString Parent = QFileInfo(F).path();
+        const QString Parent = FolderOf(F);
         if (Parent == F)
             break;
         F = Parent;
@@ -406,7 +429,7 @@ void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
         FCreatedFolders += Missing;
     for (QString F = Folder; !F.isEmpty() && !FKnownFolders.contains(F);) {
         FKnownFolders.insert(F);
-        const QString Parent = QFileInfo(F).path();
+        const QString Parent = FolderOf(F);
         if (Parent == F)
             break;
         F = Parent;
@@ -434,7 +457,7 @@ QString TReplaceRun::OutputFolderOf(int Index)
     if (R.FReplaceOptions->Dest != sdProject) {
         // The same relative path as below the converted folder.
         const QString Relative = QDir(R.FReplaceOptions->Directory).relativeFilePath(Path);
-        const QString Sub = QFileInfo(Relative).path();
+        const QString Sub = FolderOf(Relative);
         Folder = Sub == QLatin1String(".") ? FTempFolder : JoinPath(FTempFolder, Sub);
     } else {
         // Flat, by file name; a second file of the same name from another
@@ -662,7 +685,7 @@ void TReplaceRun::BackupOriginal(int Index)
     QString Backup;
     if (Options.Dest != sdProject) {
         const QString Relative = QDir(Options.Directory).relativeFilePath(Path);
-        const QString Sub = QFileInfo(Relative).path();
+        const QString Sub = FolderOf(Relative);
         const QString Folder = Sub == QLatin1String(".") ? Options.BackupDir : JoinPath(Options.BackupDir, Sub);
         MakeFolders(Folder, true);
         Backup = BackupFileName(JoinPath(Folder, FileNameOf(Path)));
@@ -966,7 +989,7 @@ QString TReplaceRun::FindFileIgnoringCase(const QString &Path)
     // listings are shared by the run's conversion threads.
     const std::lock_guard<std::mutex> Guard(FFolderEntriesLock);
     const QFileInfo Info(Path);
-    const QString Folder = Info.path();
+    const QString Folder = FolderOf(Path);
     auto It = FFolderEntries.find(Folder);
     if (It == FFolderEntries.end()) {
         const QDir Dir(Folder);
@@ -1031,10 +1054,9 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
     // wherever the process happens to run, and backups only from inside
     // that folder: an undo file from elsewhere must not copy any file of
     // this machine over another.
-    const QString Folder = QFileInfo(UndoFile).absolutePath();
-    const QString CanonicalFolder = QFileInfo(Folder).canonicalFilePath();
+    const QString Folder = QDir::toNativeSeparators(QFileInfo(UndoFile).absolutePath());
     auto Resolve = [&Folder](const QString &Path) {
-        return Path.isEmpty() || QDir::isAbsolutePath(Path) ? Path : QDir::cleanPath(JoinPath(Folder, Path));
+        return Path.isEmpty() || QDir::isAbsolutePath(Path) ? Path : CleanPath(JoinPath(Folder, Path));
     };
 
     // A line is "original=backup". The format has no escape, so a path that
@@ -1060,8 +1082,7 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
             Report.Errors << QStringLiteral("The backup \"%1\" does not exist.").arg(Backup);
             return false;
         }
-        const QString Canonical = Info.canonicalFilePath();
-        if (CanonicalFolder.isEmpty() || !Canonical.startsWith(JoinPath(CanonicalFolder, QString()), FileNameCase())) {
+        if (!IsInsideFolder(Backup, Folder)) {
             Report.Errors << QStringLiteral("The backup \"%1\" is not inside the undo file's folder \"%2\".")
                                  .arg(Backup, Folder);
             return false;
