@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <optional>
+
 namespace {
 
 QByteArray bdeUnit(const char *Name)
@@ -32,7 +34,7 @@ QMap<QString, QByteArray> snapshot(const QString &Folder)
     QDirIterator It(Folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (It.hasNext()) {
         const QString Path = It.next();
-        Files.insert(Path, ReadBytes(Path));
+        Files.insert(QDir::toNativeSeparators(Path), ReadBytes(Path));
     }
     return Files;
 }
@@ -202,8 +204,8 @@ TEST_F(Cli, CodePageAppliesToTheRunAndIsPutBackAfterIt)
     EXPECT_EQ(run({"replace", "--from", "bde", "--dir", Folder, "--codepage", "windows-1251"}), 0)
         << Err.toStdString();
     EXPECT_TRUE(ReadBytes(Folder + QStringLiteral("/Wiz_Log.txt"))
-                    .contains(QByteArray("Processing file: ") + QDir::toNativeSeparators(Dir.path()).toUtf8()
-                              + "/\xCF\xF0\xEE\xE5\xEA\xF2/Main.pas"));
+                    .contains("Processing file: "
+                              + path("@/Main.pas").toUtf8().replace("@", "\xCF\xF0\xEE\xE5\xEA\xF2")));
     EXPECT_EQ(TextCodec::AnsiCodePage(), Before);
     EXPECT_EQ(run({"restore", Folder + QStringLiteral("/RBackup/RExpert.reu"), "--codepage", "windows-1251"}), 0)
         << Err.toStdString();
@@ -251,8 +253,7 @@ TEST_F(Cli, RestoreReportsItsOutcome)
 
 TEST_F(Cli, DryRunShowsTheChangesAndTheReportAndWritesNothing)
 {
-    const QByteArray Tmp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", path("tmp").toLocal8Bit());
+    std::optional<TTempFolderScope> TempScope(std::in_place, path("tmp"));
     QDir().mkpath(path("tmp"));
     WriteBytes(path("App/Main.pas"), bdeUnit("Main").replace("implementation", "implementation\r\n{$R *.dfm}"));
     // A binary form is shown as its text.
@@ -265,7 +266,7 @@ TEST_F(Cli, DryRunShowsTheChangesAndTheReportAndWritesNothing)
                    path("Work.json")}),
               0)
         << Err.toStdString();
-    qputenv("TMPDIR", Tmp);
+    TempScope.reset();
     EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n+++ %1 (converted)\n@@ -1,7 +1,7 @@\n unit Main;\n interface\n"
                                             "-uses DB, DBTables;\n-var Q: TQuery;\n"
                                             "+uses DB, DBTables, Quorvel, Orx, Lintra, OrxError;\n+var Q: TOrxQuery;\n")

@@ -4,6 +4,7 @@
 // read, and that a restore gives back the original bytes. Each run gets a
 // TMPDIR of its own, which must be empty again afterwards.
 #include "ComponentStream.h"
+#include "PosixOnly.h"
 #include "QtPrinters.h"
 #include "TestFiles.h"
 #include "Replacer.h"
@@ -23,8 +24,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#if MIGWIZ_POSIX
 #include <csignal>
 #include <sys/resource.h>
+#endif
 
 
 namespace {
@@ -114,6 +117,13 @@ protected:
     QString path(const QString &Relative) const { return QDir::toNativeSeparators(Dir.filePath(Relative)); }
     QString path(const char *Relative) const { return path(QString::fromUtf8(Relative)); }
     QString TempFolder() const { return path("tmp"); }
+    // The system's temporary folder for a migwiz process: TMPDIR on POSIX
+    // systems, TMP and TEMP on Windows.
+    void setTempFolder(QProcessEnvironment &Env) const
+    {
+        for (const char *Name : {"TMPDIR", "TMP", "TEMP"})
+            Env.insert(QString::fromLatin1(Name), TempFolder());
+    }
 
     void makeProject()
     {
@@ -128,12 +138,13 @@ protected:
     {
         QProcess P;
         QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-        Env.insert(QStringLiteral("TMPDIR"), TempFolder());
+        setTempFolder(Env);
         P.setProcessEnvironment(Env);
         P.start(QStringLiteral(MIGWIZ_EXE), Args);
         EXPECT_TRUE(P.waitForFinished(120000)) << "migwiz did not finish";
-        Out = QString::fromLocal8Bit(P.readAllStandardOutput());
-        Err = QString::fromLocal8Bit(P.readAllStandardError());
+        // Text as the program writes it: CR LF line ends on Windows.
+        Out = QString::fromLocal8Bit(P.readAllStandardOutput()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        Err = QString::fromLocal8Bit(P.readAllStandardError()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
         EXPECT_EQ(P.exitStatus(), QProcess::NormalExit);
         EXPECT_TRUE(entries(TempFolder()).isEmpty()) << "left behind: " << entries(TempFolder()).join(u' ').toStdString();
         return P.exitCode();
@@ -474,12 +485,13 @@ TEST_F(EndToEnd, FolderWithAnEqualsSignIsConvertedAndRestored)
 
 TEST_F(EndToEnd, SigtermEndsTheRunLikeAnErrorAndRemovesWhatItMade)
 {
+    POSIX_ONLY(Signals);
     for (int I = 0; I < 400; ++I)
         WriteBytes(path(QStringLiteral("Big/U%1.pas").arg(I)), "unit U;\r\nuses DBTables;\r\nvar Q: TQuery;\r\nend.\r\n");
     const auto Before = originals(path("Big"));
     QProcess P;
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert(QStringLiteral("TMPDIR"), TempFolder());
+    setTempFolder(Env);
     P.setProcessEnvironment(Env);
     P.start(QStringLiteral(MIGWIZ_EXE), {"replace", "--from", "bde", "--dir", path("Big")});
     // Stopped while it converts: once the log names the first file.
@@ -498,11 +510,13 @@ TEST_F(EndToEnd, AWriteTheSystemRefusesStopsTheRunAndEmptiesNothing)
 {
     // Files may not grow beyond 64 bytes in the migwiz process: every write
     // of a converted file fails as on a full disk.
+    POSIX_ONLY(FileSizeLimit);
+#if MIGWIZ_POSIX
     makeProject();
     const auto Before = originals(path("App"));
     QProcess P;
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert(QStringLiteral("TMPDIR"), TempFolder());
+    setTempFolder(Env);
     P.setProcessEnvironment(Env);
     P.setChildProcessModifier([] {
         std::signal(SIGXFSZ, SIG_IGN);
@@ -518,4 +532,5 @@ TEST_F(EndToEnd, AWriteTheSystemRefusesStopsTheRunAndEmptiesNothing)
         << Error.toStdString();
     EXPECT_EQ(originals(path("App")), Before);
     EXPECT_TRUE(entries(TempFolder()).isEmpty());
+#endif
 }

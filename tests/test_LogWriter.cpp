@@ -2,6 +2,7 @@
 #include "LogWriter.h"
 
 #include "Errors.h"
+#include "PosixOnly.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,7 @@ TEST(LogWriter, MidnightLeavesTheTimeOut)
 
 TEST(LogWriter, NeverWritesThroughASymbolicLink)
 {
+    POSIX_ONLY(SymbolicLinks);
     QTemporaryDir Dir;
     const QString Victim = Dir.filePath(QStringLiteral("precious.txt"));
     const QString Path = Dir.filePath(QStringLiteral("Wiz_Log.txt"));

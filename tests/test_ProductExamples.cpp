@@ -141,12 +141,10 @@ class ProductExamples : public ::testing::TestWithParam<TExample>
 protected:
     ProductExamples()
     {
-        OldTmp = qgetenv("TMPDIR");
         Tmp = Root.filePath(QStringLiteral("tmp"));
         QDir().mkpath(Tmp);
-        qputenv("TMPDIR", Tmp.toLocal8Bit());
+        TempScope.Set(Tmp);
     }
-    ~ProductExamples() override { qputenv("TMPDIR", OldTmp); }
 
     // Copies the example into the temporary folder; returns its new folder.
     QString copyExample(const QString &Name)
@@ -160,7 +158,7 @@ protected:
 
     QTemporaryDir Root;
     QString Tmp;
-    QByteArray OldTmp;
+    TTempFolderScope TempScope{QString()};
 };
 
 void PrintTo(const TExample &Example, std::ostream *Out)

@@ -1,4 +1,7 @@
 #include "ProjectIde.h"
+
+#include "FileSystem.h"
+#include "FileUtils.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -66,9 +69,9 @@ TEST_F(ProjectIde, DprUnitsBecomeFullPathsWithTheCaseFoundOnDisk)
 
     ASSERT_TRUE(Ide.OpenProject(B + "/App/App.dpr")) << Ide.ErrorString().toStdString();
     EXPECT_TRUE(Ide.IsProjectGroupOpen());
-    EXPECT_EQ(Ide.ActiveProjectFileName(), B + "/App/App.dpr");
-    EXPECT_EQ(modules(Ide), (QStringList{B + "/App/Main.PAS", B + "/App/Forms/Login.pas", B + "/Common/Utils.pas",
-                                         B + "/App/Missing.pas"}));
+    EXPECT_EQ(FileNameKey(Ide.ActiveProjectFileName()), FileNameKey(B + "/App/App.dpr"));
+    EXPECT_EQ(FileNameKeys(modules(Ide)), FileNameKeys({B + "/App/Main.PAS", B + "/App/Forms/Login.pas", B + "/Common/Utils.pas",
+                                                     B + "/App/Missing.pas"}));
     EXPECT_EQ(Ide.ModuleFileName(4), QString());
     EXPECT_TRUE(Ide.SaveProject());
     EXPECT_TRUE(Ide.ReloadFile(B + "/App/Main.PAS"));
@@ -78,7 +81,7 @@ TEST_F(ProjectIde, TheProjectNameItselfIsFoundWithoutRegardToCase)
 {
     WriteBytes(B + "/App.dpr", "program App; uses Main in 'Main.pas'; begin end.");
     ASSERT_TRUE(Ide.OpenProject(B + "/APP.DPR"));
-    EXPECT_EQ(Ide.ActiveProjectFileName(), B + "/App.dpr");
+    EXPECT_EQ(FileNameKey(Ide.ActiveProjectFileName()), FileNameKey(B + "/App.dpr"));
 }
 
 TEST_F(ProjectIde, ADprWithoutInEntriesHasNoModules)
@@ -86,7 +89,7 @@ TEST_F(ProjectIde, ADprWithoutInEntriesHasNoModules)
     WriteBytes(B + "/Tool.dpr", "program Tool;\n{$APPTYPE CONSOLE}\nuses SysUtils, Classes;\nbegin\nend.\n");
     ASSERT_TRUE(Ide.OpenProject(B + "/Tool.dpr"));
     EXPECT_EQ(Ide.ModuleCount(), 0);
-    EXPECT_EQ(Ide.ActiveProjectFileName(), B + "/Tool.dpr");
+    EXPECT_EQ(FileNameKey(Ide.ActiveProjectFileName()), FileNameKey(B + "/Tool.dpr"));
 }
 
 TEST_F(ProjectIde, DecodesTheProjectFileByItsByteOrderMark)
@@ -96,7 +99,7 @@ TEST_F(ProjectIde, DecodesTheProjectFileByItsByteOrderMark)
               "\xEF\xBB\xBFprogram App; uses Головна in '\xD0\x9C\xD0\xBE\xD0\xB4\xD1\x83\xD0\xBB\xD1\x96\\"
               "\xD0\x93\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBD\xD0\xB0.pas'; begin end.");
     ASSERT_TRUE(Ide.OpenProject(B + "/App.dpr"));
-    EXPECT_EQ(modules(Ide), QStringList{B + QString::fromUtf8("/Модулі/Головна.pas")});
+    EXPECT_EQ(FileNameKeys(modules(Ide)), FileNameKeys({B + QString::fromUtf8("/Модулі/Головна.pas")}));
 }
 
 TEST_F(ProjectIde, DprojListsItsDccReferences)
@@ -115,7 +118,7 @@ TEST_F(ProjectIde, DprojListsItsDccReferences)
 </Project>
 )xml");
     ASSERT_TRUE(Ide.OpenProject(B + "/Src/App.dproj")) << Ide.ErrorString().toStdString();
-    EXPECT_EQ(modules(Ide), (QStringList{B + "/Src/Main.pas", B + "/Lib/Utils.pas"}));
+    EXPECT_EQ(FileNameKeys(modules(Ide)), FileNameKeys({B + "/Src/Main.pas", B + "/Lib/Utils.pas"}));
 }
 
 TEST_F(ProjectIde, UnreadableProjectsOpenNothingAndSayWhy)
@@ -125,12 +128,12 @@ TEST_F(ProjectIde, UnreadableProjectsOpenNothingAndSayWhy)
     ASSERT_TRUE(Ide.OpenProject(B + "/Good.dpr"));
 
     EXPECT_FALSE(Ide.OpenProject(B + "/Bad.dproj"));
-    EXPECT_TRUE(Ide.ErrorString().contains(B + "/Bad.dproj")) << Ide.ErrorString().toStdString();
+    EXPECT_TRUE(Ide.ErrorString().contains(NativePath(B + "/Bad.dproj"))) << Ide.ErrorString().toStdString();
     EXPECT_FALSE(Ide.IsProjectGroupOpen());
     EXPECT_EQ(Ide.ModuleCount(), 0);
 
     EXPECT_FALSE(Ide.OpenProject(B + "/None.dpr"));
-    EXPECT_TRUE(Ide.ErrorString().contains(B + "/None.dpr")) << Ide.ErrorString().toStdString();
+    EXPECT_TRUE(Ide.ErrorString().contains(NativePath(B + "/None.dpr"))) << Ide.ErrorString().toStdString();
     EXPECT_FALSE(Ide.OpenProject(""));
     EXPECT_FALSE(Ide.ErrorString().isEmpty());
 }
@@ -140,7 +143,7 @@ TEST_F(ProjectIde, ClosingForgetsTheProjectAndServesTIDEUtils)
     WriteBytes(B + "/App.dpr", "program App; uses A in 'A.pas'; begin end.");
     TIDEServicesScope Scope(&Ide);
     ASSERT_TRUE(TIDEUtils::OpenProject(B + "/App.dpr"));
-    EXPECT_EQ(TIDEUtils::GetUnitName(0), B + "/A.pas");
+    EXPECT_EQ(TIDEUtils::GetUnitName(0), NativePath(B + "/A.pas"));
     EXPECT_TRUE(TIDEUtils::SaveProject());
     EXPECT_TRUE(TIDEUtils::CloseProject());
     EXPECT_EQ(TIDEUtils::GetProjectName(), QString());

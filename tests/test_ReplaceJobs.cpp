@@ -3,6 +3,7 @@
 // after an error the same message and the same state.
 #include "ComponentStream.h"
 #include "Errors.h"
+#include "FileUtils.h"
 #include "OrxReplacer.h"
 #include "TestFiles.h"
 
@@ -128,8 +129,9 @@ TEST(ReplaceJobs, FourThreadsLeaveWhatOneThreadLeavesAlsoAfterAnError)
     for (const int CorruptForm : {-1, Corrupt}) {
         SCOPED_TRACE(testing::Message() << "corrupt form of unit " << CorruptForm);
         QTemporaryDir One, Four;
-        const TOutcome A = RunReplace(One.path(), 1, CorruptForm);
-        const TOutcome B = RunReplace(Four.path(), 4, CorruptForm);
+        // Native roots, as the run writes them in messages and files.
+        const TOutcome A = RunReplace(NativePath(One.path()), 1, CorruptForm);
+        const TOutcome B = RunReplace(NativePath(Four.path()), 4, CorruptForm);
         EXPECT_EQ(A.Result, B.Result);
         EXPECT_EQ(A.Error, B.Error);
         EXPECT_EQ(CorruptForm < 0, A.Error.isEmpty()) << A.Error.toStdString();

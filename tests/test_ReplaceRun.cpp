@@ -5,6 +5,8 @@
 #include "Errors.h"
 #include "FaultyFileSystem.h"
 #include "FakeIde.h"
+#include "FileUtils.h"
+#include "PosixOnly.h"
 #include "QtPrinters.h"
 #include "TestFiles.h"
 #include "TextCodec.h"
@@ -16,9 +18,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#if MIGWIZ_POSIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,17 +53,16 @@ protected:
     {
         Replacer.AddReplacePair(QStringLiteral("TDatabase"), QStringLiteral("TOrxConnection"));
         Replacer.AddReplacePair(QStringLiteral("TQuery"), QStringLiteral("TOrxQuery"));
-        App = Root.filePath(QStringLiteral("App"));
-        Backup = Root.filePath(QStringLiteral("Backup"));
-        OldTmp = qgetenv("TMPDIR");
-        Tmp = Root.filePath(QStringLiteral("tmp"));
+        App = NativePath(Root.filePath(QStringLiteral("App")));
+        Backup = NativePath(Root.filePath(QStringLiteral("Backup")));
+        Tmp = NativePath(Root.filePath(QStringLiteral("tmp")));
         QDir().mkpath(Tmp);
-        qputenv("TMPDIR", Tmp.toLocal8Bit());
+        TempScope.Set(Tmp);
         Options.BackupDir = Backup;
     }
-    ~ReplaceRun() override { qputenv("TMPDIR", OldTmp); }
 
-    QString P(const QString &Relative) const { return App + u'/' + Relative; }
+    // Paths as the run writes them: with the native separator.
+    QString P(const QString &Relative) const { return NativePath(App + u'/' + Relative); }
 
     void MakeProject()
     {
@@ -93,7 +96,7 @@ protected:
             N += ReadBytes(Path) == Bytes;
         return N;
     }
-    QString UndoFile() const { return Backup + QStringLiteral("/RExpert.reu"); }
+    QString UndoFile() const { return JoinPath(Backup, QStringLiteral("RExpert.reu")); }
 
     QTemporaryDir Root;
     TFakeIde Ide;
@@ -101,7 +104,7 @@ protected:
     TReplaceOptions Options;
     TComponentReplacer Replacer;
     QString App, Backup, Tmp;
-    QByteArray OldTmp;
+    TTempFolderScope TempScope{QString()};
 };
 
 } // namespace
@@ -127,21 +130,21 @@ TEST_F(ReplaceRun, ProjectModeConvertsUnitsThenPreScansAndConvertsTheirForms)
                   QStringLiteral("Processing file: ") + P(QStringLiteral("Data.dfm")),
                   QStringLiteral("1 change(s)"),
                   QStringLiteral("Replacing original files with changed versions"),
-                  QStringLiteral("Backup file: ") + Backup + QStringLiteral("/RExpert.reu"),
+                  QStringLiteral("Backup file: ") + NativePath(Backup + QStringLiteral("/RExpert.reu")),
                   QStringLiteral("Removing temporary folder"),
                   QStringLiteral("Replace procedure was performed sucessfully."),
               }));
     EXPECT_TRUE(ReadBytes(P(QStringLiteral("Wiz_Log.txt"))).startsWith("BDE/IBX/FibPlus Migration Wizard log\r\n\r\nCreated at: "));
 
-    EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/RExpert.reu")),
-              (P(QStringLiteral("Main.pas")) + u'=' + Backup + QStringLiteral("/Main.~pas\r\n")
-               + P(QStringLiteral("Data.pas")) + u'=' + Backup + QStringLiteral("/Data.~pas\r\n")
-               + P(QStringLiteral("Main.dfm")) + u'=' + Backup + QStringLiteral("/Main.~dfm\r\n")
-               + P(QStringLiteral("Data.dfm")) + u'=' + Backup + QStringLiteral("/Data.~dfm\r\n"))
+    EXPECT_EQ(ReadBytes(NativePath(Backup + QStringLiteral("/RExpert.reu"))),
+              (P(QStringLiteral("Main.pas")) + u'=' + NativePath(Backup + QStringLiteral("/Main.~pas\r\n"))
+               + P(QStringLiteral("Data.pas")) + u'=' + NativePath(Backup + QStringLiteral("/Data.~pas\r\n"))
+               + P(QStringLiteral("Main.dfm")) + u'=' + NativePath(Backup + QStringLiteral("/Main.~dfm\r\n"))
+               + P(QStringLiteral("Data.dfm")) + u'=' + NativePath(Backup + QStringLiteral("/Data.~dfm\r\n")))
                   .toLocal8Bit());
-    EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/Main.~pas")), MainPas);
-    EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/Main.~dfm")), MainDfm);
-    EXPECT_FALSE(QFile::exists(Backup + QStringLiteral("/Util.~pas")));
+    EXPECT_EQ(ReadBytes(NativePath(Backup + QStringLiteral("/Main.~pas"))), MainPas);
+    EXPECT_EQ(ReadBytes(NativePath(Backup + QStringLiteral("/Main.~dfm"))), MainDfm);
+    EXPECT_FALSE(QFile::exists(NativePath(Backup + QStringLiteral("/Util.~pas"))));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Util.pas"))), UtilPas);
     EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.pas"))).contains("Query1: TOrxQuery;"));
     EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.dfm"))).contains("object Query1: TOrxQuery"));
@@ -150,11 +153,11 @@ TEST_F(ReplaceRun, ProjectModeConvertsUnitsThenPreScansAndConvertsTheirForms)
     EXPECT_TRUE(TempIsEmpty());
 
     // And back: the restore gives every original its bytes again.
-    ASSERT_TRUE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu")));
+    ASSERT_TRUE(Replacer.PerformRestore(NativePath(Backup + QStringLiteral("/RExpert.reu"))));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Data.dfm"))), DataDfm);
-    EXPECT_TRUE(ReadBytes(Backup + QStringLiteral("/Main.~pas")) == MainPas) << "backups stay";
-    EXPECT_TRUE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu"))) << "twice works too";
+    EXPECT_TRUE(ReadBytes(NativePath(Backup + QStringLiteral("/Main.~pas"))) == MainPas) << "backups stay";
+    EXPECT_TRUE(Replacer.PerformRestore(NativePath(Backup + QStringLiteral("/RExpert.reu")))) << "twice works too";
 }
 
 TEST_F(ReplaceRun, FolderModeKeepsRelativePathsAndPreScansItsForms)
@@ -179,9 +182,9 @@ TEST_F(ReplaceRun, FolderModeKeepsRelativePathsAndPreScansItsForms)
     QDir(Backup).removeRecursively(); // the first run's undo file would refuse the second
     ASSERT_TRUE(Replacer.PerformReplace());
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Sub/A.pas"))), QByteArray("var Q: TOrxQuery;"));
-    EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/Sub/A.~pas")), QByteArray("var Q: TQuery;"));
-    EXPECT_TRUE(ReadBytes(Backup + QStringLiteral("/RExpert.reu"))
-                    .contains((P(QStringLiteral("Sub/A.pas")) + u'=' + Backup + QStringLiteral("/Sub/A.~pas\r\n")).toLocal8Bit()));
+    EXPECT_EQ(ReadBytes(NativePath(Backup + QStringLiteral("/Sub/A.~pas"))), QByteArray("var Q: TQuery;"));
+    EXPECT_TRUE(ReadBytes(NativePath(Backup + QStringLiteral("/RExpert.reu")))
+                    .contains((P(QStringLiteral("Sub/A.pas")) + u'=' + NativePath(Backup + QStringLiteral("/Sub/A.~pas\r\n"))).toLocal8Bit()));
     EXPECT_TRUE(TempIsEmpty());
 }
 
@@ -199,9 +202,9 @@ TEST_F(ReplaceRun, NoBackupNoLogAndNothingToChange)
     Options.MakeBackup = true;
     Options.WriteLog = true;
     EXPECT_TRUE(Replacer.PerformReplace());
-    EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/RExpert.reu")), QByteArray()) << "empty undo file";
+    EXPECT_EQ(ReadBytes(NativePath(Backup + QStringLiteral("/RExpert.reu"))), QByteArray()) << "empty undo file";
     EXPECT_FALSE(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).contains(QStringLiteral("Replacing original files with changed versions")));
-    EXPECT_FALSE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu"))) << "nothing to restore";
+    EXPECT_FALSE(Replacer.PerformRestore(NativePath(Backup + QStringLiteral("/RExpert.reu")))) << "nothing to restore";
 }
 
 TEST_F(ReplaceRun, FormNamedByTwoUnitsIsConvertedTwiceWithOneUndoLine)
@@ -211,9 +214,9 @@ TEST_F(ReplaceRun, FormNamedByTwoUnitsIsConvertedTwiceWithOneUndoLine)
     Ide.Modules << P(QStringLiteral("Main2.pas"));
     Options.ModuleList += QStringLiteral("\r\nMain2.pas");
     ASSERT_TRUE(Replacer.PerformReplace());
-    const QByteArray Undo = ReadBytes(Backup + QStringLiteral("/RExpert.reu"));
+    const QByteArray Undo = ReadBytes(NativePath(Backup + QStringLiteral("/RExpert.reu")));
     EXPECT_EQ(Undo.count((P(QStringLiteral("Main.dfm")) + u'=').toLocal8Bit()), 1);
-    EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/Main.~dfm")), MainDfm);
+    EXPECT_EQ(ReadBytes(NativePath(Backup + QStringLiteral("/Main.~dfm"))), MainDfm);
 }
 
 TEST_F(ReplaceRun, UnitsOfTheSameNameInTwoFoldersStayApart)
@@ -225,7 +228,7 @@ TEST_F(ReplaceRun, UnitsOfTheSameNameInTwoFoldersStayApart)
     ASSERT_TRUE(Replacer.PerformReplace());
     EXPECT_EQ(ReadBytes(P(QStringLiteral("A/Unit1.pas"))), QByteArray("var A: TOrxQuery;"));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("B/Unit1.pas"))), QByteArray("var B: TOrxConnection;"));
-    ASSERT_TRUE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu")));
+    ASSERT_TRUE(Replacer.PerformRestore(NativePath(Backup + QStringLiteral("/RExpert.reu"))));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("A/Unit1.pas"))), QByteArray("var A: TQuery;"));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("B/Unit1.pas"))), QByteArray("var B: TDatabase;"));
 }
@@ -258,11 +261,11 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     EXPECT_TRUE(Replacer.UnitList().isEmpty());
 
     // No temporary folder can be made: the run stops and removes nothing.
-    qputenv("TMPDIR", Root.filePath(QStringLiteral("no-such-folder")).toLocal8Bit());
+    TempScope.Set(Root.filePath(QStringLiteral("no-such-folder")));
     EXPECT_THROW(Replacer.PerformReplace(), EFCreateError);
     EXPECT_TRUE(Replacer.RunErrors().join(u' ').contains(QStringLiteral("no-such-folder\" does not exist")))
         << Replacer.RunErrors().join(u' ').toStdString();
-    qputenv("TMPDIR", Tmp.toLocal8Bit());
+    TempScope.Set(Tmp);
     EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).value(2), QStringLiteral("Allocating temporary folder"));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
 
@@ -314,9 +317,9 @@ TEST_F(ReplaceRun, PathsOutsideTheCodePageAreRestoredAllTheSame)
     Options.Directory = App;
     Options.IncludeSubDirs = true;
     ASSERT_TRUE(Replacer.PerformReplace());
-    const QByteArray Undo = ReadBytes(Backup + QStringLiteral("/RExpert.reu"));
+    const QByteArray Undo = ReadBytes(NativePath(Backup + QStringLiteral("/RExpert.reu")));
     EXPECT_TRUE(Undo.startsWith("\xEF\xBB\xBF")) << "UTF-8, since windows-1252 has no Cyrillic";
-    ASSERT_TRUE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu")));
+    ASSERT_TRUE(Replacer.PerformRestore(NativePath(Backup + QStringLiteral("/RExpert.reu"))));
     EXPECT_EQ(ReadBytes(Unit), MainPas);
 }
 
@@ -325,8 +328,8 @@ TEST_F(ReplaceRun, RestoreChecksEveryBackupBeforeCopying)
     MakeProject();
     ASSERT_TRUE(Replacer.PerformReplace());
     const QByteArray Converted = ReadBytes(P(QStringLiteral("Main.pas")));
-    QFile::remove(Backup + QStringLiteral("/Data.~dfm"));
-    EXPECT_FALSE(Replacer.PerformRestore(Backup + QStringLiteral("/RExpert.reu")));
+    QFile::remove(NativePath(Backup + QStringLiteral("/Data.~dfm")));
+    EXPECT_FALSE(Replacer.PerformRestore(NativePath(Backup + QStringLiteral("/RExpert.reu"))));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), Converted) << "nothing copied";
     EXPECT_THROW(Replacer.PerformRestore(Root.filePath(QStringLiteral("none.reu"))), EFileError);
 }
@@ -367,7 +370,7 @@ TEST_F(ReplaceRun, FailedWritesLeaveEveryOriginalUntouchedOrConvertedWithItsBack
         }
         Replacer.SetFileSystem(nullptr);
         EXPECT_EQ(Stopped, R.Stops);
-        EXPECT_TRUE(Replacer.RunErrors().join(u' ').contains(QLatin1String(R.Named)))
+        EXPECT_TRUE(QDir::fromNativeSeparators(Replacer.RunErrors().join(u' ')).contains(QLatin1String(R.Named)))
             << Replacer.RunErrors().join(u' ').toStdString();
         EXPECT_EQ(UntouchedCount(), R.Untouched);
         EXPECT_TRUE(TempIsEmpty());
@@ -387,6 +390,7 @@ TEST_F(ReplaceRun, FailedWritesLeaveEveryOriginalUntouchedOrConvertedWithItsBack
 TEST_F(ReplaceRun, CrashAtAnyReplacementIsRestoredByteForByteAndBlocksASecondRun)
 {
     // The crashing run is a forked copy of this process, in this test's folders.
+    POSIX_ONLY(ForkedDeathTest);
     GTEST_FLAG_SET(death_test_style, "fast");
     MakeProject();
     for (int K = 1; K <= 4; ++K) {
@@ -483,7 +487,7 @@ TEST_F(ReplaceRun, RestoreLeavesEditedAndVanishedFilesAloneUnlessTheUserSaysSo)
 TEST_F(ReplaceRun, RestoreTakesRelativePathsFromTheUndoFilesFolderAndBackupsOnlyFromInsideIt)
 {
     MakeProject();
-    WriteBytes(Backup + QStringLiteral("/Main.~pas"), MainPas);
+    WriteBytes(NativePath(Backup + QStringLiteral("/Main.~pas")), MainPas);
     WriteBytes(P(QStringLiteral("Main.pas")), "converted");
     WriteBytes(UndoFile(), "../App/Main.pas=Main.~pas\r\n");
     TAnswers Answers; // no run record: the converted file counts as possibly edited
@@ -496,11 +500,14 @@ TEST_F(ReplaceRun, RestoreTakesRelativePathsFromTheUndoFilesFolderAndBackupsOnly
 
     // A backup outside the undo file's folder, also through a link.
     WriteBytes(P(QStringLiteral("Main.pas")), "converted");
-    QFile::link(P(QStringLiteral("Util.pas")), Backup + QStringLiteral("/Link.~pas"));
-    WriteBytes(Backup + QStringLiteral("2/Main.~pas"), MainPas);
-    for (const QString &Line : {P(QStringLiteral("Main.pas")) + u'=' + P(QStringLiteral("Util.pas")),
-                                P(QStringLiteral("Main.pas")) + QStringLiteral("=Link.~pas"),
-                                P(QStringLiteral("Main.pas")) + u'=' + Backup + QStringLiteral("2/Main.~pas")}) {
+    WriteBytes(NativePath(Backup + QStringLiteral("2/Main.~pas")), MainPas);
+    QStringList Lines{P(QStringLiteral("Main.pas")) + u'=' + P(QStringLiteral("Util.pas")),
+                      P(QStringLiteral("Main.pas")) + u'=' + NativePath(Backup + QStringLiteral("2/Main.~pas"))};
+    if (MIGWIZ_POSIX) { // SymbolicLinks
+        QFile::link(P(QStringLiteral("Util.pas")), NativePath(Backup + QStringLiteral("/Link.~pas")));
+        Lines << P(QStringLiteral("Main.pas")) + QStringLiteral("=Link.~pas");
+    }
+    for (const QString &Line : Lines) {
         WriteBytes(UndoFile(), (Line + QStringLiteral("\r\n")).toUtf8());
         EXPECT_FALSE(Replacer.PerformRestore(UndoFile()));
         EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), QByteArray("converted"));
@@ -510,6 +517,8 @@ TEST_F(ReplaceRun, RestoreTakesRelativePathsFromTheUndoFilesFolderAndBackupsOnly
 
 TEST_F(ReplaceRun, ReplacementKeepsOwnerGroupAndPermissions)
 {
+    POSIX_ONLY(OwnerGroupMode);
+#if MIGWIZ_POSIX
     MakeProject();
     const QByteArray Main = P(QStringLiteral("Main.pas")).toLocal8Bit();
     const bool Root = ::geteuid() == 0;
@@ -528,10 +537,12 @@ TEST_F(ReplaceRun, ReplacementKeepsOwnerGroupAndPermissions)
     EXPECT_EQ(After.st_mode & 07777, 0640u);
     if (!Root)
         GTEST_SKIP() << "owner and group checked only as root, who could lose them";
+#endif
 }
 
 TEST_F(ReplaceRun, WhatTheUndoFileCannotHoldOrTheScanCannotReadStopsTheRunBeforeAnyWrite)
 {
+    POSIX_ONLY(LineBreakInName);
     Options.Dest = sdDirectory;
     Options.Directory = App;
     Options.IncludeSubDirs = true;
@@ -548,6 +559,8 @@ TEST_F(ReplaceRun, WhatTheUndoFileCannotHoldOrTheScanCannotReadStopsTheRunBefore
     QFile::remove(P(QStringLiteral("Two\nLines.pas")));
 
     // A folder whose path is too long for the system to open.
+    POSIX_ONLY(DescriptorCalls);
+#if MIGWIZ_POSIX
     const int Top = ::open(App.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(Top, 0);
     int Fd = Top;
@@ -571,6 +584,7 @@ TEST_F(ReplaceRun, WhatTheUndoFileCannotHoldOrTheScanCannotReadStopsTheRunBefore
     EXPECT_FALSE(QFileInfo::exists(Backup));
     // (QTemporaryDir removes the deep tree through relative paths.)
     EXPECT_EQ(::system(("rm -rf '" + App.toLocal8Bit() + "/" + Long + "'").constData()), 0);
+#endif
 }
 
 TEST_F(ReplaceRun, StopRequestEndsTheRunLikeAnError)

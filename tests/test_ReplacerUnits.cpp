@@ -3,6 +3,7 @@
 #include "Replacer.h"
 
 #include "Errors.h"
+#include "FileSystem.h"
 
 #include "TextCodec.h"
 
@@ -197,13 +198,14 @@ TEST_F(ReplacerUnits, ResourceDirectivesNameFormFiles)
         Replacer.UnitList().clear();
         Rewrite(TextCodec::EncodeAnsi(QString::fromLatin1(R.Comment)), nullptr, QStringLiteral("Main.pas"));
         if (R.FormFile)
-            EXPECT_EQ(Replacer.UnitList(), QStringList{Dir.filePath(QString::fromLatin1(R.FormFile))}) << R.Comment;
+            EXPECT_EQ(FileNameKeys(Replacer.UnitList()), FileNameKeys({Dir.filePath(QString::fromLatin1(R.FormFile))})) << R.Comment;
         else
             EXPECT_TRUE(Replacer.UnitList().isEmpty()) << R.Comment;
     }
-    EXPECT_EQ(TComponentReplacer::FormFileOfDirective(QStringLiteral("{$R *.nfm}"), Unit),
-              Dir.filePath(QStringLiteral("Main.NFM")));
-    EXPECT_EQ(Replacer.FindFileIgnoringCase(Dir.filePath(QStringLiteral("OTHER.DFM"))), Dir.filePath(QStringLiteral("Other.dfm")));
+    EXPECT_EQ(FileNameKey(TComponentReplacer::FormFileOfDirective(QStringLiteral("{$R *.nfm}"), Unit)),
+              FileNameKey(Dir.filePath(QStringLiteral("Main.NFM"))));
+    EXPECT_EQ(FileNameKey(Replacer.FindFileIgnoringCase(Dir.filePath(QStringLiteral("OTHER.DFM")))),
+              FileNameKey(Dir.filePath(QStringLiteral("Other.dfm"))));
     EXPECT_EQ(Replacer.FindFileIgnoringCase(Dir.filePath(QStringLiteral("None.dfm"))), QString());
     if (!FileNamesAreCaseSensitive())
         return;

@@ -125,6 +125,18 @@ TEST(TextCodec, UnknownCodePageIsRefusedAndTheOldOneKept)
     EXPECT_EQ(TextCodec::AnsiCodePage(), QStringLiteral("windows-1251"));
 }
 
+#ifdef Q_OS_WIN
+TEST(TextCodec, WindowsGivesTheSingleByteCodePagesAndAMultiByteOneIsRefused)
+{
+    CodePageScope Scope("cp866");
+    EXPECT_EQ(TextCodec::DecodeAnsi("\x8F\xE0\xA8"), QString::fromUtf8("При"));
+    QString Error;
+    EXPECT_FALSE(TextCodec::SetAnsiCodePage(QStringLiteral("shift_jis"), &Error));
+    EXPECT_TRUE(Error.contains(QStringLiteral("more than one byte"))) << Error.toStdString();
+    EXPECT_EQ(TextCodec::AnsiCodePage(), QStringLiteral("cp866"));
+}
+#endif
+
 TEST(TextCodec, ThreadsDecodeAndEncodeWhileTheCodePageChanges)
 {
     QByteArray Bytes;

@@ -3,6 +3,7 @@
 // for tools.
 #include "Errors.h"
 #include "OrxReplacer.h"
+#include "PosixOnly.h"
 #include "WorkReport.h"
 
 #include "QtPrinters.h"
@@ -259,6 +260,7 @@ TEST_F(WorkReport, AnObjectThatRunsIntoALimitSaysSo)
 // file a link of that name points to is nobody's backup.
 TEST_F(WorkReport, IsNeverWrittenThroughASymbolicLink)
 {
+    POSIX_ONLY(SymbolicLinks);
     TComponentReplacer &Replacer = *Product.Replacer(TOrxProduct::BdePosition);
     const QString Victim = Dir.filePath(QStringLiteral("precious.txt"));
     const QString Report = Dir.filePath(QStringLiteral("Wiz_Report.txt"));

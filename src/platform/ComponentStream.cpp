@@ -4,12 +4,13 @@
 #include "ComponentStreamFormat.h"
 
 #include <cfloat>
-#include <clocale>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#ifndef _WIN32
 #include <locale.h>
+#endif
 
 static_assert(LDBL_MANT_DIG == 64, "the converter needs long double to be the 80-bit x87 format");
 
@@ -25,12 +26,16 @@ void TStreamOriginals::Clear()
 namespace {
 
 // Float texts never depend on the process locale (QCoreApplication installs
-// the user's one): "." is always the separator.
+// the user's one on POSIX systems): "." is always the separator. Formatting
+// goes through std::to_chars, which knows no locale; reading through
+// strtold in the "C" locale.
+#ifndef _WIN32
 locale_t classicLocale()
 {
     static const locale_t Locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     return Locale;
 }
+#endif
 
 // A decimal value: Digits (no trailing zeros, "0" for zero), the first digit
 // standing at 10^Exponent.
@@ -44,11 +49,13 @@ struct TDecimal
 
 bool formatScientific(long double Value, int Precision, char *Buffer, size_t Size)
 {
-    const locale_t Old = uselocale(classicLocale());
-    const int Written = snprintf(Buffer, Size, "%.*Le", Precision - 1, Value);
-    uselocale(Old);
-    if (Written <= 0 || size_t(Written) >= Size)
+    // The digits of printf's "%.*Le", which std::to_chars gives for the
+    // 80-bit format on every platform.
+    const auto [End, Fault] = std::to_chars(Buffer, Buffer + Size - 1, Value, std::chars_format::scientific,
+                                            Precision - 1);
+    if (Fault != std::errc())
         return false;
+    *End = '\0';
     const char *P = Buffer[0] == '-' ? Buffer + 1 : Buffer;
     return *P >= '0' && *P <= '9'; // not "inf" or "nan"
 }
@@ -279,7 +286,14 @@ bool ParseDecimal(const char *Text, long double &Value)
     if (*P != '\0')
         return false;
     char *End = nullptr;
+#ifdef _WIN32
+    // MinGW's strtold reads the 80-bit format exactly (std::from_chars there
+    // goes through double). It follows the C runtime's locale, which stays
+    // "C" in this program: neither Qt nor migwiz call setlocale on Windows.
+    Value = strtold(Text, &End);
+#else
     Value = strtold_l(Text, &End, classicLocale());
+#endif
     return End == P && std::isfinite(Value);
 }
 

@@ -13,6 +13,10 @@
 #include <emmintrin.h>
 #endif
 
+#ifdef _WIN32
+#include "WindowsApi.h"
+#endif
+
 // The code page tables are built by hand from ICU's answers for each byte,
 // because ICU (through QStringEncoder) writes an unmappable character as 0x1A
 // instead of "?", replaces undefined bytes by U+FFFD (losing them), and goes
@@ -34,7 +38,26 @@ struct TCodePage
     std::array<uint16_t, 65536> Encode{}; // byte, or NoByte when unmappable
 };
 
-std::shared_ptr<const TCodePage> BuildCodePage(const QString &Name)
+// Fills the tables of a single-byte page from DecodeByte(B), which gives the
+// character of byte B or U+FFFD where the page defines none.
+template <typename TDecodeByte>
+void fillTables(TCodePage &Page, TDecodeByte DecodeByte)
+{
+    Page.Encode.fill(NoByte);
+    for (int B = 0; B < 256; ++B) {
+        const char16_t Defined = DecodeByte(B);
+        char16_t Ch = UndefinedByteBase + B;
+        if (Defined != 0xFFFD && (Defined != 0x1A || B == 0x1A) && Page.Encode[Defined] == NoByte)
+            Ch = Defined;
+        Page.Decode[B] = Ch;
+        Page.Encode[Ch] = uint16_t(B);
+        if (B < 0x80 && Ch != B)
+            Page.AsciiAsIs = false;
+    }
+}
+
+// A code page that Qt (through ICU) can name.
+std::shared_ptr<const TCodePage> buildQtCodePage(const QString &Name)
 {
     QStringDecoder Probe(Name.toLatin1().constData());
     if (!Probe.isValid())
@@ -51,22 +74,101 @@ std::shared_ptr<const TCodePage> BuildCodePage(const QString &Name)
         if (S.size() < 2)
             Page->SingleByte = false;
     }
-
-    Page->Encode.fill(NoByte);
-    for (int B = 0; B < 256; ++B) {
+    fillTables(*Page, [&Name](int B) -> char16_t {
         QStringDecoder D(Name.toLatin1().constData());
         const char Byte = char(B);
         const QString S = D(QByteArrayView(&Byte, 1));
-        char16_t Ch = UndefinedByteBase + B;
-        if (S.size() == 1 && !D.hasError() && S[0] != QChar(0xFFFD) && (S[0] != QChar(0x1A) || B == 0x1A)
-            && Page->Encode[S[0].unicode()] == NoByte)
-            Ch = S[0].unicode();
-        Page->Decode[B] = Ch;
-        Page->Encode[Ch] = uint16_t(B);
-        if (B < 0x80 && Ch != B)
-            Page->AsciiAsIs = false;
-    }
+        return S.size() == 1 && !D.hasError() ? S[0].unicode() : char16_t(0xFFFD);
+    });
     return Page;
+}
+
+#ifdef _WIN32
+// The Windows code page that a name stands for ("windows-1251", "cp1251",
+// "ibm866", "koi8-r", ...); 0 when none.
+unsigned windowsCodePageNumber(const QString &Name)
+{
+    const QString N = Name.trimmed().toLower();
+    static const struct
+    {
+        const char *Name;
+        unsigned Number;
+    } Aliases[] = {
+        {"ibm866", 866},      {"cp866", 866},       {"koi8-r", 20866},     {"koi8-u", 21866},
+        {"shift_jis", 932},   {"windows-31j", 932}, {"gbk", 936},          {"gb2312", 936},
+        {"euc-kr", 949},      {"big5", 950},        {"us-ascii", 20127},   {"macintosh", 10000},
+    };
+    for (const auto &A : Aliases)
+        if (N == QLatin1String(A.Name))
+            return A.Number;
+    for (const char *Prefix : {"windows-", "cp", "ibm", "x-cp", ""}) {
+        if (!N.startsWith(QLatin1String(Prefix)))
+            continue;
+        bool Ok = false;
+        const unsigned Number = N.mid(QLatin1StringView(Prefix).size()).toUInt(&Ok);
+        if (Ok)
+            return Number;
+    }
+    if (N.startsWith(QLatin1String("iso-8859-"))) {
+        bool Ok = false;
+        const unsigned Part = N.mid(9).toUInt(&Ok);
+        if (Ok && Part >= 1 && Part <= 16)
+            return 28590 + Part;
+    }
+    return 0;
+}
+
+// A single-byte code page from Windows' own tables, which Qt without ICU
+// cannot name; they are the tables the user's files were written with.
+std::shared_ptr<const TCodePage> buildWindowsCodePage(const QString &Name, QString *Error)
+{
+    const unsigned Number = windowsCodePageNumber(Name);
+    CPINFOEXW Info;
+    if (Number == 0 || !IsValidCodePage(Number) || !GetCPInfoExW(Number, 0, &Info))
+        return nullptr;
+    if (Info.MaxCharSize != 1) {
+        if (Error)
+            *Error = QStringLiteral("the code page \"%1\" (%2) uses more than one byte per character; "
+                                    "only single-byte code pages are supported on Windows")
+                         .arg(Name)
+                         .arg(Number);
+        return nullptr;
+    }
+    auto Page = std::make_shared<TCodePage>();
+    Page->Name = Name;
+    fillTables(*Page, [Number](int B) -> char16_t {
+        const char Byte = char(B);
+        wchar_t Ch = 0;
+        // Without MB_ERR_INVALID_CHARS a byte that the page lacks would come
+        // back as a default character instead of failing.
+        if (MultiByteToWideChar(Number, MB_ERR_INVALID_CHARS, &Byte, 1, &Ch, 1) != 1)
+            return 0xFFFD;
+        // A byte that maps to a character which does not map back (a "best
+        // fit") is not the page's own.
+        char Back = 0;
+        BOOL UsedDefault = FALSE;
+        if (WideCharToMultiByte(Number, WC_NO_BEST_FIT_CHARS, &Ch, 1, &Back, 1, nullptr, &UsedDefault) != 1
+            || UsedDefault || Back != Byte)
+            return 0xFFFD;
+        return char16_t(Ch);
+    });
+    return Page;
+}
+#endif
+
+std::shared_ptr<const TCodePage> BuildCodePage(const QString &Name, QString *Error = nullptr)
+{
+    if (auto Page = buildQtCodePage(Name))
+        return Page;
+#ifdef _WIN32
+    if (auto Page = buildWindowsCodePage(Name, Error))
+        return Page;
+    if (Error && !Error->isEmpty())
+        return nullptr;
+#endif
+    if (Error)
+        *Error = QStringLiteral("unknown code page \"%1\"").arg(Name);
+    return nullptr;
 }
 
 // The code page in force, read without a lock on every call (threads that
@@ -81,7 +183,16 @@ const TCodePage *Current()
 {
     if (const TCodePage *Page = CurrentPage.load(std::memory_order_acquire))
         return Page;
-    static const std::shared_ptr<const TCodePage> Default = BuildCodePage(QStringLiteral("windows-1252"));
+    static const std::shared_ptr<const TCodePage> Default = [] {
+        if (auto Page = BuildCodePage(QStringLiteral("windows-1252")))
+            return Page;
+        // Where neither Qt nor the system knows it: Latin-1, byte for
+        // character, so that no call ever goes without a page.
+        auto Latin1 = std::make_shared<TCodePage>();
+        Latin1->Name = QStringLiteral("ISO-8859-1");
+        fillTables(*Latin1, [](int B) { return char16_t(B); });
+        return std::shared_ptr<const TCodePage>(Latin1);
+    }();
     return Default.get();
 }
 
@@ -112,9 +223,9 @@ bool IsLow(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
 
 namespace TextCodec {
 
-bool SetAnsiCodePage(const QString &Name)
+bool SetAnsiCodePage(const QString &Name, QString *Error)
 {
-    auto Page = BuildCodePage(Name);
+    auto Page = BuildCodePage(Name, Error);
     if (!Page)
         return false;
     std::lock_guard<std::mutex> Guard(SetPageLock);

@@ -38,8 +38,10 @@ namespace TextCodec {
 
 // The process-wide ANSI code page, by name ("windows-1252", "windows-1251",
 // ...). The default is windows-1252. Returns false (and keeps the current
-// code page) when the name is unknown.
-bool SetAnsiCodePage(const QString &Name);
+// code page) when the name is unknown or, on Windows, where Qt cannot name
+// it and the system's page is a multi-byte one; *Error then says which.
+// Where Qt (without ICU) cannot name a code page, Windows' own tables serve.
+bool SetAnsiCodePage(const QString &Name, QString *Error = nullptr);
 QString AnsiCodePage();
 
 QString DecodeAnsi(QByteArrayView Bytes);

@@ -3,8 +3,7 @@
 #include "CaseCompare.h"
 
 #include <algorithm>
-#include <typeindex>
-#include <unordered_map>
+#include <typeinfo>
 
 // Written by hand rather than with a lexer generator: the cut must be
 // lossless for any input (lone surrogates, unbalanced quotes and braces), the
@@ -113,14 +112,27 @@ void TParser::InitParser()
     // The character tests answer from the character alone, so the table of a
     // class of tokenizer is built once and shared by its instances (a unit's
     // rewriting creates one lexer per comment). Each thread keeps its own
-    // tables, so that creating a lexer takes no lock.
-    thread_local std::unordered_map<std::type_index, std::array<uint8_t, 256>> Tables;
-    const auto It = Tables.find(std::type_index(typeid(*this)));
-    if (It != Tables.end()) {
-        FClasses = It->second;
+    // tables, so that creating a lexer takes no lock. The cache is a plain
+    // array (trivially destructible): MinGW frees a thread's thread_local
+    // storage before the destructors of its objects run. The classes of
+    // tokenizer are few; beyond the cache's size a table is built each time.
+    struct TCachedTable
+    {
+        const std::type_info *Class;
+        std::array<uint8_t, 256> Classes;
+    };
+    constexpr int CacheSize = 8;
+    thread_local TCachedTable Tables[CacheSize];
+    thread_local int Cached = 0;
+    const std::type_info &Class = typeid(*this);
+    const auto End = Tables + Cached;
+    const auto It = std::find_if(Tables, End, [&](const TCachedTable &T) { return *T.Class == Class; });
+    if (It != End) {
+        FClasses = It->Classes;
     } else {
         BuildClasses();
-        Tables.emplace(std::type_index(typeid(*this)), FClasses);
+        if (Cached < CacheSize)
+            Tables[Cached++] = {&Class, FClasses};
     }
     FSymbolCodes.fill(0);
     if (FSymbols)

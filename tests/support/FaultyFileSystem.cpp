@@ -1,8 +1,10 @@
 #include "FaultyFileSystem.h"
 
+#include "FileSystem.h"
+
 #include <QDir>
 
-#include <unistd.h>
+#include <cstdlib>
 
 void TFaultyFileSystem::Step(const char *Op, const QString &Path, const QString &To)
 {
@@ -13,7 +15,7 @@ void TFaultyFileSystem::Step(const char *Op, const QString &Path, const QString 
 
 bool TFaultyFileSystem::AllowWrite(const QString &Path, QByteArrayView Bytes, QString *Error)
 {
-    if (!WritesOf.isEmpty() && !Path.contains(WritesOf))
+    if (!WritesOf.isEmpty() && !QDir::fromNativeSeparators(Path).contains(WritesOf))
         return true;
     ++Writes;
     const bool Full = WriteBudget >= 0 && Bytes.size() > WriteBudget;
@@ -68,7 +70,7 @@ bool TFaultyFileSystem::SyncFileSystem(const QString &Path, QString *Error)
 namespace {
 void MoveAway(bool Elsewhere, const QString &Path, TFileAttributes &Attributes)
 {
-    if (Elsewhere && Attributes.Valid && !Path.startsWith(QDir::tempPath() + u'/'))
+    if (Elsewhere && Attributes.Valid && !FileNameKey(Path).startsWith(FileNameKey(QDir::tempPath() + u'/')))
         Attributes.Device = ~Attributes.Device;
 }
 } // namespace
@@ -106,13 +108,13 @@ bool TFaultyFileSystem::ReplaceOriginal(const QString &Temporary, const QString 
 {
     Step("replace", Original, Temporary);
     if (++Replacements == CrashAtReplacement)
-        ::_exit(CrashExitCode);
+        std::_Exit(CrashExitCode);
     if (++Renames == FailRenameAt) {
         if (Error)
             *Error = QStringLiteral("Cannot rename \"%1\" to \"%2\". Input/output error").arg(Temporary, Original);
         return false;
     }
-    return TFileSystem::Rename(Temporary, Original, Error);
+    return TFileSystem::ReplaceOriginal(Temporary, Original, Error);
 }
 
 bool TFaultyFileSystem::SyncFolder(const QString &Folder, QString *Error)

@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include "FileSystem.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -20,4 +22,35 @@ void WriteBytes(const QString &Path, const QByteArray &Bytes)
     QFile F(Path);
     ASSERT_TRUE(F.open(QIODevice::WriteOnly | QIODevice::Truncate)) << Path.toStdString();
     ASSERT_EQ(F.write(Bytes), Bytes.size()) << Path.toStdString();
+}
+
+namespace {
+const char *const TempVariables[3] = {"TMPDIR", "TMP", "TEMP"};
+}
+
+TTempFolderScope::TTempFolderScope(const QString &Folder)
+{
+    for (int I = 0; I < 3; ++I)
+        FOld[I] = qgetenv(TempVariables[I]);
+    Set(Folder);
+}
+
+TTempFolderScope::~TTempFolderScope()
+{
+    for (int I = 0; I < 3; ++I)
+        qputenv(TempVariables[I], FOld[I]);
+}
+
+void TTempFolderScope::Set(const QString &Folder)
+{
+    for (const char *Name : TempVariables)
+        qputenv(Name, Folder.toLocal8Bit());
+}
+
+QStringList FileNameKeys(const QStringList &Paths)
+{
+    QStringList Keys;
+    for (const QString &Path : Paths)
+        Keys << FileNameKey(Path);
+    return Keys;
 }

@@ -357,8 +357,9 @@ QString absoluteNativePath(const QString &Path)
 
 void setCodePage(const TArguments &A)
 {
-    if (A.CodePage && !TextCodec::SetAnsiCodePage(*A.CodePage))
-        throw EUsage(QStringLiteral("unknown code page \"%1\"").arg(*A.CodePage));
+    QString Error;
+    if (A.CodePage && !TextCodec::SetAnsiCodePage(*A.CodePage, &Error))
+        throw EUsage(Error);
 }
 
 // The file names of the project's .pas units that the run converts: all of
@@ -409,7 +410,7 @@ bool reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, c
             Result = false;
         }
     }
-    const QString Folder = QFileInfo(LogPath).path();
+    const QString Folder = FolderOf(LogPath);
     if (Options.DryRun)
         Out << Report.ToText(Options.Caption() + RExpertRes::sReport, Folder).replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QString Seen = JsonPath;

@@ -8,6 +8,8 @@
 
 #if defined(__linux__)
 #include <pthread.h>
+#elif defined(_WIN32)
+#include "WindowsApi.h"
 #endif
 
 namespace {
@@ -124,6 +126,11 @@ std::uintptr_t threadStackFloor()
                 Result = reinterpret_cast<std::uintptr_t>(Address) + std::min<size_t>(256 * 1024, Size / 4);
             pthread_attr_destroy(&Attributes);
         }
+#elif defined(_WIN32)
+        ULONG_PTR Low = 0, High = 0;
+        GetCurrentThreadStackLimits(&Low, &High);
+        if (Low && High > Low)
+            Result = std::uintptr_t(Low) + std::min<std::uintptr_t>(256 * 1024, (High - Low) / 4);
 #endif
         return Result;
     }();

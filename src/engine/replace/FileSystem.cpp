@@ -13,8 +13,9 @@
 #include <openssl/evp.h>
 
 #ifdef Q_OS_WIN
-#include <QDateTime>
 #include <QDir>
+#include "WindowsApi.h"
+#include <string>
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -30,12 +31,12 @@ void setError(QString *Error, const QString &Message)
         *Error = Message;
 }
 
+#ifndef Q_OS_WIN
 QString systemReason(int Code)
 {
     return QString::fromLocal8Bit(std::strerror(Code));
 }
 
-#ifndef Q_OS_WIN
 QByteArray native(const QString &Path)
 {
     return QFile::encodeName(Path);
@@ -100,7 +101,7 @@ bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Erro
         return false;
     }
     if (Attributes)
-        *Attributes = this->Attributes(Path);
+        *Attributes = TFileSystem::Attributes(Path); // of the file read, as the POSIX branch answers
     return true;
 }
 #endif
@@ -202,18 +203,6 @@ bool writeNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttribut
 }
 
 } // namespace
-
-bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
-                               QString *Error)
-{
-    return writeNewFile(Path, Bytes, Attributes, true, Error);
-}
-
-bool TFileSystem::WriteUnflushedFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
-                                     QString *Error)
-{
-    return writeNewFile(Path, Bytes, Attributes, false, Error);
-}
 
 bool TFileSystem::LinkFile(const QString &Existing, const QString &NewName, QString *Error)
 {
@@ -356,33 +345,84 @@ bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries
     return true;
 }
 
-#else // Q_OS_WIN: the same contracts through Qt's file classes.
+#else // Q_OS_WIN: the same contracts through the Win32 calls.
 
-bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
-                               QString *Error)
+namespace {
+
+std::wstring wide(const QString &Path)
 {
-    QFile File(Path);
-    if (File.exists() || !File.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, File.errorString()));
+    return QDir::toNativeSeparators(Path).toStdWString();
+}
+
+// The system's text for the last error of this thread.
+QString lastReason()
+{
+    const DWORD Code = GetLastError();
+    wchar_t *Text = nullptr;
+    const DWORD Size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                          | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, Code, 0, reinterpret_cast<wchar_t *>(&Text), 0, nullptr);
+    QString Reason = Size ? QString::fromWCharArray(Text, int(Size)).trimmed()
+                          : QStringLiteral("Error %1.").arg(Code);
+    LocalFree(Text);
+    return Reason;
+}
+
+bool writeNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes, bool Flush,
+                  QString *Error)
+{
+    const std::wstring Name = wide(Path);
+    // CREATE_NEW: never through an existing file (or a link) of that name.
+    const HANDLE File = CreateFileW(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+    if (File == INVALID_HANDLE_VALUE) {
+        setError(Error, QStringLiteral("Cannot create file \"%1\". %2").arg(Path, lastReason()));
         return false;
     }
-    if (File.write(Bytes.data(), Bytes.size()) != Bytes.size() || !File.flush()) {
-        setError(Error, QStringLiteral("Cannot write file \"%1\". %2").arg(Path, File.errorString()));
-        File.close();
-        File.remove();
+    auto fail = [&](const char *What) {
+        const QString Reason = lastReason();
+        CloseHandle(File);
+        DeleteFileW(Name.c_str());
+        setError(Error, QStringLiteral("%1 \"%2\". %3").arg(QLatin1String(What), Path, Reason));
+        return false;
+    };
+    const char *Data = Bytes.data();
+    qsizetype Left = Bytes.size();
+    while (Left > 0) {
+        DWORD Written = 0;
+        if (!WriteFile(File, Data, DWORD(std::min<qsizetype>(Left, 1 << 30)), &Written, nullptr))
+            return fail("Cannot write file");
+        if (Written == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return fail("Cannot write file");
+        }
+        Data += Written;
+        Left -= Written;
+    }
+    if (Flush && !FlushFileBuffers(File))
+        return fail("Cannot flush file");
+    if (!CloseHandle(File)) {
+        const QString Reason = lastReason();
+        DeleteFileW(Name.c_str());
+        setError(Error, QStringLiteral("Cannot write file \"%1\". %2").arg(Path, Reason));
         return false;
     }
-    File.close();
-    if (Attributes.Valid)
-        QFile::setPermissions(Path, QFileDevice::Permissions(Attributes.Mode));
+    // Windows files have no owner or permission bits to give; a read-only
+    // original is refused before it is replaced, so no copy of its read-only
+    // attribute is made (it would only keep the temporary folder from being
+    // removed).
+    Q_UNUSED(Attributes);
     return true;
 }
 
+} // namespace
+
 bool TFileSystem::Rename(const QString &From, const QString &To, QString *Error)
 {
-    QFile::remove(To);
-    if (!QFile::rename(From, To)) {
-        setError(Error, QStringLiteral("Cannot rename \"%1\" to \"%2\".").arg(From, To));
+    // One step that replaces To; it fails (and To stays) where another
+    // program holds To open without letting it be deleted.
+    if (!MoveFileExW(wide(From).c_str(), wide(To).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        setError(Error, QStringLiteral("Cannot rename \"%1\" to \"%2\". %3").arg(From, To, lastReason()));
         return false;
     }
     return true;
@@ -390,41 +430,57 @@ bool TFileSystem::Rename(const QString &From, const QString &To, QString *Error)
 
 bool TFileSystem::SyncFolder(const QString &, QString *)
 {
-    return true;
-}
-
-bool TFileSystem::WriteUnflushedFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
-                                     QString *Error)
-{
-    return WriteNewFile(Path, Bytes, Attributes, Error);
+    return true; // MOVEFILE_WRITE_THROUGH has flushed the rename
 }
 
 bool TFileSystem::LinkFile(const QString &Existing, const QString &NewName, QString *Error)
 {
-    setError(Error, QStringLiteral("Cannot link \"%1\" to \"%2\".").arg(NewName, Existing));
-    return false;
+    if (!CreateHardLinkW(wide(NewName).c_str(), wide(Existing).c_str(), nullptr)) {
+        setError(Error, QStringLiteral("Cannot link \"%1\" to \"%2\". %3").arg(NewName, Existing, lastReason()));
+        return false;
+    }
+    return true;
 }
 
 bool TFileSystem::SyncFileSystem(const QString &, QString *)
 {
-    return true;
+    return true; // every file was flushed when it was written
 }
 
 bool TFileSystem::RemoveFile(const QString &Path)
 {
-    return QFile::remove(Path) || !QFileInfo::exists(Path);
+    const std::wstring Name = wide(Path);
+    if (DeleteFileW(Name.c_str()))
+        return true;
+    const DWORD Code = GetLastError();
+    return Code == ERROR_FILE_NOT_FOUND || Code == ERROR_PATH_NOT_FOUND;
 }
 
 TFileAttributes TFileSystem::Attributes(const QString &Path)
 {
     TFileAttributes Result;
-    const QFileInfo Info(Path);
-    if (!Info.exists())
+    // Opened without access rights, only to ask; folders need the backup
+    // flag to be opened at all.
+    const HANDLE File = CreateFileW(wide(Path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return Result;
+    BY_HANDLE_FILE_INFORMATION Info;
+    const bool Ok = GetFileInformationByHandle(File, &Info);
+    CloseHandle(File);
+    if (!Ok)
         return Result;
     Result.Valid = true;
-    Result.Mode = unsigned(Info.permissions());
-    Result.Size = Info.size();
-    Result.ModifiedNs = Info.lastModified().toMSecsSinceEpoch() * 1000000;
+    // The read-only attribute as permission bits: no write bits when set.
+    Result.Mode = (Info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    // The volume: a rename works only within one.
+    Result.Device = Info.dwVolumeSerialNumber;
+    // The file's identity on its volume, its size and its last write (in
+    // 100 ns steps since 1601, made nanoseconds since 1970).
+    Result.Inode = (quint64(Info.nFileIndexHigh) << 32) | Info.nFileIndexLow;
+    Result.Size = qint64((quint64(Info.nFileSizeHigh) << 32) | Info.nFileSizeLow);
+    const qint64 Ticks = qint64((quint64(Info.ftLastWriteTime.dwHighDateTime) << 32) | Info.ftLastWriteTime.dwLowDateTime);
+    Result.ModifiedNs = (Ticks - 116444736000000000LL) * 100;
     return Result;
 }
 
@@ -453,19 +509,46 @@ bool TFileSystem::MayWriteFolder(const QString &Folder, TFileAttributes &FolderA
 bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries, QString *Error)
 {
     Entries.clear();
-    const QDir Dir(Folder);
-    if (!Dir.exists() || !Dir.isReadable()) {
-        setError(Error, QStringLiteral("Cannot read folder \"%1\".").arg(Folder));
+    WIN32_FIND_DATAW Data;
+    const HANDLE Find = FindFirstFileW(wide(JoinPath(Folder, QStringLiteral("*"))).c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE) {
+        setError(Error, QStringLiteral("Cannot read folder \"%1\". %2").arg(Folder, lastReason()));
         return false;
     }
-    for (const QFileInfo &Info :
-         Dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name))
-        Entries.append({Info.fileName(), Info.isDir() && !Info.isSymLink() && !Info.isJunction(),
-                        Info.isSymLink() || Info.isJunction()});
+    do {
+        const QString Name = QString::fromWCharArray(Data.cFileName);
+        if (Name == u"." || Name == u"..")
+            continue;
+        // Symbolic links and junctions are reparse points.
+        const bool Link = (Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            && (Data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || Data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+        Entries.append({Name, (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !Link, Link});
+    } while (FindNextFileW(Find, &Data));
+    const DWORD Code = GetLastError();
+    FindClose(Find);
+    if (Code != ERROR_NO_MORE_FILES) {
+        SetLastError(Code);
+        setError(Error, QStringLiteral("Cannot read folder \"%1\". %2").arg(Folder, lastReason()));
+        return false;
+    }
+    std::sort(Entries.begin(), Entries.end(),
+              [](const TFolderEntry &A, const TFolderEntry &B) { return A.Name.compare(B.Name) < 0; });
     return true;
 }
 
 #endif
+
+bool TFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                               QString *Error)
+{
+    return writeNewFile(Path, Bytes, Attributes, true, Error);
+}
+
+bool TFileSystem::WriteUnflushedFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
+                                     QString *Error)
+{
+    return writeNewFile(Path, Bytes, Attributes, false, Error);
+}
 
 bool TFileSystem::ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error)
 {
@@ -504,7 +587,12 @@ Qt::CaseSensitivity FileNameCase()
 
 QString FileNameKey(const QString &Path)
 {
+#ifdef Q_OS_WIN
+    // One file, whichever letter case and separators name it.
+    return QDir::toNativeSeparators(Path).toLower();
+#else
     return FileNamesAreCaseSensitive() ? Path : Path.toLower();
+#endif
 }
 
 namespace {
@@ -525,8 +613,8 @@ QString TemporaryNameBeside(const QString &Target)
     const QFileInfo Info(Target);
     const QString Name = u'.' + Info.fileName() + QStringLiteral(".migwiz~");
     if (NameBytes(Name) <= MaxNameBytes)
-        return JoinPath(Info.path(), Name);
-    return JoinPath(Info.path(), u'.' + Sha256Hex(Info.fileName().toUtf8()).left(32) + QStringLiteral(".migwiz~"));
+        return JoinPath(FolderOf(Target), Name);
+    return JoinPath(FolderOf(Target), u'.' + Sha256Hex(Info.fileName().toUtf8()).left(32) + QStringLiteral(".migwiz~"));
 }
 
 QString FitFileName(const QString &Path)
@@ -543,7 +631,7 @@ QString FitFileName(const QString &Path)
     QString Stem = Name.left(Name.size() - Ext.size());
     while (!Stem.isEmpty() && NameBytes(Stem + Tail) > MaxNameBytes)
         Stem.chop(Stem.size() >= 2 && Stem.at(Stem.size() - 1).isLowSurrogate() ? 2 : 1);
-    return JoinPath(Info.path(), Stem + Tail);
+    return JoinPath(FolderOf(Path), Stem + Tail);
 }
 
 namespace {
@@ -572,7 +660,7 @@ bool replaceThroughTemporary(TFileSystem &Fs, const QString &Target, QByteArrayV
     }
     // FIXME: one flush of the folder per replaced file; a batched pass over
     // the folders after the last rename would do.
-    return Fs.SyncFolder(QFileInfo(Target).path(), Error);
+    return Fs.SyncFolder(FolderOf(Target), Error);
 }
 
 } // namespace

@@ -145,28 +145,24 @@ bool ForceFolders(const QString &Path)
         QDir().mkdir(Folder);
         return QFileInfo(Folder).isDir();
     };
+    // The root (a drive, a network share, "/") needs no creation. On Windows
+    // a path from the current drive's root ("\\Backup") fails: its folder
+    // depends on where the process happens to run.
+    qsizetype Root = RootLength(Path);
 #ifdef Q_OS_WIN
-    const bool HasDrive = Path.size() >= 2 && Path.at(1) == u':';
+    if (Root == 1)
+        Root = 0;
 #endif
-    for (qsizetype I = 0; I < Path.size(); ++I) {
+    if (Root > 0 && Root == Path.size())
+        return true;
+    for (qsizetype I = Root; I < Path.size(); ++I) {
         if (!isDelimiter(Path.at(I)))
             continue;
-#ifdef Q_OS_WIN
-        if (I == 2 && HasDrive)
-            continue;
-#else
-        if (I == 0)
-            continue; // the root
-#endif
         if (!makeFolder(Path.left(I)))
             return false;
         if (I == Path.size() - 1)
             return true;
     }
-#ifdef Q_OS_WIN
-    if (Path.size() == 3 && HasDrive)
-        return true;
-#endif
     return makeFolder(Path);
 }
 
@@ -214,6 +210,51 @@ bool CopyFolder(const QString &Source, const QString &Target)
 {
     copyTree(Source, Target);
     return true;
+}
+
+QString FolderOf(const QString &Path)
+{
+    return QDir::toNativeSeparators(QFileInfo(Path).path());
+}
+
+QString CleanPath(const QString &Path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(Path));
+}
+
+qsizetype RootLength(const QString &Path)
+{
+#ifdef Q_OS_WIN
+    const qsizetype N = Path.size();
+    if (N >= 2 && Path.at(1) == u':' && Path.at(0).isLetter())
+        return N >= 3 && isDelimiter(Path.at(2)) ? 3 : 2;
+    if (N >= 2 && isDelimiter(Path.at(0)) && isDelimiter(Path.at(1))) {
+        // \\server\share\: two names after the two separators.
+        qsizetype I = 2;
+        for (int Names = 0; Names < 2; ++Names) {
+            while (I < N && !isDelimiter(Path.at(I)))
+                ++I;
+            if (I < N)
+                ++I;
+        }
+        return I;
+    }
+    return N >= 1 && isDelimiter(Path.at(0)) ? 1 : 0;
+#else
+    return Path.startsWith(PathDelim) ? 1 : 0;
+#endif
+}
+
+bool IsInsideFolder(const QString &Path, const QString &Folder)
+{
+    const QString RealPath = QFileInfo(Path).canonicalFilePath();
+    QString RealFolder = QFileInfo(Folder).canonicalFilePath();
+    if (RealPath.isEmpty() || RealFolder.isEmpty())
+        return false;
+    // Qt's canonical paths use "/" on every system.
+    if (!RealFolder.endsWith(u'/'))
+        RealFolder += u'/';
+    return RealPath.startsWith(RealFolder, FileNameCase());
 }
 
 QString NativePath(const QString &Path)

@@ -63,6 +63,22 @@ bool DeleteFolder(const QString &Folder);
 // links to folders are not followed. Always returns true.
 bool CopyFolder(const QString &Source, const QString &Target);
 
+// The folder that holds Path ("." for a bare name), with native separators.
+// Qt answers with "/" on every system; the run's paths keep the native one.
+QString FolderOf(const QString &Path);
+// Path without "." and ".." parts and doubled separators, with native
+// separators.
+QString CleanPath(const QString &Path);
+// The length of Path's root, which needs no creation and has no parent: "/"
+// on POSIX; on Windows "C:\", "C:", "\\server\share\" (either separator),
+// or "\" for a path from the current drive's root. 0 for a relative path.
+qsizetype RootLength(const QString &Path);
+// Whether the file Path is inside the folder Folder (at any depth), both
+// resolved through links to their real paths, compared as the file system
+// compares names and whichever separators they were written with. False
+// when either does not exist.
+bool IsInsideFolder(const QString &Path, const QString &Folder);
+
 // Converts the backslashes of a path taken from a Delphi source (a project's
 // "in '..\Lib\Unit1.pas'" entry) into the native separator.
 QString NativePath(const QString &Path);

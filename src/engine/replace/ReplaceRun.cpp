@@ -22,7 +22,9 @@
 #include <mutex>
 #include <thread>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "WindowsApi.h"
+#else
 #include <signal.h>
 #include <unistd.h>
 #endif
@@ -207,6 +209,25 @@ void StopSignalHandler(int Signal)
     ::raise(Signal);
 }
 } // namespace
+#else
+namespace {
+// Qt's regular expressions keep a JIT stack per thread in a thread_local
+// whose destructor runs at the thread's end, after MinGW has freed the
+// thread's thread_local storage: every conversion thread that matched a
+// pattern (the family's class pattern) crashed as it ended. Without JIT no
+// such stack is ever made. Set before main, before any pattern is compiled.
+const bool RegexJitOff = qputenv("QT_ENABLE_REGEXP_JIT", "0");
+
+// Ctrl+C and Ctrl+Break of the console; called on a thread of its own.
+BOOL WINAPI StopConsoleHandler(DWORD Event)
+{
+    if ((Event == CTRL_C_EVENT || Event == CTRL_BREAK_EVENT) && TReplaceRun::IsRunning()) {
+        TReplaceRun::RequestStop();
+        return TRUE;
+    }
+    return FALSE; // the default: the process ends
+}
+} // namespace
 #endif
 
 void TReplaceRun::StopOnSignals()
@@ -217,6 +238,8 @@ void TReplaceRun::StopOnSignals()
     sigemptyset(&Action.sa_mask);
     ::sigaction(SIGINT, &Action, nullptr);
     ::sigaction(SIGTERM, &Action, nullptr);
+#else
+    SetConsoleCtrlHandler(StopConsoleHandler, TRUE);
 #endif
 }
 
@@ -275,8 +298,7 @@ bool TReplaceRun::Execute()
     R.FRunErrors.clear();
     FStopRequested = 0;
     const TReplaceOptions &Options = *R.FReplaceOptions;
-    const QString RunFolder = Options.Dest == sdProject ? QFileInfo(TIDEUtils::GetProjectName()).path()
-                                                        : Options.Directory;
+    const QString RunFolder = Options.Dest == sdProject ? FolderOf(TIDEUtils::GetProjectName()) : Options.Directory;
     if (Options.MakeBackup && !Options.BackupDir.isEmpty())
         FUndoFile = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
     TakeLocks(RunFolder);
@@ -599,7 +621,7 @@ bool TReplaceRun::MakeFolders(const QString &Folder, bool Backup, bool Quiet)
     QStringList Missing;
     for (QString F = Folder; !F.isEmpty() && !QFileInfo::exists(F);) {
         Missing.prepend(F);
-        const QString Parent = QFileInfo(F).path();
+        const QString Parent = FolderOf(F);
         if (Parent == F)
             break;
         F = Parent;
@@ -615,7 +637,7 @@ bool TReplaceRun::MakeFolders(const QString &Folder, bool Backup, bool Quiet)
         FCreatedFolders += Missing;
     for (QString F = Folder; !F.isEmpty() && !FKnownFolders.contains(F);) {
         FKnownFolders.insert(F);
-        const QString Parent = QFileInfo(F).path();
+        const QString Parent = FolderOf(F);
         if (Parent == F)
             break;
         F = Parent;
@@ -644,7 +666,7 @@ QString TReplaceRun::OutputFolderOf(int Index)
     if (R.FReplaceOptions->Dest != sdProject) {
         // The same relative path as below the converted folder.
         const QString Relative = QDir(R.FReplaceOptions->Directory).relativeFilePath(Path);
-        const QString Sub = QFileInfo(Relative).path();
+        const QString Sub = FolderOf(Relative);
         Folder = Sub == QLatin1String(".") ? FTempFolder : JoinPath(FTempFolder, Sub);
     } else {
         // Flat, by file name; a second file of the same name from another
@@ -892,7 +914,7 @@ void TReplaceRun::BackupOriginal(int Index)
     QString Backup;
     if (Options.Dest != sdProject) {
         const QString Relative = QDir(Options.Directory).relativeFilePath(Path);
-        const QString Sub = QFileInfo(Relative).path();
+        const QString Sub = FolderOf(Relative);
         const QString Folder = Sub == QLatin1String(".") ? Options.BackupDir : JoinPath(Options.BackupDir, Sub);
         MakeFolders(Folder, true);
         Backup = BackupFileName(JoinPath(Folder, FileNameOf(Path)));
@@ -1269,13 +1291,16 @@ TRestoreRun::TRestoreRun(TComponentReplacer &Replacer, TFileSystem &Fs, TRestore
 
 namespace {
 
-// Whether Path lies below Folder (both clean absolute paths).
+// Whether Path lies below Folder (both clean absolute paths, in native or
+// "/" separators: Qt's canonical paths use "/" on every system).
 bool IsBelow(const QString &Path, const QString &Folder)
 {
     if (Folder.isEmpty())
         return false;
-    const QString Prefix = Folder.endsWith(PathDelim) ? Folder : Folder + PathDelim;
-    return Path.startsWith(Prefix, FileNameCase());
+    QString Prefix = QDir::fromNativeSeparators(Folder);
+    if (!Prefix.endsWith(u'/'))
+        Prefix += u'/';
+    return QDir::fromNativeSeparators(Path).startsWith(Prefix, FileNameCase());
 }
 
 // The canonical path of Path's deepest existing folder: where a file of
@@ -1317,10 +1342,10 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
     // wherever the process happens to run, and backups only from inside
     // that folder: an undo file from elsewhere must not copy any file of
     // this machine over another.
-    const QString Folder = QFileInfo(UndoFile).absolutePath();
+    const QString Folder = QDir::toNativeSeparators(QFileInfo(UndoFile).absolutePath());
     const QString CanonicalFolder = QFileInfo(Folder).canonicalFilePath();
     auto Resolve = [&Folder](const QString &Path) {
-        return Path.isEmpty() ? Path : QDir::cleanPath(QDir::isAbsolutePath(Path) ? Path : JoinPath(Folder, Path));
+        return Path.isEmpty() ? Path : CleanPath(QDir::isAbsolutePath(Path) ? Path : JoinPath(Folder, Path));
     };
 
     // What the run recorded. Without a readable record nothing is taken for
@@ -1331,7 +1356,7 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
     TRunRecord Record;
     QByteArray RecordBytes;
     const bool HasRecord = FFs.ReadFile(RecordFile, RecordBytes, nullptr) && TRunRecord::FromBytes(RecordBytes, Record);
-    const QString Tree = QDir::cleanPath(HasRecord && !Record.Tree.isEmpty() ? Record.Tree : QFileInfo(Folder).path());
+    const QString Tree = CleanPath(HasRecord && !Record.Tree.isEmpty() ? Record.Tree : FolderOf(Folder));
     const QString CanonicalTree = QFileInfo(Tree).canonicalFilePath();
     // One run or restore at a time, in the backup folder and in the tree.
     TRunLock Lock;

@@ -816,7 +816,7 @@ QString TComponentReplacer::WriteWorkReport()
 {
     if (!FLog.IsOpen())
         return QString();
-    const QString Folder = QFileInfo(FLog.FileName()).path();
+    const QString Folder = FolderOf(FLog.FileName());
     const QString Path = JoinPath(Folder, RExpertRes::sReportFileName);
     const QByteArray Bytes = FWorkReport.ToText(FReplaceOptions->Caption() + RExpertRes::sReport, Folder).toUtf8();
     // Beside the log and, like it, never written through a symbolic link.

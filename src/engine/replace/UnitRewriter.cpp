@@ -140,7 +140,7 @@ QString TComponentReplacer::FormFileOfDirective(const QString &Comment, const QS
             --B;
         if (B == P)
             return {};
-        FormFile = JoinPath(QFileInfo(UnitPath).path(), Comment.mid(B, P - B) + Comment.mid(P, 4));
+        FormFile = JoinPath(FolderOf(UnitPath), Comment.mid(B, P - B) + Comment.mid(P, 4));
     }
     return FormFile;
 }
