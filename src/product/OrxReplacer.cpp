@@ -186,19 +186,22 @@ TOrxProduct::TOrxProduct()
     // clause, hence the leading comma.
     FBdeReplacer = makeReplacer("DBTables", ", Quorvel, Orx, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FBdeReplacer, BdePairs);
-    FBdeReplacer->SetFamily({familyUnits(BdeUnits, "Bde"), names(BdeClasses), QString(), QStringLiteral("Dbi")});
+    FBdeReplacer->SetFamily({familyUnits(BdeUnits, "Bde"), names(BdeClasses), QString(), QStringLiteral("Dbi"),
+                              QStringLiteral("BDE")});
     FIbxReplacer = makeReplacer("IBDatabase", ", Quorvel, Orx, OrxScript, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FIbxReplacer, IbxPairs);
     // IBX classes have "IB" and a capital in their names (TIBStringField,
     // TIBDatabaseInfo, EIBError, the helpers' TRxIBQuery); FIBPlus ones
     // have "FIB".
-    FIbxReplacer->SetFamily({familyUnits(IbxUnits, "IBX"), {}, QStringLiteral("^(?!.*FIB).*IB[A-Z]"), QString()});
+    FIbxReplacer->SetFamily({familyUnits(IbxUnits, "IBX"), {}, QStringLiteral("^(?!.*FIB).*IB[A-Z]"), QString(),
+                              QStringLiteral("IBX")});
     FFibPlusReplacer = makeReplacer("FIBDatabase",
                                     ", Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
                                     "OrxSQLMonitor, OrxError, OrxAdmin",
                                     FReplaceOptions.get());
     addPairs(*FFibPlusReplacer, FibPlusPairs);
-    FFibPlusReplacer->SetFamily({familyUnits(FibPlusUnits, nullptr), {}, QStringLiteral("FIB"), QString()});
+    FFibPlusReplacer->SetFamily({familyUnits(FibPlusUnits, nullptr), {}, QStringLiteral("FIB"), QString(),
+                                  QStringLiteral("FIBPlus")});
 }
 
 TOrxProduct::~TOrxProduct()

@@ -5,6 +5,7 @@
 #include "IDEUtils.h"
 #include "RExpertRes.h"
 #include "Replacer.h"
+#include "RunChecks.h"
 #include "TextCodec.h"
 
 #include <QDir>
@@ -200,19 +201,8 @@ void TReplaceRun::CheckStop() const
 
 void TReplaceRun::RefuseEarlierRun() const
 {
-    // A second run into the same backup folder would replace the backups of
-    // the originals by those of already converted files. (An empty undo
-    // file, of a run that changed nothing, guards nothing.)
-    const QFileInfo Undo(FUndoFile);
-    if (!Undo.exists() || (Undo.isFile() && Undo.size() == 0))
-        return;
-    TRunRecord Record;
-    QByteArray Bytes;
-    const bool Unfinished = FFs.ReadFile(TRunRecord::FileNameFor(FUndoFile), Bytes, nullptr)
-        && TRunRecord::FromBytes(Bytes, Record) && !Record.Finished;
-    throw EFileError(QStringLiteral("The backup folder already holds the undo file \"%1\" of an earlier %2run; "
-                                    "restore from it, or move it away, or choose another backup folder.")
-                         .arg(FUndoFile, Unfinished ? QStringLiteral("unfinished ") : QString()));
+    if (const QString Why = EarlierRunMessage(FUndoFile, FFs); !Why.isEmpty())
+        throw EFileError(Why);
 }
 
 bool TReplaceRun::Execute()
@@ -220,6 +210,7 @@ bool TReplaceRun::Execute()
     R.FWorkReport.Clear();
     R.FUndoList.Clear();
     R.FChangedFilesCount = 0;
+    R.FRecreatedObjectsCount = 0;
     R.FRunErrors.clear();
     FStopRequested = 0;
     const TReplaceOptions &Options = *R.FReplaceOptions;
@@ -647,6 +638,7 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         if (C->HasOutput)
             R.WriteWholeFile(JoinPath(Folder, FileNameOf(Units[I])), C->Output);
         R.FChangedFilesCount += C->ChangedFiles;
+        R.FRecreatedObjectsCount += C->RecreatedObjects;
         if (C->ChangedFiles > 0 && R.FReplaceOptions->MakeBackup)
             BackupOriginal(I);
     }
