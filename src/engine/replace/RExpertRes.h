@@ -11,6 +11,11 @@ inline const QString sLog = QStringLiteral(" log");
 inline const QString sCreatedAt = QStringLiteral("Created at:");
 inline const QString sNoChanges = QStringLiteral("No changes");
 inline const QString sChanges = QStringLiteral(" change(s)");
+// The log line that closes a file's conversion.
+inline QString changeCountLine(int Count)
+{
+    return Count == 0 ? sNoChanges : QString::number(Count) + sChanges;
+}
 inline const QString sInitializingUnitList = QStringLiteral("Initializing unit list");
 inline const QString sCreatingBackupFolder = QStringLiteral("Creating backup folder");
 inline const QString sAllocatingTempFolder = QStringLiteral("Allocating temporary folder");

@@ -1,0 +1,212 @@
+// The rewriting of a unit or project file (.pas, .dpr): old class names
+// become new ones, the uses clauses that name the old unit or another unit of
+// the source set receive the new units, class names inside comments change,
+// and the form file that a resource directive names joins the run's list.
+// The lexer gives every character back, so what does not change stays byte
+// for byte.
+#include "Replacer.h"
+
+#include "CaseCompare.h"
+#include "FileUtils.h"
+#include "PasParser.h"
+#include "RExpertRes.h"
+#include "UsesClauses.h"
+
+#include <QFileInfo>
+#include <QIODevice>
+
+#include <algorithm>
+
+void TComponentReplacer::ReadSourceText(QIODevice &Stream, QString &Text, TTextEncoding &Encoding)
+{
+    const QByteArray Bytes = Stream.readAll();
+    Text = TextCodec::DecodeFile(Bytes, Encoding);
+}
+
+namespace {
+
+QString ChangeFileExt(const QString &Path, const QString &Ext)
+{
+    const qsizetype Slash = std::max(Path.lastIndexOf(u'/'), Path.lastIndexOf(u'\\'));
+    const qsizetype Dot = Path.lastIndexOf(u'.');
+    if (Dot > Slash)
+        return Path.left(Dot) + Ext;
+    return Path + Ext;
+}
+
+} // namespace
+
+QString TComponentReplacer::FormFileOfDirective(const QString &Comment, const QString &UnitPath)
+{
+    const QString U = Comment.toUpper();
+    if (!U.startsWith(QLatin1String("{$R ")) && !U.startsWith(QLatin1String("{$RESOURCE ")))
+        return {};
+    const qsizetype P = U.lastIndexOf(u'.');
+    if (P <= 0 || U.size() - P - 1 < 3)
+        return {};
+    const QString E = U.mid(P, 4);
+    if (E != QLatin1String(".DFM") && E != QLatin1String(".NFM"))
+        return {};
+    if (P + 4 < U.size() && U[P + 4].isLetter())
+        return {}; // "*.DFMX" and the like
+    QString FormFile;
+    if (U[P - 1] == u'*') {
+        if (P < 2 || U[P - 2] != u' ')
+            return {};
+        FormFile = ChangeFileExt(UnitPath, E);
+    } else {
+        qsizetype B = P;
+        while (B > 0 && Comment[B - 1].isLetter())
+            --B;
+        if (B == P)
+            return {};
+        FormFile = JoinPath(QFileInfo(UnitPath).path(), Comment.mid(B, P - B) + Comment.mid(P, 4));
+    }
+    return FormFile;
+}
+
+int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePath)
+{
+    const QString U = Comment.left(11).toUpper();
+    if (U.startsWith(QLatin1String("{$R ")) || U.startsWith(QLatin1String("{$RESOURCE "))) {
+        const QString Named = FormFileOfDirective(Comment, SourcePath);
+        const QString FormFile = Named.isEmpty() ? QString() : FindFileIgnoringCase(Named);
+        if (!FormFile.isEmpty()) {
+            TConversion &C = Current();
+            if (C.Collect)
+                C.AppendedFiles.append(FormFile);
+            else
+                FUnitList.append(FormFile);
+        }
+        return 0;
+    }
+    // Class names inside the comment: the inside is tokenized again, without
+    // the comment's first character so that it is not seen as one comment.
+    // The output is built only when a name changes, from spans of the inside.
+    const QString Inside = Comment.mid(1);
+    TPasParser Inner(Inside);
+    QString Result;
+    qsizetype SpanStart = 0;
+    int Changes = 0;
+    QStringView Lexem;
+    for (int Code = Inner.GetNextView(Lexem); Code != lexEnd; Code = Inner.GetNextView(Lexem)) {
+        if (Code != lexIdentifier)
+            continue;
+        const QString *NewName = FindNewComp(Lexem);
+        if (!NewName)
+            continue;
+        if (Changes++ == 0) {
+            Result.reserve(Comment.size() + 16);
+            Result += Comment.front();
+        }
+        const qsizetype Start = Inner.PrevPos();
+        Result += QStringView(Inside).mid(SpanStart, Start - SpanStart);
+        Result += *NewName;
+        SpanStart = Start + Lexem.size();
+    }
+    if (Changes > 0) {
+        Result += QStringView(Inside).mid(SpanStart);
+        Comment = Result;
+    }
+    return Changes;
+}
+
+void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourcePath, const TTextEncoding &Encoding,
+                                     const QString &OutputPath)
+{
+    TConversion &C = Current();
+    C.LineBreak = LineBreakOf(Text);
+    TIdentifierContext &Identifier = C.Identifier;
+    ++Identifier.Unit;
+    Identifier.Counter = 0;
+    struct TContextGuard
+    {
+        TIdentifierContext &Context;
+        ~TContextGuard() { Context.Text = nullptr; }
+    } ContextGuard{Identifier};
+    // The text is read once: the lexemes (blanks left out, nothing is done
+    // with them) and the new name of every identifier that names an old class.
+    std::vector<TUnitLexem> Lexems;
+    Lexems.reserve(size_t(Text.size() / 8));
+    {
+        TPasParser Lexer(Text);
+        QStringView Lexem;
+        for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+            if (Code == lexBlanks)
+                continue;
+            const qsizetype Start = Lexer.PrevPos();
+            Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? FindNewComp(Lexem) : nullptr, Code});
+        }
+    }
+    // The output is the lexemes' texts in order. Unchanged lexemes are copied
+    // as spans of the input (from SpanStart to the lexeme being changed), so
+    // the common case costs one copy per change, not one per lexeme.
+    QString Output;
+    qsizetype SpanStart = 0;
+    auto Emit = [&](qsizetype LexemStart, qsizetype LexemEnd, QStringView Replacement) {
+        if (Output.isEmpty())
+            Output.reserve(Text.size() + Text.size() / 16);
+        Output += QStringView(Text).mid(SpanStart, LexemStart - SpanStart);
+        Output += Replacement;
+        SpanStart = LexemEnd;
+    };
+    // The new units and where they go are decided before the rewriting,
+    // since a unit that names only other units of the source set gets them
+    // only when its code renames a class.
+    const TUsesPlan Uses = planUsesInsertions(Text, Lexems, {FOldUsesUnit, FNewUsesList, FFamily.Units});
+    qsizetype NextInsertion = 0;
+    TLineIndex Lines(Text);
+    bool InUses = false;
+    int Changes = 0;
+    QString Replaced;
+    for (const TUnitLexem &L : Lexems) {
+        const int Code = L.Code;
+        const qsizetype Start = L.Start;
+        const qsizetype End = L.End;
+        const QStringView Lexem = QStringView(Text).mid(Start, End - Start);
+        if (InUses && NextInsertion < Uses.Insertions.size() && Uses.Insertions[NextInsertion].Pos == End) {
+            // The old unit (or the unit of the source set) stays and the new
+            // units follow it, behind its "in 'path'" when it has one.
+            Emit(Start, End, Lexem.toString() + Uses.Insertions[NextInsertion++].Text);
+            ++Changes;
+            if (Code == lexIdentifier)
+                continue;
+        }
+        switch (Code) {
+        case lexComment:
+            Replaced = Lexem.toString();
+            Changes += HandleComment(Replaced, SourcePath);
+            if (Replaced != Lexem)
+                Emit(Start, End, Replaced);
+            break;
+        case lexIdentifier:
+            if (const QString *NewName = L.NewName) {
+                ++Changes;
+                Identifier.Text = &Text;
+                Identifier.Start = Start;
+                Identifier.End = End;
+                Replaced = GetReplacementText(Lexem.toString(), *NewName);
+                Identifier.Text = nullptr;
+                if (Replaced != Lexem)
+                    Emit(Start, End, Replaced);
+            } else if (!InUses) {
+                ReportLeftIdentifier(Lines, Start, Lexem);
+            }
+            break;
+        case lexSemicolon:
+            InUses = false;
+            break;
+        case lexKeywordUses:
+            InUses = true;
+            break;
+        default:
+            break;
+        }
+    }
+    LogLine(RExpertRes::changeCountLine(Changes));
+    if (SpanStart == 0 && Output.isEmpty())
+        return; // no lexeme differs: no output file
+    Output += QStringView(Text).mid(SpanStart);
+    WriteWholeFile(OutputPath, TextCodec::EncodeFile(Output, Encoding));
+    CountChangedFile();
+}
