@@ -13,8 +13,9 @@ int main(int argc, char **argv)
         if (qstrcmp(argv[I], "--help") == 0 || qstrcmp(argv[I], "-h") == 0)
             qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
-    // No application display name: the window system would append it to
-    // every dialog's title, and the wizard's titles are its own.
+    // A name, but no display name: the window system would append a display
+    // name to every dialog's title, and the wizard's titles are its own.
+    QApplication::setApplicationName(QStringLiteral("Delphi IDE stand-in"));
     QCommandLineParser Parser;
     Parser.setApplicationDescription(QStringLiteral("Stands in for the Delphi IDE and runs the migration wizard."));
     Parser.addHelpOption();
