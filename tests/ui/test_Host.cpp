@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QDirIterator>
@@ -201,10 +202,23 @@ TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
         TModalDriver Driver;
         Driver.Then(walkWizard(false));
         Driver.Then(answerYes());
-        Driver.Then(AcceptMessage(&Message));
+        // The result box: its text, then its button that opens the report.
+        Driver.Then([&Message](QWidget *Modal) {
+            auto *Box = qobject_cast<QMessageBox *>(Modal);
+            ASSERT_NE(Box, nullptr);
+            Message = {Box->text(), Box->windowTitle(), Box->icon()};
+            for (QAbstractButton *Button : Box->buttons())
+                if (Button->text() == "Open &Report")
+                    Button->click();
+            if (Box->isVisible())
+                Box->close();
+        });
         Host.MenuAction(ItemName)->trigger();
         EXPECT_EQ(Driver.Pending(), 0u);
     }
+    // The report went to the host's report view.
+    EXPECT_FALSE(Host.ReportDock()->isHidden());
+    EXPECT_GT(Host.ReportView()->VisibleRows(), 0);
     // The message, then what the run did.
     EXPECT_TRUE(QRegularExpression("^Replace procedure was performed sucessfully\\.\n\n[1-9]\\d* files changed, "
                                    "[1-9]\\d* objects re-created\\.\n")
