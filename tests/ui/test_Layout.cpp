@@ -187,3 +187,15 @@ TEST_F(Keyboard, TabGoesThroughThePageThenTheButtons)
         Form.btNext->click();
     }
 }
+
+TEST_F(Keyboard, EnterInTheFolderBoxPressesNext)
+{
+    Form.rbDestFolder->click();
+    Form.btNext->click();
+    Form.btNext->click();
+    ASSERT_EQ(page(), "Step3DirSheet");
+    Form.cbDirectory->setFocus();
+    Form.cbDirectory->setEditText(Dir.path());
+    QTest::keyClick(Form.cbDirectory->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(page(), "Step4Sheet");
+}
