@@ -216,7 +216,8 @@ TEST_F(Cli, RestoreReportsItsOutcome)
     WriteBytes(path("App/Empty.reu"), QByteArray());
     EXPECT_EQ(run({"restore", path("App/Empty.reu")}), 1);
     EXPECT_TRUE(Out.isEmpty());
-    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\n"));
+    EXPECT_EQ(Err, QStringLiteral("Failed to restore files.\nThe undo file \"%1\" lists no file: its run changed "
+                                  "nothing, so there is nothing to restore.\n").arg(path("App/Empty.reu")));
 
     // A file edited since the conversion is left alone and named, unless
     // --force is given.
@@ -257,7 +258,7 @@ TEST_F(Cli, DryRunShowsTheChangesAndTheReportAndWritesNothing)
     EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n+++ %1 (converted)\n").arg(path("App/Main.dfm"))));
     EXPECT_TRUE(Out.contains(QStringLiteral("-  object Q: TQuery\n-    IndexName = 'X'\n+  object Q: TOrxQuery\n")));
     EXPECT_TRUE(Out.contains(QStringLiteral("--- %1\n").arg(path("App/Lib/Util.pas"))));
-    EXPECT_TRUE(Out.contains(QStringLiteral("Properties dropped: 1\n  Main.dfm:3  Main.Q  IndexName = 'X' "
+    EXPECT_TRUE(Out.contains(QStringLiteral("Properties dropped (behaves differently): 1\n  Main.dfm:3  Main.Q  IndexName = 'X' "
                                             "(TOrxQuery does not publish it)\n")))
         << Out.toStdString();
     EXPECT_TRUE(Out.endsWith(QStringLiteral("1 items need manual work\n"))) << Out.toStdString();

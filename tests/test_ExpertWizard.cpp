@@ -175,7 +175,8 @@ TEST_F(ExpertWizard, OutcomesAndMessagesAfterFinish)
              WriteBytes(path("Empty.reu"), "");
              Script.UndoFile = path("Empty.reu");
          },
-         100, {"confirm", "error|" + Caption + "|Failed to restore files."}, "I: TIBQuery"},
+         100, {"confirm", "error|" + Caption + "|Failed to restore files.\nThe undo file \"" + path("Empty.reu")
+                  + "\" lists no file: its run changed nothing, so there is nothing to restore."}, "I: TIBQuery"},
         {"project not saved",
          [this] {
              Options.Dest = sdProject;

@@ -3,6 +3,7 @@
 // datasets, scripts and SQL objects.
 #include "OrxClasses.h"
 #include "OrxFormParser.h"
+#include "SourceClasses.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ protected:
     {
         for (const QString &Name : orxClassNames())
             registerOrxClass(Name);
+        registerSourceClasses();
     }
 
     OrxFormParser()
@@ -85,6 +87,18 @@ TEST_F(OrxFormParser, FibPlusConnectionTransactionAndDataSet)
          {"  IsolationLevel = iblReadCommitted", "  DefaultCloseAction = TARollback"}},
         {"TpFIBTransaction", "TOrxTransaction", {"TPBMode = tpbDefault"}, {"  IsolationLevel = iblSnapshot"}},
         {"TpFIBTransaction", "TOrxTransaction", {"TPBMode = tpbRepeatableRead"}, {"  IsolationLevel = iblSnapshot"}},
+        // tpbDefault takes the isolation from TRParams, before or after it;
+        // the entries that IsolationLevel does not carry are dropped.
+        {"TpFIBTransaction", "TOrxTransaction",
+         {"TRParams.Strings = (\r\n    'write'\r\n    'read_committed'\r\n    'rec_version')", "TPBMode = tpbDefault"},
+         {"  IsolationLevel = iblReadCommitted"}},
+        {"TpFIBTransaction", "TOrxTransaction", {"TPBMode = tpbDefault", "TRParams.Strings = (\r\n    'READ_COMMITTED')"},
+         {"  IsolationLevel = iblReadCommitted"}},
+        {"TpFIBTransaction", "TOrxTransaction", {"TPBMode = tpbDefault", "TRParams.Strings = (\r\n    'concurrency')"},
+         {"  IsolationLevel = iblSnapshot"}},
+        {"TpFIBTransaction", "TOrxTransaction",
+         {"TPBMode = tpbRepeatableRead", "TRParams.Strings = (\r\n    'read_committed')"},
+         {"  IsolationLevel = iblSnapshot"}},
         {"TpFIBTransaction", "TOrxTransaction", {"TPBMode = tpbReadCommitedRecVersion", "Active = False"},
          {"  Active = False"}},
         {"TpFIBDataSet", "TOrxQuery",
@@ -113,6 +127,42 @@ TEST_F(OrxFormParser, FibPlusConnectionTransactionAndDataSet)
         {"TpFIBScripter", "TOrxScript", {"Script.Strings = (\r\n    'drop table T;')"},
          {"  SQL.Strings = (", "        'drop table T;')"}},
     });
+}
+
+// What code that uses a member of a converted component is told: the same
+// rules as the forms, with names in any letter case.
+TEST_F(OrxFormParser, MemberFateFollowsTheFormRules)
+{
+    const struct
+    {
+        const char *OldClass, *NewClass, *Member, *Expected;
+    } Rows[] = {
+        {"TIBDataSet", "TOrxQuery", "SelectSQL", "Renamed SQL 1"},
+        {"tibdataset", "TOrxQuery", "selectsql.Text", "Renamed SQL 1"},
+        {"TpFIBDataSet", "TOrxQuery", "SelectSQL", "Renamed SQL 1"},
+        {"TpFIBDataSet", "TOrxQuery", "AutoUpdateOptions.KeyFields", "Renamed KeyFields 2"},
+        {"TpFIBDataSet", "TOrxQuery", "AutoUpdateOptions", "Missing  1"},
+        {"TpFIBDataSet", "TOrxQuery", "DataSource", "Renamed MasterSource 1"},
+        {"TpFIBDatabase", "TOrxConnection", "DBName", "Renamed Database 1"},
+        {"TpFIBDatabase", "TOrxConnection", "DBParams", "Replaced Username, Password, Options.Charset, Options.Role 1"},
+        {"TpFIBTransaction", "TOrxTransaction", "TPBMode", "Replaced IsolationLevel 1"},
+        {"TpFIBScripter", "TOrxScript", "Script", "Renamed SQL 1"},
+        {"TIBQuery", "TOrxQuery", "Database", "Renamed Connection 1"},
+        {"TIBDatabase", "TOrxConnection", "Params", "Kept  1"},
+        {"TTable", "TOrxTable", "IndexName", "Missing  1"},
+        {"TTable", "TOrxTable", "DatabaseName", "Replaced Connection 1"},
+        {"TDatabase", "TOrxConnection", "DatabaseName", "Missing  1"},
+        {"TQuery", "TOrxQuery", "DataSource", "Renamed MasterSource 1"},
+        {"TQuery", "TOrxQuery", "SQL.Text", "Kept  1"},
+        {"TQuery", "TOrxQuery", "Open", "Kept  1"}, // a method: the old class does not publish it
+        {"TQuery", "TOrxQuery", "RequestLive", "Missing  1"},
+    };
+    const char *const Kinds[] = {"Kept", "Renamed", "Missing", "Replaced"};
+    for (const auto &Row : Rows) {
+        const TMemberFate F = Parser.MemberFate(Row.OldClass, Row.NewClass, Row.Member);
+        EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(Kinds[int(F.Kind)], F.Target).arg(F.Parts), Row.Expected)
+            << Row.OldClass << "." << Row.Member;
+    }
 }
 
 TEST_F(OrxFormParser, FibPlusServices)

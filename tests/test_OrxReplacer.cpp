@@ -191,6 +191,44 @@ TEST_F(OrxReplacer, TDatabaseOutsideADeclarationStaysCompilable)
 // A unit gets the new units once, behind the old unit or, when it names only
 // other units of the source set, behind the first of those; never a unit
 // that a clause of the file already names.
+// On request, the members that the form rules rename one to one are renamed
+// in the code as well; comments, strings, a path broken by blanks and the
+// members the rules express otherwise stay. Off, only the classes change.
+TEST_F(OrxReplacer, MembersRenamedInCodeOnRequest)
+{
+    struct Row
+    {
+        int Position;
+        QString Code, Classes, Members;
+    };
+    const Row Rows[] = {
+        {TOrxProduct::FibPlusPosition,
+         "var D: TpFIBDatabase; Q: TpFIBDataSet;\r\nbegin D.DBName := 'a'; Q.SelectSQL.Text := Q.SelectSQL.Text;\r\n"
+         "Q.AutoUpdateOptions.KeyFields := 'ID'; Q.AutoUpdateOptions . KeyFields := ''; Q.Database := D;\r\n"
+         "{ Q.SelectSQL } S := 'Q.DBName'; end.",
+         "var D: TOrxConnection; Q: TOrxQuery;\r\nbegin D.DBName := 'a'; Q.SelectSQL.Text := Q.SelectSQL.Text;\r\n"
+         "Q.AutoUpdateOptions.KeyFields := 'ID'; Q.AutoUpdateOptions . KeyFields := ''; Q.Database := D;\r\n"
+         "{ Q.SelectSQL } S := 'Q.DBName'; end.",
+         "var D: TOrxConnection; Q: TOrxQuery;\r\nbegin D.Database := 'a'; Q.SQL.Text := Q.SQL.Text;\r\n"
+         "Q.KeyFields := 'ID'; Q.AutoUpdateOptions . KeyFields := ''; Q.Connection := D;\r\n"
+         "{ Q.SelectSQL } S := 'Q.DBName'; end."},
+        {TOrxProduct::IbxPosition, "var T: TIBDataSet; begin T.SelectSQL.Add(''); t.modifysql.Clear; end.",
+         "var T: TOrxQuery; begin T.SelectSQL.Add(''); t.modifysql.Clear; end.",
+         "var T: TOrxQuery; begin T.SQL.Add(''); t.SQLUpdate.Clear; end."},
+        {TOrxProduct::BdePosition, "var T: TQuery; begin T.DataSource := nil; T.DatabaseName := 'x'; end.",
+         "var T: TOrxQuery; begin T.DataSource := nil; T.DatabaseName := 'x'; end.",
+         "var T: TOrxQuery; begin T.MasterSource := nil; T.DatabaseName := 'x'; end."},
+    };
+    TReplaceOptions &Options = Product.ReplaceOptions();
+    for (const Row &R : Rows) {
+        Options.RenameMembers = false;
+        EXPECT_EQ(rewrite(R.Position, R.Code), R.Classes);
+        Options.RenameMembers = true;
+        EXPECT_EQ(rewrite(R.Position, R.Code), R.Members);
+    }
+    Options.RenameMembers = false;
+}
+
 TEST_F(OrxReplacer, UsesClausesDeclareTheNewClassesOnce)
 {
     const QString Ibx = QStringLiteral(", Quorvel, Orx, OrxScript, Lintra, OrxError");

@@ -293,7 +293,7 @@ TEST_F(ReplaceExpert, FailedRestoreReportsAndStillReopens)
     WriteBytes(path("Empty.reu"), QByteArray());
     EXPECT_EQ(Expert.PerformRestore(path("Empty.reu")), TExpertOutcome::Failed);
     ASSERT_EQ(UI.Messages.size(), 1u);
-    EXPECT_EQ(UI.Messages[0].Text, QStringLiteral("Failed to restore files."));
+    EXPECT_TRUE(UI.Messages[0].Text.startsWith(QStringLiteral("Failed to restore files.\nThe undo file ")));
     EXPECT_EQ(UI.Messages[0].Icon, TMessageIcon::Error);
     EXPECT_EQ(Ide.Calls.last(), QStringLiteral("OpenProject()"));
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -243,7 +244,8 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     // The log ends with the last stage reached and the error.
     EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))),
               (QStringList{QStringLiteral("Initializing unit list"), QStringLiteral("Creating backup folder"),
-                           QStringLiteral("Failed to create directory. (%1)").arg(Backup)}));
+                           QStringLiteral("Failed to create directory. (%1)").arg(Backup),
+                           QStringLiteral("Replace failed.")}));
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
     QFile::remove(Backup);
 
@@ -252,7 +254,7 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     EXPECT_THROW(Replacer.PerformReplace(), EStreamError);
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
     EXPECT_TRUE(TempIsEmpty());
-    EXPECT_FALSE(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).contains(QStringLiteral("Replace procedure was performed sucessfully.")));
+    EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).last(), QStringLiteral("Replace failed."));
     EXPECT_TRUE(Replacer.UnitList().isEmpty());
 
     // No temporary folder can be made: the run stops and removes nothing.
@@ -269,19 +271,37 @@ TEST_F(ReplaceRun, ErrorsStopTheRunBeforeAnyOriginalChanges)
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
 }
 
-TEST_F(ReplaceRun, ReadOnlyOriginalMakesTheRunFailAndLeavesTheOthersReplaced)
+TEST_F(ReplaceRun, WhatMayNotBeReplacedStopsTheRunBeforeAnyOriginalChanges)
 {
-    MakeProject();
-    QFile::setPermissions(P(QStringLiteral("Main.pas")), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    EXPECT_FALSE(Replacer.PerformReplace());
-    EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
-    EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.dfm"))).contains("TOrxQuery"));
-    EXPECT_TRUE(ReadBytes(P(QStringLiteral("Data.pas"))).contains("DBTables, Orx;"));
-    const QStringList Log = LogMessages(P(QStringLiteral("Wiz_Log.txt")));
-    EXPECT_TRUE(Log.filter(QStringLiteral("read-only")).size() == 1) << Log.join(u'|').toStdString();
-    EXPECT_EQ(Log.last(), QStringLiteral("Replace procedure was performed sucessfully."));
-    EXPECT_TRUE(QDir(App).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("Main.pas")).size() == 1)
-        << "no temporary copy left beside the original";
+    struct Row
+    {
+        const char *Case;
+        std::function<void(TFaultyFileSystem &)> Set;
+        const char *Named;
+    };
+    const Row Rows[] = {
+        {"read-only original", [this](TFaultyFileSystem &) {
+             QFile::setPermissions(P(QStringLiteral("Main.pas")), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+         }, "is read-only"},
+        {"folder that may not be written", [](TFaultyFileSystem &F) { F.DenyReplace << QStringLiteral("/App"); },
+         "may not be written"},
+    };
+    for (const Row &R : Rows) {
+        SCOPED_TRACE(R.Case);
+        MakeProject();
+        TFaultyFileSystem Fs;
+        R.Set(Fs);
+        Replacer.SetFileSystem(&Fs);
+        EXPECT_THROW(Replacer.PerformReplace(), EFileError);
+        Replacer.SetFileSystem(nullptr);
+        QFile::setPermissions(P(QStringLiteral("Main.pas")), QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_TRUE(Replacer.RunErrors().join(u' ').contains(QLatin1String(R.Named))) << Replacer.RunErrors().join(u' ').toStdString();
+        EXPECT_EQ(UntouchedCount(), 5);
+        EXPECT_FALSE(QFileInfo::exists(Backup)) << "nothing left behind";
+        EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).last(), QStringLiteral("Replace failed."));
+        EXPECT_TRUE(QDir(App).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("migwiz~")).isEmpty());
+    }
+    EXPECT_TRUE(Replacer.PerformReplace()) << "the next run is not refused";
 }
 
 TEST_F(ReplaceRun, PathsOutsideTheCodePageAreRestoredAllTheSame)
@@ -328,6 +348,7 @@ TEST_F(ReplaceRun, FailedWritesLeaveEveryOriginalUntouchedOrConvertedWithItsBack
         {"temporary beside an original", [](TFaultyFileSystem &F) { F.TemporaryFolderElsewhere = true; F.WritesOf = QStringLiteral(".Main.pas.migwiz~"); F.FailWriteAt = 1; }, true, 5, "Main.pas"},
         {"full disk beside the originals", [](TFaultyFileSystem &F) { F.TemporaryFolderElsewhere = true; F.WritesOf = QStringLiteral("/App/.Data."); F.WriteBudget = 0; }, true, 5, "No space left"},
         {"rename of a replacement", [](TFaultyFileSystem &F) { F.FailRenameAt = 4; }, false, 2, "Data.pas"},
+        {"finished run record", [](TFaultyFileSystem &F) { F.WritesOf = QStringLiteral(".RExpert.reu.run.migwiz~"); F.FailWriteAt = 2; }, false, 1, "RExpert.reu.run"},
     };
     MakeProject();
     for (const Row &R : Rows) {
@@ -417,12 +438,14 @@ TEST_F(ReplaceRun, NamesThatDifferOnlyInLetterCaseStayApart)
 }
 
 namespace {
+// Each question is told apart: a vanished file must not be offered for
+// overwriting, nor an edited one for creating.
 struct TAnswers : TRestoreQuestions
 {
     bool Yes = false;
-    QStringList Asked;
-    bool OverwriteChangedFiles(const QStringList &Files) override { Asked += Files; return Yes; }
-    bool CreateMissingFiles(const QStringList &Files) override { Asked += Files; return Yes; }
+    QStringList AskedChanged, AskedMissing;
+    bool OverwriteChangedFiles(const QStringList &Files) override { AskedChanged += Files; return Yes; }
+    bool CreateMissingFiles(const QStringList &Files) override { AskedMissing += Files; return Yes; }
 };
 } // namespace
 
@@ -439,7 +462,8 @@ TEST_F(ReplaceRun, RestoreLeavesEditedAndVanishedFilesAloneUnlessTheUserSaysSo)
         Replacer.SetRestoreQuestions(&Answers);
         EXPECT_EQ(Replacer.PerformRestore(UndoFile()), Yes);
         Replacer.SetRestoreQuestions(nullptr);
-        EXPECT_EQ(Answers.Asked, (QStringList{P(QStringLiteral("Main.pas")), P(QStringLiteral("Data.pas"))}));
+        EXPECT_EQ(Answers.AskedChanged, QStringList{P(QStringLiteral("Main.pas"))});
+        EXPECT_EQ(Answers.AskedMissing, QStringList{P(QStringLiteral("Data.pas"))});
         EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.dfm"))), MainDfm) << "the others are restored";
         if (Yes) {
             EXPECT_EQ(UntouchedCount(), 5);
@@ -460,14 +484,21 @@ TEST_F(ReplaceRun, RestoreTakesRelativePathsFromTheUndoFilesFolderAndBackupsOnly
     WriteBytes(Backup + QStringLiteral("/Main.~pas"), MainPas);
     WriteBytes(P(QStringLiteral("Main.pas")), "converted");
     WriteBytes(UndoFile(), "../App/Main.pas=Main.~pas\r\n");
+    TAnswers Answers; // no run record: the converted file counts as possibly edited
+    Answers.Yes = true;
+    Replacer.SetRestoreQuestions(&Answers);
     ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+    Replacer.SetRestoreQuestions(nullptr);
+    EXPECT_EQ(Answers.AskedChanged, QStringList{P(QStringLiteral("Main.pas"))});
     EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
 
     // A backup outside the undo file's folder, also through a link.
     WriteBytes(P(QStringLiteral("Main.pas")), "converted");
     QFile::link(P(QStringLiteral("Util.pas")), Backup + QStringLiteral("/Link.~pas"));
+    WriteBytes(Backup + QStringLiteral("2/Main.~pas"), MainPas);
     for (const QString &Line : {P(QStringLiteral("Main.pas")) + u'=' + P(QStringLiteral("Util.pas")),
-                                P(QStringLiteral("Main.pas")) + QStringLiteral("=Link.~pas")}) {
+                                P(QStringLiteral("Main.pas")) + QStringLiteral("=Link.~pas"),
+                                P(QStringLiteral("Main.pas")) + u'=' + Backup + QStringLiteral("2/Main.~pas")}) {
         WriteBytes(UndoFile(), (Line + QStringLiteral("\r\n")).toUtf8());
         EXPECT_FALSE(Replacer.PerformRestore(UndoFile()));
         EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), QByteArray("converted"));
@@ -558,4 +589,317 @@ TEST_F(ReplaceRun, StopRequestEndsTheRunLikeAnError)
     EXPECT_FALSE(QFileInfo::exists(Backup));
     EXPECT_TRUE(TempIsEmpty());
     EXPECT_TRUE(Replacer.PerformReplace()) << "the next run is not stopped";
+}
+
+TEST_F(ReplaceRun, AnEditSavedDuringTheRunIsKeptWhateverTheMoment)
+{
+    // The editor saves Data.pas at a chosen step of the run: as most editors
+    // do (a new file renamed over it), or by appending in place (which also
+    // reaches a backup that is a second name of the same file).
+    const QString Edited = P(QStringLiteral("Data.pas"));
+    const QByteArray Saved = DataPas + "// saved by the user\r\n";
+    const std::function<void()> Edits[] = {
+        [&] {
+            WriteBytes(Edited + QStringLiteral(".new"), Saved);
+            ASSERT_TRUE(QFile::remove(Edited) && QFile::rename(Edited + QStringLiteral(".new"), Edited));
+        },
+        [&] {
+            QFile File(Edited);
+            ASSERT_TRUE(File.open(QIODevice::Append));
+            File.write("// saved by the user\r\n");
+        },
+    };
+    const std::pair<const char *, QString> Moments[] = {
+        {"read", P(QStringLiteral("Main.dfm"))},   // while the forms are converted
+        {"link", Edited},                          // just before its backup
+        {"syncfs", Backup},                        // before the undo file
+        {"replace", P(QStringLiteral("Main.pas"))}, // while another file is replaced
+        {"attributes", Edited},                    // as it is examined before its replacement
+    };
+    for (const auto &[Op, Path] : Moments)
+        for (int E = 0; E < 2; ++E) {
+            SCOPED_TRACE(QStringLiteral("%1 %2, edit %3").arg(QLatin1String(Op), Path).arg(E).toStdString());
+            MakeProject();
+            TFaultyFileSystem Fs;
+            bool Done = false;
+            Fs.Before = [&, Op = QLatin1String(Op), Path = Path](const QString &Step, const QString &On) {
+                if (!Done && Step == Op && On == Path) {
+                    Done = true;
+                    Edits[E]();
+                }
+            };
+            Replacer.SetFileSystem(&Fs);
+            EXPECT_FALSE(Replacer.PerformReplace());
+            Replacer.SetFileSystem(nullptr);
+            ASSERT_TRUE(Done);
+            EXPECT_EQ(ReadBytes(Edited), Saved) << "the user's edit is kept";
+            EXPECT_TRUE(Replacer.RunErrors().join(u' ').contains(Edited));
+            EXPECT_TRUE(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).join(u' ').contains(Edited));
+            EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).last(), QStringLiteral("Replace failed."));
+            EXPECT_TRUE(ReadBytes(P(QStringLiteral("Wiz_Report.txt"))).contains("Data.pas  changed while the run worked"));
+            EXPECT_EQ(Replacer.WorkReport().Count(TWorkItemKind::FileLeftAlone), 1);
+            EXPECT_FALSE(ReadBytes(UndoFile()).contains(Edited.toUtf8())) << "the undo file leaves it out";
+            EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.pas"))).contains("TOrxQuery")) << "the others are converted";
+            EXPECT_TRUE(Replacer.PerformRestore(UndoFile()));
+            EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
+            EXPECT_EQ(ReadBytes(Edited), Saved);
+            QDir(Backup).removeRecursively();
+        }
+}
+
+TEST_F(ReplaceRun, TheTrialLoopReplaceRestoreReplaceWorks)
+{
+    MakeProject();
+    ASSERT_TRUE(Replacer.PerformReplace());
+    ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+    EXPECT_TRUE(ReadBytes(UndoFile() + QStringLiteral(".run")).startsWith("migwiz-run restored\n"));
+    ASSERT_TRUE(Replacer.PerformReplace()) << "the restored undo set is replaced";
+    EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.pas"))).contains("TOrxQuery"));
+    EXPECT_EQ(ReadBytes(Backup + QStringLiteral("/Main.~pas")), MainPas);
+    ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+    EXPECT_EQ(UntouchedCount(), 5);
+
+    // A run whose every replacement fails replaced nothing: it leaves no
+    // undo set, its log says it failed, and the next run proceeds.
+    QDir(App).removeRecursively();
+    WriteBytes(P(QStringLiteral("A.pas")), "var Q: TQuery;");
+    Options.Dest = sdDirectory;
+    Options.Directory = App;
+    TFaultyFileSystem Fs;
+    Fs.FailRenameAt = 3; // the record, the undo file, then the one replacement
+    Replacer.SetFileSystem(&Fs);
+    EXPECT_FALSE(Replacer.PerformReplace());
+    Replacer.SetFileSystem(nullptr);
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("A.pas"))), QByteArray("var Q: TQuery;"));
+    EXPECT_FALSE(QFileInfo::exists(UndoFile()));
+    EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).last(), QStringLiteral("Replace failed."));
+    EXPECT_TRUE(Replacer.PerformReplace());
+}
+
+TEST_F(ReplaceRun, OneRunOrRestoreAtATimeAndTheSecondNamesTheFirst)
+{
+    MakeProject();
+    TComponentReplacer Second(nullptr, QStringLiteral("DBTables"), QStringLiteral(", Orx"), &Options);
+    TFaultyFileSystem Fs;
+    QString Holder, Refusal;
+    TRestoreReport Restore;
+    Fs.Before = [&](const QString &Step, const QString &) {
+        if (Step != QLatin1String("replace") || !Holder.isEmpty())
+            return;
+        Holder = RunLockHolder(Backup);
+        try {
+            Second.PerformReplace();
+        } catch (const EFileError &E) {
+            Refusal = E.Message();
+        }
+        Second.PerformRestore(UndoFile());
+        Restore = Second.RestoreReport();
+    };
+    Replacer.SetFileSystem(&Fs);
+    ASSERT_TRUE(Replacer.PerformReplace());
+    Replacer.SetFileSystem(nullptr);
+    const QString Pid = QString::number(QCoreApplication::applicationPid());
+    EXPECT_TRUE(Holder.startsWith(QStringLiteral("a replace run (process %1 on ").arg(Pid))) << Holder.toStdString();
+    EXPECT_TRUE(Refusal.contains(Holder)) << Refusal.toStdString();
+    EXPECT_TRUE(Restore.Errors.join(u' ').contains(Holder)) << Restore.Errors.join(u' ').toStdString();
+    EXPECT_TRUE(RunLockHolder(Backup).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(Backup + QStringLiteral("/RExpert.lock")));
+    EXPECT_TRUE(ReadBytes(P(QStringLiteral("Wiz_Log.txt"))).contains("Replace procedure was performed sucessfully."))
+        << "the refused run did not touch the first one's log";
+}
+
+TEST_F(ReplaceRun, RestoreTrustsNothingItDidNotWrite)
+{
+    struct Row
+    {
+        const char *Case;
+        std::function<void()> Spoil;
+        bool Force;        // the user answers yes
+        int Restored;      // originals back (of 5)
+        const char *Named; // in the errors
+    };
+    const QString Outside = Root.filePath(QStringLiteral("outside/victim.txt"));
+    const Row Rows[] = {
+        {"no run record", [&] { QFile::remove(UndoFile() + QStringLiteral(".run")); }, false, 1, "possibly edited"},
+        {"no run record, forced", [&] { QFile::remove(UndoFile() + QStringLiteral(".run")); }, true, 5, ""},
+        {"a damaged line of the record", [&] {
+             QByteArray Bytes = ReadBytes(UndoFile() + QStringLiteral(".run"));
+             Bytes.replace(Bytes.indexOf(' ', Bytes.indexOf("\n", 20) + 1) - 3, 3, "zz!");
+             WriteBytes(UndoFile() + QStringLiteral(".run"), Bytes);
+         }, false, 4, "damaged"},
+        {"an emptied backup", [&] { WriteBytes(Backup + QStringLiteral("/Main.~dfm"), ""); }, true, 1, "Main.~dfm"},
+        {"a target outside the tree", [&] {
+             WriteBytes(UndoFile(), ReadBytes(UndoFile()) + "../outside/victim.txt=Main.~pas\r\n");
+         }, true, 1, "victim.txt"},
+        {"an absolute target outside the tree", [&] {
+             WriteBytes(UndoFile(), ReadBytes(UndoFile()) + Outside.toUtf8() + '=' + Backup.toUtf8() + "/Main.~pas\r\n");
+         }, true, 1, "victim.txt"},
+        {"a read-only original", [&] {
+             QFile::setPermissions(P(QStringLiteral("Data.pas")), QFile::ReadOwner);
+         }, true, 4, "read-only"},
+    };
+    for (const Row &R : Rows) {
+        SCOPED_TRACE(R.Case);
+        MakeProject();
+        WriteBytes(Outside, "victim");
+        ASSERT_TRUE(Replacer.PerformReplace());
+        R.Spoil();
+        TAnswers Answers;
+        Answers.Yes = R.Force;
+        Replacer.SetRestoreQuestions(&Answers);
+        EXPECT_EQ(Replacer.PerformRestore(UndoFile()), R.Restored == 5);
+        Replacer.SetRestoreQuestions(nullptr);
+        QFile::setPermissions(P(QStringLiteral("Data.pas")), QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_EQ(UntouchedCount(), R.Restored);
+        EXPECT_EQ(ReadBytes(Outside), QByteArray("victim"));
+        EXPECT_TRUE(Replacer.RestoreReport().Errors.join(u' ').contains(QLatin1String(R.Named)))
+            << Replacer.RestoreReport().Errors.join(u'|').toStdString();
+        QDir(Backup).removeRecursively();
+    }
+
+    // A file that is no undo file is refused in one message; an empty one
+    // says why it restores nothing.
+    QDir().mkpath(Backup);
+    WriteBytes(UndoFile(), QByteArray("garbage\r\n").repeated(1000));
+    EXPECT_FALSE(Replacer.PerformRestore(UndoFile()));
+    EXPECT_EQ(Replacer.RestoreReport().Errors.size(), 1);
+    EXPECT_TRUE(Replacer.RestoreReport().Errors.value(0).contains(QStringLiteral("is not an undo file")));
+    WriteBytes(UndoFile(), "");
+    EXPECT_FALSE(Replacer.PerformRestore(UndoFile()));
+    EXPECT_TRUE(Replacer.RestoreReport().Errors.value(0).contains(QStringLiteral("lists no file")));
+}
+
+TEST_F(ReplaceRun, OnlyRegularFilesWithNamesThatRoundTripAreConverted)
+{
+    Options.Dest = sdDirectory;
+    Options.Directory = App;
+    WriteBytes(P(QStringLiteral("Main.pas")), MainPas);
+    WriteBytes(P(QStringLiteral("Target.pas")), "var Q: TQuery;");
+    ASSERT_TRUE(QFile::link(P(QStringLiteral("Target.pas")), P(QStringLiteral("Link.pas"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), P(QStringLiteral("Zero.pas"))));
+    ASSERT_EQ(::mkfifo(P(QStringLiteral("Pipe.pas")).toLocal8Bit().constData(), 0644), 0);
+    ASSERT_EQ(::mkfifo(P(QStringLiteral("Main.dfm")).toLocal8Bit().constData(), 0644), 0); // the unit's form
+    // A name at the file system's limit converts and restores.
+    const QString Long = P(QString(251, u'L') + QStringLiteral(".pas"));
+    WriteBytes(Long, "var Q: TQuery;");
+    TFaultyFileSystem Fs;
+    Replacer.SetFileSystem(&Fs);
+    ASSERT_TRUE(Replacer.PerformReplace()) << Replacer.RunErrors().join(u' ').toStdString();
+    Replacer.SetFileSystem(nullptr);
+    for (const char *Name : {"Link.pas", "Zero.pas", "Pipe.pas", "Main.dfm"})
+        EXPECT_TRUE(Fs.Journal.filter(QStringLiteral("read ") + P(QLatin1String(Name))).isEmpty()) << Name << " never read";
+    EXPECT_EQ(Replacer.WorkReport().Count(TWorkItemKind::FileLeftAlone), 4);
+    EXPECT_TRUE(QFileInfo(P(QStringLiteral("Link.pas"))).isSymLink());
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("Target.pas"))), QByteArray("var Q: TOrxQuery;"));
+    EXPECT_TRUE(ReadBytes(P(QStringLiteral("Main.pas"))).contains("TOrxQuery"));
+    EXPECT_EQ(ReadBytes(Long), QByteArray("var Q: TOrxQuery;"));
+    ASSERT_TRUE(Replacer.PerformRestore(UndoFile())) << Replacer.RestoreReport().Errors.join(u' ').toStdString();
+    EXPECT_EQ(ReadBytes(Long), QByteArray("var Q: TQuery;"));
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("Main.pas"))), MainPas);
+    QDir(Backup).removeRecursively();
+
+    // A name that is not valid UTF-8 is refused before anything is written.
+    const QByteArray Bad = App.toLocal8Bit() + "/Bad\xff.pas";
+    WriteBytes(QFile::decodeName(App.toLocal8Bit() + "/Good.pas"), "var Q: TQuery;");
+    const int Fd = ::open(Bad.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(Fd, 0);
+    ::close(Fd);
+    try {
+        Replacer.PerformReplace();
+        ADD_FAILURE() << "no error";
+    } catch (const EFileError &E) {
+        EXPECT_TRUE(E.Message().contains(QStringLiteral("Bad\\xff.pas"))) << E.Message().toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(Backup));
+    EXPECT_EQ(ReadBytes(P(QStringLiteral("Good.pas"))), QByteArray("var Q: TQuery;"));
+    ::unlink(Bad.constData());
+
+    // A log that is a second name of another file is refused, not emptied.
+    QFile::remove(P(QStringLiteral("Wiz_Log.txt")));
+    WriteBytes(Root.filePath(QStringLiteral("precious.txt")), "precious");
+    ASSERT_TRUE(::link(Root.filePath(QStringLiteral("precious.txt")).toLocal8Bit().constData(),
+                       P(QStringLiteral("Wiz_Log.txt")).toLocal8Bit().constData()) == 0);
+    EXPECT_THROW(Replacer.PerformReplace(), EFCreateError);
+    EXPECT_EQ(ReadBytes(Root.filePath(QStringLiteral("precious.txt"))), QByteArray("precious"));
+}
+
+TEST_F(ReplaceRun, TheFileLayerRecordsTheOrderOfWritesFlushesAndRenames)
+{
+    // Every converted file is on disk before it is renamed over its
+    // original, and so are the undo file and its record.
+    MakeProject();
+    TFaultyFileSystem Fs;
+    Replacer.SetFileSystem(&Fs);
+    ASSERT_TRUE(Replacer.PerformReplace());
+    Replacer.SetFileSystem(nullptr);
+    const QStringList &J = Fs.Journal;
+    const auto IndexOf = [&J](const QString &Prefix, qsizetype From = 0) {
+        for (qsizetype I = From; I < J.size(); ++I)
+            if (J[I].startsWith(Prefix))
+                return I;
+        return qsizetype(-1);
+    };
+    int Replacements = 0;
+    for (qsizetype I = 0; I < J.size(); ++I) {
+        if (!J[I].startsWith(QLatin1String("replace ")))
+            continue;
+        ++Replacements;
+        const QString Temporary = J[I].section(u' ', 2);
+        const qsizetype Written = IndexOf(QStringLiteral("write-unflushed ") + Temporary);
+        ASSERT_GE(Written, 0) << J[I].toStdString();
+        const qsizetype Flushed = IndexOf(QStringLiteral("syncfs "), Written);
+        EXPECT_TRUE(Flushed > Written && Flushed < I) << "flushed between its write and its rename: " << J[I].toStdString();
+        const qsizetype Undo = IndexOf(QStringLiteral("rename ") + TemporaryNameBeside(UndoFile()));
+        EXPECT_TRUE(Undo >= 0 && Undo < I);
+    }
+    EXPECT_EQ(Replacements, 4);
+    EXPECT_GT(IndexOf(QStringLiteral("syncfs "), IndexOf(QStringLiteral("replace "))), 0) << "a flush after the replacements";
+
+    // A failed final flush fails the run and names the error.
+    QDir(Backup).removeRecursively();
+    MakeProject();
+    TFaultyFileSystem Failing;
+    Failing.FailSyncAfterReplacement = true;
+    Replacer.SetFileSystem(&Failing);
+    EXPECT_FALSE(Replacer.PerformReplace());
+    Replacer.SetFileSystem(nullptr);
+    EXPECT_TRUE(Replacer.RunErrors().join(u' ').contains(QStringLiteral("Cannot flush the file system")));
+    EXPECT_EQ(LogMessages(P(QStringLiteral("Wiz_Log.txt"))).last(), QStringLiteral("Replace failed."));
+
+    // A form named by two units: one undo line, one backup folder.
+    QDir(Backup).removeRecursively();
+    MakeProject();
+    WriteBytes(P(QStringLiteral("Main2.pas")), "unit Main2;\r\n{$R Main.dfm}\r\nend.\r\n");
+    Ide.Modules << P(QStringLiteral("Main2.pas"));
+    Options.ModuleList += QStringLiteral("\r\nMain2.pas");
+    ASSERT_TRUE(Replacer.PerformReplace());
+    EXPECT_EQ(ReadBytes(UndoFile()).count((P(QStringLiteral("Main.dfm")) + u'=').toLocal8Bit()), 1);
+    EXPECT_EQ(QDir(Backup).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+
+    // LinkFile of the real layer: into a missing folder, and across file
+    // systems where the machine has two.
+    TFileSystem Real;
+    QString Error;
+    EXPECT_FALSE(Real.LinkFile(P(QStringLiteral("Util.pas")), Root.filePath(QStringLiteral("none/Util.pas")), &Error));
+    EXPECT_TRUE(Error.contains(QStringLiteral("none/Util.pas")));
+    const QString Shm = QStringLiteral("/dev/shm/migwiz-link-test");
+    if (QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+        && Real.Attributes(QStringLiteral("/dev/shm")).Device != Real.Attributes(App).Device) {
+        EXPECT_FALSE(Real.LinkFile(P(QStringLiteral("Util.pas")), Shm, &Error));
+        QFile::remove(Shm);
+    }
+}
+
+TEST_F(ReplaceRun, TheTemporaryFolderOfADeadRunIsRemovedByTheNext)
+{
+    MakeProject();
+    const QString Dead = Tmp + QStringLiteral("/$DS7"), Fresh = Tmp + QStringLiteral("/$DS8");
+    WriteBytes(Dead + QStringLiteral("/Main.pas"), "a converted copy");
+    QDir().mkpath(Fresh); // just made by a run that has not locked it yet
+    const QByteArray Name = Dead.toLocal8Bit();
+    const struct timespec Old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Name.constData(), Old, 0), 0);
+    ASSERT_TRUE(Replacer.PerformReplace());
+    EXPECT_FALSE(QFileInfo::exists(Dead));
+    EXPECT_TRUE(QFileInfo::exists(Fresh));
 }

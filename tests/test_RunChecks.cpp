@@ -4,6 +4,7 @@
 #include "RunChecks.h"
 
 #include "OrxReplacer.h"
+#include "RunLock.h"
 #include "QtPrinters.h"
 #include "TestFiles.h"
 
@@ -64,4 +65,22 @@ TEST(RunChecks, NameTheSetFoundTheOthersAndWhatStopsTheRun)
         EXPECT_TRUE(Texts.join('\n').contains(R.Says)) << R.Folder << ": " << Texts.join('\n').toStdString();
         EXPECT_EQ(!Checks.StopReason().isEmpty(), R.Stops) << R.Folder;
     }
+}
+
+TEST(RunChecks, ARunAtWorkInTheBackupFolderStopsTheNext)
+{
+    QTemporaryDir Dir;
+    WriteBytes(Dir.filePath("Main.pas"), "unit Main;\ninterface\nimplementation\nend.\n");
+    ASSERT_TRUE(QDir().mkpath(Dir.filePath("RBackup")));
+    TReplaceOptions Options(QStringLiteral("BDE/IBX/FibPlus"));
+    Options.Dest = sdDirectory;
+    Options.Directory = Dir.path();
+    Options.BackupDir = Dir.filePath("RBackup");
+    Options.WriteLog = false;
+    EXPECT_EQ(CheckReplaceRun(Options, {}, Dir.path(), -1, {}).StopReason(), "");
+    TRunLock Lock;
+    QString Error;
+    ASSERT_TRUE(Lock.LockBackupFolder(Options.BackupDir, "a restore", &Error)) << Error.toStdString();
+    const QString Reason = CheckReplaceRun(Options, {}, Dir.path(), -1, {}).StopReason();
+    EXPECT_TRUE(Reason.contains("is in use by a restore")) << Reason.toStdString();
 }

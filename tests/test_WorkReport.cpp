@@ -32,6 +32,7 @@ protected:
         WriteBytes(Path, Bytes);
         QDir().mkpath(Dir.filePath(QStringLiteral("out")));
         Replacer.ProcessFile(Path, Dir.filePath(QStringLiteral("out")));
+        Replacer.WorkReport().Settle();
         QStringList Lines;
         for (const TWorkItem &I : Replacer.WorkReport().Items())
             Lines << QStringLiteral("%1|%2|%3|%4|%5|%6")
@@ -69,9 +70,9 @@ TEST_F(WorkReport, FormItemsNameTheirLineAndObject)
     EXPECT_EQ(items(TOrxProduct::FibPlusPosition, QStringLiteral("DM.dfm"), Fib),
               (QStringList{
                   "objectNotConverted|14|DM.Bad|TpFIBDataSet|TOrxQuery|the form grammar does not accept the object",
-                  "droppedProperty|3|DM.trWrite|TRParams.Strings|( 'write')|TOrxTransaction does not publish it",
-                  "droppedProperty|5|DM.trWrite|TPBMode|tpbSerializable|the value has no counterpart in TOrxTransaction",
+                  "droppedProperty|3|DM.trWrite|TRParams.Strings|write|not carried over to TOrxTransaction",
                   "droppedEvent|8|DM.Alerter|OnEventAlert|AlerterEventAlert|TOrxAlerter has no such event",
+                  "droppedProperty|5|DM.trWrite|TPBMode|tpbSerializable|the value has no counterpart in TOrxTransaction",
                   "unpairedComponent|11|DM.ds.dsNAME|TFIBStringField||",
               }));
 
@@ -102,8 +103,41 @@ TEST_F(WorkReport, CodeItemsNameTheirLine)
     EXPECT_EQ(items(TOrxProduct::IbxPosition, QStringLiteral("U.pas"), Unit),
               (QStringList{"leftInCode|4||TIBStringField||", "leftInCode|9||EIBInterBaseError||"}));
     EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("B.pas"),
-                    "var S: TSession;\r\nbegin\r\n  Check(DbiGetSysInfo(Info));\r\n  Session.Open;\r\n"),
-              (QStringList{"leftInCode|1||TSession||", "apiCall|3||DbiGetSysInfo||"}));
+                    "var S: TSession;\r\nbegin\r\n  Check(DbiGetSysInfo(Info));\r\n  Session.Open;\r\n"
+                    "  S := TSession.Create(nil);\r\n"),
+              (QStringList{"leftInCode|1||TSession||", "leftInCode|5||TSession||", "apiCall|3||DbiGetSysInfo||"}));
+}
+
+// Uses of converted components in the code, found from the identifiers the
+// unit declares with an old class; comments, strings and members of other
+// objects are not code uses. A project's own class that looks like an old
+// one is not reported; an unpaired class in another letter case is.
+TEST_F(WorkReport, CodeUsesOfConvertedComponents)
+{
+    const QByteArray Unit = "unit U;\r\ninterface\r\nuses FIBDatabase, pFIBDatabase, pFIBDataSet;\r\ntype\r\n"
+                            "  TFIBTools = class(TDataModule)\r\n"
+                            "    DB: TpFIBDatabase;\r\n"
+                            "    ds, ds2: TpFIBDataSet;\r\n"
+                            "    Handler: TpFibErrorHandler;\r\n"
+                            "  end;\r\n"
+                            "implementation\r\n"
+                            "procedure TFIBTools.Go(Q: TpFIBDataSet; T: TFIBTools);\r\n"
+                            "begin\r\n"
+                            "  DB.DBName := 'x'; // DB.DBName\r\n"
+                            "  ds.SelectSQL.Text := 'ds.SelectSQL';\r\n"
+                            "  Q.AutoUpdateOptions.KeyFields := 'ID'; ds2.Open;\r\n"
+                            "  with ds2 do Close; { ds.SelectSQL }\r\n"
+                            "  Self.ds.DataSource := nil; X.ds.SelectSQL.Clear; (* ds.DBName *)\r\n"
+                            "end;\r\nend.\r\n";
+    EXPECT_EQ(items(TOrxProduct::FibPlusPosition, QStringLiteral("U.pas"), Unit),
+              (QStringList{
+                  "leftInCode|8||TpFibErrorHandler||",
+                  "memberInCode|13|DB|DBName||renamed to Database",
+                  "memberInCode|14|ds|SelectSQL||renamed to SQL",
+                  "memberInCode|15|Q|AutoUpdateOptions.KeyFields||renamed to KeyFields",
+                  "memberInCode|17|ds|DataSource||renamed to MasterSource",
+                  "withInCode|16|ds2|ds2||TOrxQuery: check the members used inside",
+              }));
 }
 
 TEST_F(WorkReport, TextJsonAndSummary)
@@ -111,33 +145,69 @@ TEST_F(WorkReport, TextJsonAndSummary)
     TWorkReport Report;
     const QString Base = Dir.path();
     Report.Add({TWorkItemKind::UnpairedComponent, Base + QStringLiteral("/A.dfm"), 3, QStringLiteral("A.F1"),
-                QStringLiteral("TIBStringField"), {}, {}});
+                QStringLiteral("TIBStringField"), {}, {}, QStringLiteral("TIBStringField")});
     Report.Add({TWorkItemKind::DroppedEvent, Base + QStringLiteral("/A.dfm"), 7, QStringLiteral("A.Q"),
-                QStringLiteral("OnEventAlert"), QStringLiteral("QEventAlert"), QStringLiteral("TOrxAlerter has no such event")});
+                QStringLiteral("OnEventAlert"), QStringLiteral("QEventAlert"), QStringLiteral("TOrxAlerter has no such event"), {}});
     Report.Add({TWorkItemKind::UnpairedComponent, Base + QStringLiteral("/B.dfm"), 4, QStringLiteral("B.F2"),
-                QStringLiteral("TIBStringField"), {}, {}});
+                QStringLiteral("TIBStringField"), {}, {}, QStringLiteral("TIBStringField")});
     for (int Twice = 0; Twice < 2; ++Twice) // a form converted twice is reported once
         Report.Add({TWorkItemKind::ObjectNotConverted, Base + QStringLiteral("/B.dfm"), 9, QStringLiteral("B.Bad"),
-                    QStringLiteral("TIBQuery"), QStringLiteral("TOrxQuery"), QStringLiteral("limit")});
+                    QStringLiteral("TIBQuery"), QStringLiteral("TOrxQuery"), QStringLiteral("limit"), QStringLiteral("TIBQuery")});
+    // One class twice in one file lists the file once; a value of exactly
+    // the limit stays whole, a longer one is shortened in the text alone.
+    Report.Add({TWorkItemKind::UnpairedComponent, Base + QStringLiteral("/B.dfm"), 5, QStringLiteral("B.F3"),
+                QStringLiteral("TIBStringField"), {}, {}, QStringLiteral("TIBStringField")});
+    const QString Limit(60, u'v'), Long = QString(61, u'w');
+    Report.Add({TWorkItemKind::DroppedProperty, Base + QStringLiteral("/A.dfm"), 1, QStringLiteral("A.Q"),
+                QStringLiteral("Hint"), Limit, QStringLiteral("gone"), QStringLiteral("TOrxQuery")});
+    Report.Add({TWorkItemKind::DroppedProperty, Base + QStringLiteral("/A.dfm"), 2, QStringLiteral("A.Q"),
+                QStringLiteral("Hint"), Long, QStringLiteral("gone"), QStringLiteral("TOrxQuery")});
     EXPECT_EQ(Report.ToText(QStringLiteral("R"), Base),
-              QStringLiteral("R\r\n\r\n4 item(s) need manual work.\r\n"
-                             "\r\nObjects not converted; their forms will not load until they are: 1\r\n"
+              QStringLiteral("R\r\n\r\n7 item(s) need manual work.\r\n"
+                             "  will not load: 1\r\n  behaves differently: 1\r\n  for information: 5\r\n"
+                             "\r\nLargest groups:\r\n"
+                             "  3 TIBStringField components without an Orvex class in 2 forms (for information)\r\n"
+                             "  Hint dropped on 2 TOrxQuery objects in 1 form (for information)\r\n"
+                             "  1 TIBQuery object not re-created in 1 form (will not load)\r\n"
+                             "  OnEventAlert handlers dropped on 1 converted object in 1 form (behaves differently)\r\n"
+                             "\r\nObjects not converted; their forms will not load until they are (will not load): 1\r\n"
                              "  B.dfm:9  B.Bad  TIBQuery -> TOrxQuery: limit\r\n"
-                             "\r\nEvent handlers dropped: 1\r\n"
+                             "\r\nEvent handlers dropped (behaves differently): 1\r\n"
                              "  A.dfm:7  A.Q  OnEventAlert: QEventAlert will no longer be called (TOrxAlerter has no such event)\r\n"
-                             "\r\nComponents of the old source set without an Orvex class: 2\r\n"
-                             "  TIBStringField (2): A.dfm, B.dfm\r\n"));
-    const QJsonObject Json = QJsonDocument::fromJson(Report.ToJson()).object();
-    EXPECT_EQ(Json.value("total").toInt(), 4);
+                             "\r\nProperties dropped (for information): 2\r\n"
+                             "  A.dfm:1  A.Q  Hint = ")
+                  + Limit + QStringLiteral(" (gone)\r\n  A.dfm:2  A.Q  Hint = ") + QString(57, u'w')
+                  + QStringLiteral("... (gone)\r\n"
+                                   "\r\nComponents of the old source set without an Orvex class (for information): 3\r\n"
+                                   "  TIBStringField (3): A.dfm, B.dfm\r\n"));
+    const QJsonObject Json = QJsonDocument::fromJson(Report.ToJson(Base)).object();
+    EXPECT_EQ(Json.value("total").toInt(), 7);
+    EXPECT_EQ(Json.value("base").toString(), QDir(Base).absolutePath());
     EXPECT_EQ(Json.value("counts").toObject().value("objectNotConverted").toInt(), 1);
-    const QJsonObject First = Json.value("items").toArray().first().toObject();
+    EXPECT_EQ(Json.value("consequences").toObject(),
+              (QJsonObject{{"willNotCompile", 0}, {"willNotLoad", 1}, {"behavesDifferently", 1}, {"information", 5}}));
+    EXPECT_EQ(Json.value("groups").toArray().first().toObject(),
+              (QJsonObject{{"consequence", "information"}, {"kind", "unpairedComponent"}, {"name", "TIBStringField"},
+                           {"count", 3}, {"files", 2}, {"text", "3 TIBStringField components without an Orvex class in 2 forms"}}));
+    const QJsonArray Items = Json.value("items").toArray();
+    const QJsonObject First = Items.first().toObject();
+    EXPECT_EQ(First.value("consequence").toString(), QStringLiteral("willNotLoad"));
     EXPECT_EQ(First.value("kind").toString(), QStringLiteral("objectNotConverted"));
     EXPECT_EQ(First.value("file").toString(), Base + QStringLiteral("/B.dfm"));
     EXPECT_EQ(First.value("line").toInt(), 9);
     EXPECT_EQ(First.value("object").toString(), QStringLiteral("B.Bad"));
+    EXPECT_EQ(First.value("value").toString(), QStringLiteral("TOrxQuery"));
+    EXPECT_EQ(Items[3].toObject().value("value").toString(), Long); // whole in the JSON
+    EXPECT_FALSE(Items[4].toObject().contains("value"));
     EXPECT_EQ(Report.Summary(QStringLiteral("W.txt")),
-              QStringLiteral("4 items need manual work (1 object(s) not converted: their forms will not load); see W.txt"));
+              QStringLiteral("7 items need manual work (1 object(s) not converted: their forms will not load); see W.txt"));
+    EXPECT_EQ(TWorkReport::Shorten(Limit), Limit);
     EXPECT_EQ(TWorkReport::Shorten(QString(100, u'x')), QString(57, u'x') + QStringLiteral("..."));
+    // The first character of a text is on line 1.
+    const QString Text = QStringLiteral("a\nb");
+    TLineIndex Lines(Text);
+    EXPECT_EQ(Lines.LineOf(0), 1);
+    EXPECT_EQ(Lines.LineOf(2), 2);
 }
 
 TEST_F(WorkReport, AnObjectThatRunsIntoALimitSaysSo)

@@ -1,5 +1,6 @@
 #include "OrxFormParser.h"
 
+#include "ClassRegistry.h"
 #include "DefaultConversion.h"
 
 #include <algorithm>
@@ -45,6 +46,8 @@ enum class TRuleKind {
     SetEdit,  // set elements removed, then renamed; the property keeps its name
     Params,   // connection parameters to Username, Password, Options.Charset, Options.Role
     SqlNames, // an IBX dataset's SQL statement to the Orvex query's
+    Isolation, // as Values; the transaction's TPBMode is remembered
+    TrParams, // a transaction's parameters: remembered, dropped; entries that nothing carries over noted
 };
 
 struct TRule
@@ -155,7 +158,8 @@ constexpr TRule Rules[] = {
     rename(oneOf(FibDatabase), u"LibraryName", u"ClientLibrary"),
     // G2. FIBPlus transaction.
     rename(oneOf(FibTransaction), u"TimeoutAction", u"DefaultCloseAction"),
-    {oneOf(FibTransaction), u"TPBMode", TRuleKind::Values, u"IsolationLevel", TpbModes, {}, true},
+    {oneOf(FibTransaction), u"TPBMode", TRuleKind::Isolation, u"IsolationLevel", TpbModes, {}, true},
+    {oneOf(FibTransaction), u"TRParams.Strings", TRuleKind::TrParams},
     // G3. FIBPlus dataset.
     rename(oneOf(FibDataSet), u"UpdateSQL.Strings", u"SQLUpdate.Strings"),
     rename(oneOf(FibDataSet), u"DeleteSQL.Strings", u"SQLDelete.Strings"),
@@ -233,19 +237,33 @@ constexpr TNamePair ConnectionParams[] = {
     {u"SQL_ROLE_NAME", u"Options.Role"},
 };
 
-bool appliesTo(const TClasses &Classes, const QString &OldClass)
+// Forms name classes exactly as the rules do; code may spell them in any
+// letter case.
+bool appliesTo(const TClasses &Classes, const QString &OldClass, Qt::CaseSensitivity Case = Qt::CaseSensitive)
 {
     switch (Classes.Test) {
     case TClassTest::Any:
         return true;
     case TClassTest::ServiceClass:
-        return OldClass.contains(u"Service");
+        return OldClass.contains(u"Service", Case);
     case TClassTest::OneOf:
         for (const char16_t *Name : Classes.Names)
-            if (OldClass == QStringView(Name))
+            if (QStringView(OldClass).compare(QStringView(Name), Case) == 0)
                 return true;
         return false;
     }
+    return false;
+}
+
+// The TRParams entries that name the isolation a transaction runs with:
+// IsolationLevel carries them over.
+constexpr const char16_t *IsolationParams[] = {u"read_committed", u"concurrency"};
+
+bool hasParam(const QStringList &Items, QStringView Name)
+{
+    for (const QString &Item : Items)
+        if (QStringView(Item).trimmed().compare(Name, Qt::CaseInsensitive) == 0)
+            return true;
     return false;
 }
 
@@ -368,6 +386,9 @@ bool TOrxFormParser::convertByProductRules(const QString &PropName, const QStrin
         case TRuleKind::Rename:
             AddProperty(QString::fromUtf16(Rule.Target), PropValue);
             break;
+        case TRuleKind::Isolation:
+            FIsDefaultTpb = PropValue == u"tpbDefault";
+            [[fallthrough]];
         case TRuleKind::Values: {
             const auto Pair = std::find_if(Rule.Pairs.begin(), Rule.Pairs.end(),
                                            [&](const TNamePair &P) { return PropValue == QStringView(P.From); });
@@ -403,6 +424,19 @@ bool TOrxFormParser::convertByProductRules(const QString &PropName, const QStrin
                 NoteDropped(PropName, Left.join(QStringLiteral(", ")), TDropReason::NotCarried);
             break;
         }
+        case TRuleKind::TrParams: {
+            FTrParams = stringListItems(PropValue);
+            QStringList Left;
+            for (const QString &Item : std::as_const(FTrParams))
+                if (!Item.trimmed().isEmpty()
+                    && std::none_of(std::begin(IsolationParams), std::end(IsolationParams), [&](const char16_t *Name) {
+                           return QStringView(Item).trimmed().compare(QStringView(Name), Qt::CaseInsensitive) == 0;
+                       }))
+                    Left << Item.trimmed();
+            if (!Left.isEmpty())
+                NoteDropped(PropName, Left.join(QStringLiteral(", ")), TDropReason::NotCarried);
+            break;
+        }
         case TRuleKind::SqlNames:
             break;
         }
@@ -429,10 +463,80 @@ bool TOrxFormParser::IsAutoCommitClass(QStringView OldClass)
     return false;
 }
 
+void TOrxFormParser::BeforeParse()
+{
+    FIsDefaultTpb = false;
+    FTrParams.clear();
+    TFormParser::BeforeParse();
+}
+
 QString TOrxFormParser::MakeObject(int Level)
 {
     const TFormParseState &S = FormState();
     if (!S.ObjKeyWord().isEmpty() && !S.Name().isEmpty() && IsAutoCommitClass(S.TypeName()))
         AddProperty(QStringLiteral("AutoCommit"), QStringLiteral("True"));
+    // tpbDefault leaves the isolation to the parameters: a read-committed
+    // transaction stays read committed, not snapshot.
+    if (FIsDefaultTpb && S.TypeName() == u"TpFIBTransaction" && hasParam(FTrParams, u"read_committed"))
+        for (TFormProperty &Prop : FProps)
+            if (Prop.Name == u"IsolationLevel")
+                Prop.Lines = QStringList{QStringLiteral("iblReadCommitted")};
     return TFormParser::MakeObject(Level);
+}
+
+TMemberFate TOrxFormParser::MemberFate(const QString &OldClass, const QString &NewClass, const QString &Member) const
+{
+    using TKind = TMemberFate::TKind;
+    const qsizetype Dot = Member.indexOf(u'.');
+    const QStringView First = QStringView(Member).left(Dot);
+    const auto Is = [](QStringView A, QStringView B) { return A.compare(B, Qt::CaseInsensitive) == 0; };
+    const auto IsStrings = [&](std::u16string_view Property) {
+        // "SelectSQL.Strings" is the form's name of the property SelectSQL.
+        const QStringView P(Property.data(), qsizetype(Property.size()));
+        return P.endsWith(u".Strings") && Is(P.chopped(8), First);
+    };
+    // The first rule that takes the member decides, as in a form.
+    for (const TRule &Rule : Rules) {
+        if (!appliesTo(Rule.Classes, OldClass, Qt::CaseInsensitive))
+            continue;
+        const QStringView Property(Rule.Property.data(), qsizetype(Rule.Property.size()));
+        switch (Rule.Kind) {
+        case TRuleKind::Rename: {
+            const QString Target = QString::fromUtf16(Rule.Target);
+            if (Dot >= 0 && Is(Property, Member))
+                return {TKind::Renamed, Target, 2};
+            if (Is(Property, First))
+                return {TKind::Renamed, Target};
+            if (IsStrings(Rule.Property) && Target.endsWith(u".Strings"))
+                return {TKind::Renamed, Target.chopped(8)};
+            break;
+        }
+        case TRuleKind::Values:
+        case TRuleKind::Isolation:
+        case TRuleKind::SetEdit:
+            if (Is(Property, First))
+                return Is(QStringView(Rule.Target), Property) ? TMemberFate()
+                                                             : TMemberFate{TKind::Replaced, QString::fromUtf16(Rule.Target)};
+            break;
+        case TRuleKind::Params:
+        case TRuleKind::TrParams:
+            if (IsStrings(Rule.Property)) {
+                const TPublishedProperties *New = TClassRegistry::Global().FindClass(NewClass);
+                if (New && New->Contains(First))
+                    return {};
+                QStringList Targets;
+                for (const TNamePair &Param : ConnectionParams)
+                    Targets << QString::fromUtf16(Param.To);
+                return {TKind::Replaced, Rule.Kind == TRuleKind::Params ? Targets.join(QStringLiteral(", "))
+                                                                       : QStringLiteral("IsolationLevel")};
+            }
+            break;
+        case TRuleKind::SqlNames:
+            for (const TNamePair &Pair : IbxSqlNames)
+                if (Is(QStringView(Pair.From), First))
+                    return {TKind::Renamed, QString::fromUtf16(Pair.To)};
+            break;
+        }
+    }
+    return TFormParser::MemberFate(OldClass, NewClass, Member);
 }

@@ -2,6 +2,7 @@
 
 #include "OrxClasses.h"
 #include "OrxFormParser.h"
+#include "SourceClasses.h"
 
 namespace {
 
@@ -181,27 +182,31 @@ TOrxProduct::TOrxProduct()
     FReplaceOptions = std::make_unique<TReplaceOptions>(QStringLiteral("BDE/IBX/FibPlus"));
     for (const char *Class : CommonClasses)
         registerOrxClass(QString::fromLatin1(Class));
+    registerSourceClasses();
 
     // The new units are written right behind the old unit's name in a uses
     // clause, hence the leading comma.
     FBdeReplacer = makeReplacer("DBTables", ", Quorvel, Orx, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FBdeReplacer, BdePairs);
-    FBdeReplacer->SetFamily({familyUnits(BdeUnits, "Bde"), names(BdeClasses), QString(), QStringLiteral("Dbi"),
+    FBdeReplacer->SetFamily({familyUnits(BdeUnits, "Bde"), names(BdeClasses), {}, QStringLiteral("Dbi"),
                               QStringLiteral("BDE")});
     FIbxReplacer = makeReplacer("IBDatabase", ", Quorvel, Orx, OrxScript, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FIbxReplacer, IbxPairs);
-    // IBX classes have "IB" and a capital in their names (TIBStringField,
-    // TIBDatabaseInfo, EIBError, the helpers' TRxIBQuery); FIBPlus ones
-    // have "FIB".
-    FIbxReplacer->SetFamily({familyUnits(IbxUnits, "IBX"), {}, QStringLiteral("^(?!.*FIB).*IB[A-Z]"), QString(),
+    // IBX classes start with TIB or EIB (TIBStringField, TIBDatabaseInfo,
+    // EIBError); FIBPlus ones with TpFIB, TFIB, EFIB or TSIBfib (in any
+    // letter case: TpFibErrorHandler). A name that merely contains such a
+    // prefix elsewhere (TMyIBQuery) is not of the set.
+    FIbxReplacer->SetFamily({familyUnits(IbxUnits, "IBX"), {}, {QStringLiteral("TIB"), QStringLiteral("EIB")}, QString(),
                               QStringLiteral("IBX")});
     FFibPlusReplacer = makeReplacer("FIBDatabase",
                                     ", Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
                                     "OrxSQLMonitor, OrxError, OrxAdmin",
                                     FReplaceOptions.get());
     addPairs(*FFibPlusReplacer, FibPlusPairs);
-    FFibPlusReplacer->SetFamily({familyUnits(FibPlusUnits, nullptr), {}, QStringLiteral("FIB"), QString(),
-                                  QStringLiteral("FIBPlus")});
+    FFibPlusReplacer->SetFamily({familyUnits(FibPlusUnits, nullptr), {},
+                                 {QStringLiteral("TpFIB"), QStringLiteral("TFIB"), QStringLiteral("EFIB"),
+                                  QStringLiteral("TSIBfib")},
+                                 QString(), QStringLiteral("FIBPlus")});
 }
 
 TOrxProduct::~TOrxProduct()

@@ -274,6 +274,8 @@ TWizardForm::TWizardForm(QWidget *Parent)
                        QStringLiteral("Note: Log file will be placed in project folder or target folder you selected."),
                        24, 138, 300, 30);
     chViewLog = checkBox(Step4Sheet, "chViewLog", QStringLiteral("View log after replace"), 24, 172);
+    // Off by default: the code keeps its member names and the report lists them.
+    chRenameMembers = checkBox(Step4Sheet, "chRenameMembers", QStringLiteral("Rename members in code"), 8, 200);
     connect(chMakeBackup, &QCheckBox::clicked, actMakeBackup, &QAction::trigger);
     connect(chWriteLog, &QCheckBox::clicked, actWriteLog, &QAction::trigger);
     connect(chMakeBackup, &QCheckBox::toggled, this, [this] { UpdateActions(); });
@@ -612,6 +614,7 @@ void TWizardForm::FormShow()
         chMakeBackup->setChecked(FReplaceOptions->MakeBackup);
         chWriteLog->setChecked(FReplaceOptions->WriteLog);
         chViewLog->setChecked(FReplaceOptions->ViewLog);
+        chRenameMembers->setChecked(FReplaceOptions->RenameMembers);
     }
     // The stored backup folder is not shown: it follows the destination.
     cbBackupDir->setEditText(QString());
@@ -850,6 +853,7 @@ void TWizardForm::actFinishExecute()
     Options.BackupDir = EffectiveBackupDir();
     Options.WriteLog = chWriteLog->isChecked();
     Options.ViewLog = chViewLog->isChecked();
+    Options.RenameMembers = chRenameMembers->isChecked();
     AddToHistory(cbDirectory, cbDirectory->currentText());
     AddToHistory(cbBackupDir, cbBackupDir->currentText());
 }

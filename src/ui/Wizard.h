@@ -172,6 +172,7 @@ public:
     QCheckBox *chWriteLog;
     QLabel *lblLogNote;
     QCheckBox *chViewLog;
+    QCheckBox *chRenameMembers;
 
     QWidget *FinalStepSheet;
     QLabel *Label15;

@@ -4,6 +4,13 @@
 
 #include <unistd.h>
 
+void TFaultyFileSystem::Step(const char *Op, const QString &Path, const QString &To)
+{
+    Journal << QLatin1String(Op) + u' ' + Path + (To.isEmpty() ? QString() : u' ' + To);
+    if (Before)
+        Before(QLatin1String(Op), Path);
+}
+
 bool TFaultyFileSystem::AllowWrite(const QString &Path, QByteArrayView Bytes, QString *Error)
 {
     if (!WritesOf.isEmpty() && !Path.contains(WritesOf))
@@ -24,17 +31,20 @@ bool TFaultyFileSystem::AllowWrite(const QString &Path, QByteArrayView Bytes, QS
 bool TFaultyFileSystem::WriteNewFile(const QString &Path, QByteArrayView Bytes, const TFileAttributes &Attributes,
                                      QString *Error)
 {
+    Step("write", Path);
     return AllowWrite(Path, Bytes, Error) && TFileSystem::WriteNewFile(Path, Bytes, Attributes, Error);
 }
 
 bool TFaultyFileSystem::WriteUnflushedFile(const QString &Path, QByteArrayView Bytes,
                                            const TFileAttributes &Attributes, QString *Error)
 {
+    Step("write-unflushed", Path);
     return AllowWrite(Path, Bytes, Error) && TFileSystem::WriteUnflushedFile(Path, Bytes, Attributes, Error);
 }
 
 bool TFaultyFileSystem::LinkFile(const QString &Existing, const QString &NewName, QString *Error)
 {
+    Step("link", Existing, NewName);
     ++Links;
     if (NoHardLinks) {
         if (Error)
@@ -46,7 +56,8 @@ bool TFaultyFileSystem::LinkFile(const QString &Existing, const QString &NewName
 
 bool TFaultyFileSystem::SyncFileSystem(const QString &Path, QString *Error)
 {
-    if (++Syncs == FailSyncAt) {
+    Step("syncfs", Path);
+    if (++Syncs == FailSyncAt || (FailSyncAfterReplacement && Replacements > 0)) {
         if (Error)
             *Error = QStringLiteral("Cannot flush the file system of \"%1\". Input/output error").arg(Path);
         return false;
@@ -64,6 +75,7 @@ void MoveAway(bool Elsewhere, const QString &Path, TFileAttributes &Attributes)
 
 TFileAttributes TFaultyFileSystem::Attributes(const QString &Path)
 {
+    Step("attributes", Path);
     TFileAttributes Result = TFileSystem::Attributes(Path);
     MoveAway(TemporaryFolderElsewhere, Path, Result);
     return Result;
@@ -71,6 +83,7 @@ TFileAttributes TFaultyFileSystem::Attributes(const QString &Path)
 
 bool TFaultyFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
 {
+    Step("read", Path);
     if (!TFileSystem::ReadFile(Path, Bytes, Error, Attributes))
         return false;
     if (Attributes)
@@ -80,6 +93,7 @@ bool TFaultyFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString
 
 bool TFaultyFileSystem::Rename(const QString &From, const QString &To, QString *Error)
 {
+    Step("rename", From, To);
     if (++Renames == FailRenameAt) {
         if (Error)
             *Error = QStringLiteral("Cannot rename \"%1\" to \"%2\". Input/output error").arg(From, To);
@@ -90,17 +104,42 @@ bool TFaultyFileSystem::Rename(const QString &From, const QString &To, QString *
 
 bool TFaultyFileSystem::ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error)
 {
+    Step("replace", Original, Temporary);
     if (++Replacements == CrashAtReplacement)
         ::_exit(CrashExitCode);
-    return TFileSystem::ReplaceOriginal(Temporary, Original, Error);
+    if (++Renames == FailRenameAt) {
+        if (Error)
+            *Error = QStringLiteral("Cannot rename \"%1\" to \"%2\". Input/output error").arg(Temporary, Original);
+        return false;
+    }
+    return TFileSystem::Rename(Temporary, Original, Error);
 }
 
 bool TFaultyFileSystem::SyncFolder(const QString &Folder, QString *Error)
 {
+    Step("syncfolder", Folder);
     if (++Syncs == FailSyncAt) {
         if (Error)
             *Error = QStringLiteral("Cannot flush folder \"%1\". Input/output error").arg(Folder);
         return false;
     }
     return TFileSystem::SyncFolder(Folder, Error);
+}
+
+bool TFaultyFileSystem::RemoveFile(const QString &Path)
+{
+    Step("remove", Path);
+    return TFileSystem::RemoveFile(Path);
+}
+
+bool TFaultyFileSystem::MayWriteFolder(const QString &Folder, TFileAttributes &FolderAttributes, QString *Error)
+{
+    Step("may-write", Folder);
+    for (const QString &Denied : std::as_const(DenyReplace))
+        if (Folder.contains(Denied)) {
+            if (Error)
+                *Error = QStringLiteral("The folder \"%1\" may not be written. Permission denied").arg(Folder);
+            return false;
+        }
+    return TFileSystem::MayWriteFolder(Folder, FolderAttributes, Error);
 }

@@ -5,10 +5,14 @@
 
 #include "FileSystem.h"
 
+#include <functional>
+
 class TFaultyFileSystem : public TFileSystem
 {
     // Whether the write counts and fails; false with *Error set when it fails.
     bool AllowWrite(const QString &Path, QByteArrayView Bytes, QString *Error);
+    // Notes the step in the journal and calls Before.
+    void Step(const char *Op, const QString &Path, const QString &To = QString());
 
 public:
     // Bytes that writes may still put on the disk; a write beyond it fails
@@ -32,6 +36,21 @@ public:
     // other files (reported as another device), as when it is on tmpfs.
     bool TemporaryFolderElsewhere = false;
 
+    // Fails every flush of a file system made after the first replacement
+    // of an original (the run's final flush).
+    bool FailSyncAfterReplacement = false;
+    // MayWriteFolder refuses folders whose path contains one of these.
+    QStringList DenyReplace;
+
+    // Every step in the order in which it was asked for: "read P",
+    // "write P" (flushed), "write-unflushed P", "link E N", "syncfs P",
+    // "syncfolder P", "rename F T", "replace T O", "remove P",
+    // "attributes P", "may-write P".
+    QStringList Journal;
+    // Called before each step with its name and path, so that a test can
+    // change the disk at a chosen moment (an editor saving a file).
+    std::function<void(const QString &Op, const QString &Path)> Before;
+
     int Links = 0;
     int Writes = 0, Renames = 0, Syncs = 0, Replacements = 0;
 
@@ -47,4 +66,6 @@ public:
     bool Rename(const QString &From, const QString &To, QString *Error) override;
     bool ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error) override;
     bool SyncFolder(const QString &Folder, QString *Error) override;
+    bool RemoveFile(const QString &Path) override;
+    bool MayWriteFolder(const QString &Folder, TFileAttributes &FolderAttributes, QString *Error) override;
 };

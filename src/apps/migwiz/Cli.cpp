@@ -47,7 +47,7 @@ const char *const HelpText = R"(Usage:
   migwiz replace --from bde|ibx|fibplus|auto
                  (--project APP.dpr|APP.dproj [--units A.pas,B.pas] | --dir DIR [--subdirs])
                  [--backup-dir DIR | --no-backup] [--no-log] [--codepage NAME]
-                 [--dry-run] [--report FILE.json] [--jobs N]
+                 [--dry-run] [--report FILE.json] [--jobs N] [--rename-members]
   migwiz restore UNDOFILE [--force] [--codepage NAME]
   migwiz --help | --version
 
@@ -74,7 +74,7 @@ replace
                       (default: RBackup below the project's folder or DIR).
                       A folder that holds the undo file of an earlier run
                       that changed files is refused, so that its backups are
-                      never overwritten.
+                      never overwritten (unless that run was restored).
   --no-backup         make no backups and no undo file.
   --no-log            write no log.
   --codepage NAME     the ANSI code page of the sources, forms, log and undo
@@ -88,15 +88,23 @@ replace
                       of cores).
                       The log, the undo file, the report and every file
                       written are the same for any N.
+  --rename-members    also rewrite in the code the members of converted
+                      components that the form rules rename one to one
+                      (X.SelectSQL to X.SQL, X.DBName to X.Database); the
+                      report lists them. Without it they are only reported.
 
 restore
   UNDOFILE            the RExpert.reu of an earlier run: every backup it lists
-                      is copied back over its original. Nothing is copied
-                      unless every backup is there. The backups and the undo
-                      file stay. Relative paths in it are taken from its
-                      folder, and backups only from inside that folder.
-  --force             also overwrite files changed since the conversion, and
-                      create originals that no longer exist; without it
+                      is put back over its original. Nothing is put back
+                      unless every backup is there and holds what the run
+                      recorded. The backups and the undo file stay. Relative
+                      paths in it are taken from its folder, backups only
+                      from inside that folder, and originals only inside the
+                      tree the run converted (without its record: the parent
+                      of the undo file's folder).
+  --force             also overwrite files changed since the conversion (all
+                      converted files, when the run's record is missing),
+                      and create originals that no longer exist; without it
                       they are left alone, named on standard error, and the
                       restore reports failure.
 
@@ -109,11 +117,13 @@ What a replace writes:
     Main.~dfm; in folder mode at the same relative path), and the undo file
     RExpert.reu there, one "original=backup" line per file;
   - with the log: Wiz_Log.txt beside the project file, or in DIR, and beside
-    it Wiz_Report.txt, the report of work left: objects that could not be
-    converted (their forms will not load), dropped properties and event
-    handlers, database names that no TDatabase defines, components of the
-    old set without an Orvex class, and old identifiers left in the code,
-    each with its file and line;
+    it Wiz_Report.txt, the report of work left: counts by consequence (will
+    not compile, will not load, behaves differently, for information), the
+    largest groups, then the items: objects that could not be converted,
+    code that uses members the new classes rename or lack, dropped
+    properties and event handlers, database names that no TDatabase
+    defines, components of the old set without an Orvex class, and old
+    identifiers left in the code, each with its file and line;
   - while it works, a temporary folder $DS<n> in $TMPDIR (or /tmp), removed
     at the end.
 The outcome message, the log's path, the undo file's path and a summary of
@@ -262,7 +272,7 @@ struct TArguments
     QString Command;
     QStringList Positional;
     std::optional<QString> From, Project, Units, Dir, BackupDir, CodePage, Report, Jobs;
-    bool SubDirs = false, NoBackup = false, NoLog = false, DryRun = false, Force = false;
+    bool SubDirs = false, NoBackup = false, NoLog = false, DryRun = false, Force = false, RenameMembers = false;
 };
 
 // Reads the options of one command (the forms "--name value" and
@@ -298,6 +308,7 @@ TArguments parseArguments(const QStringList &Args)
         {"no-backup", &TArguments::NoBackup, true},
         {"no-log", &TArguments::NoLog, true},
         {"dry-run", &TArguments::DryRun, true},
+        {"rename-members", &TArguments::RenameMembers, true},
         {"force", &TArguments::Force, false},
     };
 
@@ -396,7 +407,7 @@ bool reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, c
     bool Result = true;
     if (!JsonPath.isEmpty()) {
         QSaveFile File(JsonPath);
-        if (!File.open(QIODevice::WriteOnly) || File.write(Report.ToJson()) < 0 || !File.commit()) {
+        if (!File.open(QIODevice::WriteOnly) || File.write(Report.ToJson(QFileInfo(LogPath).path())) < 0 || !File.commit()) {
             Err << "migwiz: cannot write the report \"" << JsonPath << "\": " << File.errorString() << '\n';
             Result = false;
         }
@@ -499,21 +510,13 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     Options.ViewLog = false; // the path is printed instead
     Options.DryRun = A.DryRun;
     Options.Jobs = std::max(Jobs, 1);
+    Options.RenameMembers = A.RenameMembers;
     const QString ReportPath = A.Report ? absoluteNativePath(*A.Report) : QString();
     if (!ReportPath.isEmpty() && !QFileInfo(QFileInfo(ReportPath).path()).isDir())
         throw EUsage(QStringLiteral("the folder of the report \"%1\" does not exist").arg(ReportPath));
 
     const QString LogPath = JoinPath(Folder, RExpertRes::sLogFileName);
     const QString UndoPath = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
-    // A second run into the same backup folder would replace the backups of
-    // the originals by those of already converted files, and the undo file
-    // by one that leads back only to them. (An empty undo file, of a run that
-    // changed nothing, guards nothing.)
-    if (Options.MakeBackup && QFileInfo(UndoPath).size() > 0)
-        throw EFileError(QStringLiteral("the backup folder already holds the undo file \"%1\" of an earlier run; "
-                                        "restore from it, or move it away, or choose another --backup-dir")
-                             .arg(UndoPath));
-
     TIDEServicesScope Scope(&Ide);
     TCliUI UI(Out, Err);
     TCompReplaceExpert Expert(ProductName, Product.Replacer(0), &UI);

@@ -27,6 +27,12 @@ TClassRegistry &TClassRegistry::Global()
     return Registry;
 }
 
+TClassRegistry &TClassRegistry::Sources()
+{
+    static TClassRegistry Registry;
+    return Registry;
+}
+
 void TClassRegistry::RegisterClass(const QString &ClassName, const QStringList &PublishedProperties)
 {
     FClasses.insert(ClassName.toLower(), TPublishedProperties(PublishedProperties));

@@ -39,6 +39,10 @@ class TClassRegistry
 public:
     // The process-wide registry (created on first use).
     static TClassRegistry &Global();
+    // The process-wide registry of the old component sets' classes, apart
+    // from the new ones: what the code scan asks to tell a property of the
+    // old class from a method that both classes have.
+    static TClassRegistry &Sources();
 
     // Registers ClassName with its published properties; registering a name
     // again replaces what was registered under it.

@@ -286,3 +286,19 @@ void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, cons
     else
         Parser.NoteDropped(PropName, PropValue, TDropReason::NotPublished);
 }
+
+TMemberFate MemberFateByDefault(const QString &OldClass, const QString &NewClass, const QString &Member)
+{
+    using TKind = TMemberFate::TKind;
+    const QStringView First = QStringView(Member).left(Member.indexOf(u'.'));
+    const auto Is = [](QStringView A, QStringView B) { return A.compare(B, Qt::CaseInsensitive) == 0; };
+    const TPublishedProperties *New = TClassRegistry::Global().FindClass(NewClass);
+    if (Is(First, u"DatabaseName") && !Is(OldClass, u"TDatabase"))
+        return {TKind::Replaced, QStringLiteral("Connection")};
+    if (Is(First, u"DataSource") && Is(OldClass, u"TQuery"))
+        return {TKind::Renamed, QStringLiteral("MasterSource")};
+    const TPublishedProperties *Old = TClassRegistry::Sources().FindClass(OldClass);
+    if (New && Old && Old->Contains(First) && !New->Contains(First))
+        return {TKind::Missing, QString()};
+    return {};
+}

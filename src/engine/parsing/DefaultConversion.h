@@ -8,6 +8,8 @@
 // literals and string lists) that these rules and the product rules share.
 #pragma once
 
+#include "MemberFate.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -18,6 +20,14 @@ class TFormParser;
 // the object being parsed (its old class is the parse state's TypeName, its
 // new class the parser's NewClassName) through Parser.AddProperty.
 void ConvertPropertyByDefault(TFormParser &Parser, const QString &PropName, const QString &PropValue);
+
+// What the default rules make of the member Member of an object converted
+// from OldClass to NewClass (TFormParser::MemberFate): a dataset's
+// DatabaseName becomes a Connection object, a TQuery's DataSource is renamed
+// MasterSource, and a property that the old class publishes (the registry of
+// source classes) and the new class does not is missing. Names are compared
+// without regard to letter case.
+TMemberFate MemberFateByDefault(const QString &OldClass, const QString &NewClass, const QString &Member);
 
 // The value of a string as a form writes it: quoted parts ('it''s'),
 // character codes (#1055, #$41) and parts joined by "+" across lines. A text

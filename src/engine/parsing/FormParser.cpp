@@ -385,6 +385,11 @@ void TFormParser::ConvertProperty(const QString &PropName, const QString &PropVa
     ConvertPropertyByDefault(*this, PropName, PropValue);
 }
 
+TMemberFate TFormParser::MemberFate(const QString &OldClass, const QString &NewClass, const QString &Member) const
+{
+    return MemberFateByDefault(OldClass, NewClass, Member);
+}
+
 void TFormParser::NoteDropped(const QString &Name, const QString &Value, TDropReason Reason)
 {
     const int Pos = FormState().StartPos();

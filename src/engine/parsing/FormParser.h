@@ -10,6 +10,7 @@
 #pragma once
 
 #include "LL1Parser.h"
+#include "MemberFate.h"
 
 #include <QHash>
 #include <QList>
@@ -222,6 +223,13 @@ public:
     // parse starts, and emptied when it fails.
     void NoteDropped(const QString &Name, const QString &Value, TDropReason Reason);
     const QList<TDroppedProperty> &DroppedProperties() const { return FDropped; }
+    // What the conversion rules make of the property Member ("IndexName",
+    // "SelectSQL", "AutoUpdateOptions.KeyFields") of an object converted
+    // from OldClass to NewClass, for the code that uses it. Class and member
+    // names are compared without regard to letter case, as code names them.
+    // This one answers from the default rules; product rules override it
+    // together with ConvertProperty. Safe on any thread.
+    virtual TMemberFate MemberFate(const QString &OldClass, const QString &NewClass, const QString &Member) const;
     // Resets the state and empties FProps and FNestedObjects.
     void ClearObject();
     // The object written anew, indented by Level steps of two spaces: header

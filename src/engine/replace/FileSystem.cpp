@@ -13,6 +13,7 @@
 #include <openssl/evp.h>
 
 #ifdef Q_OS_WIN
+#include <QDateTime>
 #include <QDir>
 #else
 #include <dirent.h>
@@ -62,9 +63,28 @@ bool writeAll(int Fd, QByteArrayView Bytes)
     }
     return true;
 }
+
+void fillAttributes(const struct stat &St, TFileAttributes &Attributes)
+{
+    Attributes = TFileAttributes();
+    Attributes.Valid = true;
+    Attributes.Mode = unsigned(St.st_mode & 07777);
+    Attributes.Owner = unsigned(St.st_uid);
+    Attributes.Group = unsigned(St.st_gid);
+    Attributes.Device = quint64(St.st_dev);
+    Attributes.Inode = quint64(St.st_ino);
+    Attributes.Size = qint64(St.st_size);
+    Attributes.ModifiedNs = qint64(St.st_mtim.tv_sec) * 1000000000 + St.st_mtim.tv_nsec;
+}
 #endif
 
 } // namespace
+
+bool IsSameFileAsRead(const TFileAttributes &Now, const TFileAttributes &AsRead)
+{
+    return Now.Valid && AsRead.Valid && Now.Device == AsRead.Device && Now.Inode == AsRead.Inode
+        && Now.Size == AsRead.Size && Now.ModifiedNs == AsRead.ModifiedNs;
+}
 
 #ifdef Q_OS_WIN
 bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Error, TFileAttributes *Attributes)
@@ -91,16 +111,21 @@ bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Erro
 {
     // By hand rather than through QFile: open, one fstat for the size, the
     // reads up to the end, close; the run reads every file of a tree.
-    const int Fd = ::open(native(Path).constData(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO does not wait for a writer; it is then
+    // refused, like a device, before anything is read from it.
+    const int Fd = ::open(native(Path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (Fd < 0) {
         setError(Error, QStringLiteral("Cannot open file \"%1\". %2").arg(Path, systemReason(errno)));
         return false;
     }
     struct stat St;
-    if (::fstat(Fd, &St) != 0 || S_ISDIR(St.st_mode)) {
-        const int Code = S_ISDIR(St.st_mode) ? EISDIR : errno;
+    const bool Stat = ::fstat(Fd, &St) == 0;
+    if (!Stat || !S_ISREG(St.st_mode)) {
+        const int Code = !Stat ? errno : S_ISDIR(St.st_mode) ? EISDIR : 0;
         ::close(Fd);
-        setError(Error, QStringLiteral("Cannot open file \"%1\". %2").arg(Path, systemReason(Code)));
+        setError(Error, Code != 0 ? QStringLiteral("Cannot open file \"%1\". %2").arg(Path, systemReason(Code))
+                                  : QStringLiteral("Cannot read file \"%1\". It is not a regular file (a FIFO, a "
+                                                   "device or a socket) and is not read.").arg(Path));
         return false;
     }
     // One byte more than the size, so that a file that grew is read whole
@@ -122,19 +147,13 @@ bool TFileSystem::ReadFile(const QString &Path, QByteArray &Bytes, QString *Erro
         }
         Got += N;
         // A regular file reads short only at its end.
-        if (N == 0 || (S_ISREG(St.st_mode) && Got < Bytes.size()))
+        if (N == 0 || Got < Bytes.size())
             break;
     }
     ::close(Fd);
     Bytes.resize(Got);
-    if (Attributes) {
-        *Attributes = TFileAttributes();
-        Attributes->Valid = true;
-        Attributes->Mode = unsigned(St.st_mode & 07777);
-        Attributes->Owner = unsigned(St.st_uid);
-        Attributes->Group = unsigned(St.st_gid);
-        Attributes->Device = quint64(St.st_dev);
-    }
+    if (Attributes)
+        fillAttributes(St, *Attributes);
     return true;
 }
 
@@ -258,14 +277,33 @@ TFileAttributes TFileSystem::Attributes(const QString &Path)
 {
     TFileAttributes Result;
     struct stat St;
-    if (::stat(native(Path).constData(), &St) != 0)
-        return Result;
-    Result.Valid = true;
-    Result.Mode = unsigned(St.st_mode & 07777);
-    Result.Owner = unsigned(St.st_uid);
-    Result.Group = unsigned(St.st_gid);
-    Result.Device = quint64(St.st_dev);
+    if (::stat(native(Path).constData(), &St) == 0)
+        fillAttributes(St, Result);
     return Result;
+}
+
+TFileKind TFileSystem::Kind(const QString &Path)
+{
+    struct stat St;
+    if (::lstat(native(Path).constData(), &St) != 0)
+        return TFileKind::Missing;
+    return S_ISREG(St.st_mode) ? TFileKind::Regular
+        : S_ISDIR(St.st_mode)  ? TFileKind::Folder
+        : S_ISLNK(St.st_mode)  ? TFileKind::SymLink
+                               : TFileKind::Other;
+}
+
+bool TFileSystem::MayWriteFolder(const QString &Folder, TFileAttributes &FolderAttributes, QString *Error)
+{
+    const QByteArray Name = native(Folder);
+    struct stat St;
+    if (::access(Name.constData(), W_OK | X_OK) != 0 || ::stat(Name.constData(), &St) != 0) {
+        setError(Error, QStringLiteral("The folder \"%1\" may not be written. %2").arg(Folder, systemReason(errno)));
+        return false;
+    }
+    fillAttributes(St, FolderAttributes);
+    FolderAttributes.Mode = unsigned(St.st_mode & 07777);
+    return true;
 }
 
 bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries, QString *Error)
@@ -293,15 +331,23 @@ bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries
             continue;
         TFolderEntry Item;
         Item.Name = QFile::decodeName(Entry->d_name);
+        if (QFile::encodeName(Item.Name) != QByteArrayView(Entry->d_name)) {
+            Item.NameLost = true;
+            for (const char *C = Entry->d_name; *C; ++C) {
+                const unsigned char B = static_cast<unsigned char>(*C);
+                Item.ShownName += B >= 0x20 && B < 0x7F ? QString(QChar(B)) : QStringLiteral("\\x%1").arg(B, 2, 16, QChar(u'0'));
+            }
+        }
         unsigned char Type = Entry->d_type;
-        if (Type == DT_UNKNOWN || Type == DT_LNK) {
+        if (Type == DT_UNKNOWN) {
             struct stat St;
             const QByteArray Child = Name + '/' + Entry->d_name;
             if (::lstat(Child.constData(), &St) == 0)
-                Type = S_ISLNK(St.st_mode) ? DT_LNK : S_ISDIR(St.st_mode) ? DT_DIR : DT_REG;
+                Type = S_ISLNK(St.st_mode) ? DT_LNK : S_ISDIR(St.st_mode) ? DT_DIR : S_ISREG(St.st_mode) ? DT_REG : DT_FIFO;
         }
         Item.IsSymLink = Type == DT_LNK;
         Item.IsFolder = Type == DT_DIR;
+        Item.IsOther = !Item.IsSymLink && !Item.IsFolder && Type != DT_REG;
         Entries.append(Item);
     }
     ::closedir(Dir);
@@ -377,7 +423,31 @@ TFileAttributes TFileSystem::Attributes(const QString &Path)
         return Result;
     Result.Valid = true;
     Result.Mode = unsigned(Info.permissions());
+    Result.Size = Info.size();
+    Result.ModifiedNs = Info.lastModified().toMSecsSinceEpoch() * 1000000;
     return Result;
+}
+
+TFileKind TFileSystem::Kind(const QString &Path)
+{
+    const QFileInfo Info(Path);
+    if (Info.isSymLink() || Info.isJunction())
+        return TFileKind::SymLink;
+    if (!Info.exists())
+        return TFileKind::Missing;
+    return Info.isDir() ? TFileKind::Folder : Info.isFile() ? TFileKind::Regular : TFileKind::Other;
+}
+
+bool TFileSystem::MayWriteFolder(const QString &Folder, TFileAttributes &FolderAttributes, QString *Error)
+{
+    FolderAttributes = Attributes(Folder);
+    if (!QFileInfo(Folder).isWritable()) {
+        setError(Error, QStringLiteral("The folder \"%1\" may not be written.").arg(Folder));
+        return false;
+    }
+    return true;
+}
+    return true;
 }
 
 bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries, QString *Error)
@@ -437,10 +507,43 @@ QString FileNameKey(const QString &Path)
     return FileNamesAreCaseSensitive() ? Path : Path.toLower();
 }
 
+namespace {
+constexpr qsizetype MaxNameBytes = 255;
+
+qsizetype NameBytes(const QString &Name)
+{
+#ifdef Q_OS_WIN
+    return Name.size(); // UTF-16 units, the limit there
+#else
+    return QFile::encodeName(Name).size();
+#endif
+}
+} // namespace
+
 QString TemporaryNameBeside(const QString &Target)
 {
     const QFileInfo Info(Target);
-    return JoinPath(Info.path(), u'.' + Info.fileName() + QStringLiteral(".migwiz~"));
+    const QString Name = u'.' + Info.fileName() + QStringLiteral(".migwiz~");
+    if (NameBytes(Name) <= MaxNameBytes)
+        return JoinPath(Info.path(), Name);
+    return JoinPath(Info.path(), u'.' + Sha256Hex(Info.fileName().toUtf8()).left(32) + QStringLiteral(".migwiz~"));
+}
+
+QString FitFileName(const QString &Path)
+{
+    const QFileInfo Info(Path);
+    const QString Name = Info.fileName();
+    if (NameBytes(Name) <= MaxNameBytes)
+        return Path;
+    // Keep the extension (".~pas"), a checksum of the whole name and as much
+    // of its start as fits.
+    const qsizetype Dot = Name.lastIndexOf(u'.');
+    const QString Ext = Dot > 0 && Name.size() - Dot <= 16 ? Name.mid(Dot) : QString();
+    const QString Tail = u'~' + Sha256Hex(Name.toUtf8()).left(16) + Ext;
+    QString Stem = Name.left(Name.size() - Ext.size());
+    while (!Stem.isEmpty() && NameBytes(Stem + Tail) > MaxNameBytes)
+        Stem.chop(Stem.size() >= 2 && Stem.at(Stem.size() - 1).isLowSurrogate() ? 2 : 1);
+    return JoinPath(Info.path(), Stem + Tail);
 }
 
 namespace {
@@ -500,12 +603,29 @@ bool CreateFileNoFollow(QFile &File, const QString &Path, QString *Error)
     }
     return true;
 #else
-    // O_NOFOLLOW makes the test and the opening one step.
-    const int Fd = ::open(native(Path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // O_NOFOLLOW makes the test and the opening one step; the file is
+    // emptied only once it is known to be a regular file with one name.
+    const int Fd = ::open(native(Path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
     if (Fd < 0) {
         const int Code = errno;
         setError(Error, Code == ELOOP ? Link
                                       : QStringLiteral("Cannot create file \"%1\". %2").arg(Path, systemReason(Code)));
+        return false;
+    }
+    struct stat St;
+    QString Refusal;
+    if (::fstat(Fd, &St) != 0)
+        Refusal = QStringLiteral("Cannot create file \"%1\". %2").arg(Path, systemReason(errno));
+    else if (!S_ISREG(St.st_mode))
+        Refusal = QStringLiteral("Cannot create file \"%1\". It is not a regular file; nothing is written to it.").arg(Path);
+    else if (St.st_nlink > 1)
+        Refusal = QStringLiteral("Cannot create file \"%1\". It has another name (a hard link); nothing is written "
+                                 "through it.").arg(Path);
+    else if (::ftruncate(Fd, 0) != 0)
+        Refusal = QStringLiteral("Cannot create file \"%1\". %2").arg(Path, systemReason(errno));
+    if (!Refusal.isEmpty()) {
+        ::close(Fd);
+        setError(Error, Refusal);
         return false;
     }
     if (!File.open(Fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {

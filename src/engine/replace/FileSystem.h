@@ -30,7 +30,20 @@ struct TFileAttributes
     // owner and group anyway, and the umask keeps this mode: it is created
     // with the mode, and neither owner nor permissions are changed after.
     bool CreatedAsIs = false;
+    // What tells the file that was read from one saved since: its identity
+    // on its file system, its size and its modification time.
+    quint64 Inode = 0;
+    qint64 Size = -1;
+    qint64 ModifiedNs = 0;
 };
+
+// Whether Now (examined just before an original is replaced) is still the
+// file that the run read (AsRead): the same file, neither renamed over nor
+// written to since. Both must be valid.
+bool IsSameFileAsRead(const TFileAttributes &Now, const TFileAttributes &AsRead);
+
+// What a name is, without following a symbolic link.
+enum class TFileKind { Missing, Regular, Folder, SymLink, Other /* FIFO, device, socket */ };
 
 // One entry of a folder listing.
 struct TFolderEntry
@@ -38,6 +51,12 @@ struct TFolderEntry
     QString Name;
     bool IsFolder = false;  // a folder, not reached through a symbolic link
     bool IsSymLink = false; // the entry itself is a symbolic link
+    bool IsOther = false;   // a FIFO, a device or a socket
+    // The name's bytes do not decode to Name and back (not valid in the
+    // file-name encoding): Name cannot reach the file. ShownName shows the
+    // undecodable bytes as \xNN.
+    bool NameLost = false;
+    QString ShownName;
 };
 
 class TFileSystem
@@ -46,7 +65,9 @@ public:
     virtual ~TFileSystem() = default;
 
     // Reads the whole file, and where asked its attributes (from the same
-    // opening). False, with *Error naming it, when it cannot.
+    // opening). False, with *Error naming it, when it cannot, and for
+    // anything but a regular file: a FIFO, device or socket is refused
+    // without waiting for it or reading from it.
     virtual bool ReadFile(const QString &Path, QByteArray &Bytes, QString *Error,
                           TFileAttributes *Attributes = nullptr);
     // Creates Path anew (it must not exist), writes Bytes, gives it the
@@ -76,6 +97,13 @@ public:
     virtual bool ReplaceOriginal(const QString &Temporary, const QString &Original, QString *Error);
     // Flushes a folder's entries (after a rename or a creation in it).
     virtual bool SyncFolder(const QString &Folder, QString *Error);
+    // Whether this process may create and rename entries in Folder (write
+    // and search permission); its attributes in *FolderAttributes (the
+    // sticky bit among its mode bits). False, with *Error naming the folder
+    // and the reason.
+    virtual bool MayWriteFolder(const QString &Folder, TFileAttributes &FolderAttributes, QString *Error);
+    // What Path names, without following a symbolic link.
+    virtual TFileKind Kind(const QString &Path);
     // Removes a file (not a folder); true when it is gone.
     virtual bool RemoveFile(const QString &Path);
     // The permissions, owner, group and device of the file that Path names (through
@@ -102,8 +130,13 @@ QString FileNameKey(const QString &Path);
 
 // The temporary file beside Target through which it is replaced: a fixed
 // name (".Main.pas.migwiz~"), so that one left behind by a killed run is
-// known and removed.
+// known and removed. Where that name would be too long for the file system,
+// a short one made from a checksum of Target's name (".3f2a...migwiz~").
 QString TemporaryNameBeside(const QString &Target);
+// Path itself when its file name fits the file system's limit of 255
+// bytes; otherwise the name shortened, with a checksum of the whole name
+// before its extension so that two long names stay apart.
+QString FitFileName(const QString &Path);
 
 // Replaces Target by a file holding Bytes: written to a temporary file beside
 // Target with Target's permissions, owner and group (where the process may
@@ -122,8 +155,9 @@ bool IsCrossDeviceError(const QString &Error);
 
 // Creates Path anew (truncating an existing file) and opens File on it for
 // writing, never through a symbolic link: a link of that name is refused,
-// and *Error says so, naming it. For the log and the report, which nobody
-// backs up.
+// and *Error says so, naming it; so is a file with a second name (hard
+// link), which would be emptied under that name too, and anything but a
+// regular file. For the log and the report, which nobody backs up.
 bool CreateFileNoFollow(QFile &File, const QString &Path, QString *Error);
 
 // The SHA-256 of Bytes in lower-case hexadecimal.

@@ -44,6 +44,7 @@ void TLogWriter::OpenLogFile(const QString &FileName)
         throw EFCreateError(Error);
     FLogFile = std::move(File);
     FFileName = FileName;
+    FWriteError.clear();
     if (!FHeader.isEmpty())
         WriteLine(FHeader);
     WriteLine(FCreationTimeString + u' ' + FormatDateTime(QDateTime::currentDateTime()));
@@ -84,8 +85,9 @@ void TLogWriter::WriteLines(const QStringList &Lines)
             Text += QLatin1String("\r\n");
     }
     const QByteArray Bytes = TextCodec::EncodeAnsi(Text);
-    FLogFile->write(Bytes);
-    FLogFile->flush(); // a log that ends where a crash struck is the useful one
+    // Flushed at once: a log that ends where a crash struck is the useful one.
+    if ((FLogFile->write(Bytes) != Bytes.size() || !FLogFile->flush()) && FWriteError.isEmpty())
+        FWriteError = QStringLiteral("Cannot write the log \"%1\". %2").arg(FFileName, FLogFile->errorString());
 }
 
 void TLogWriter::Write(const void *Buffer, int Size)

@@ -41,6 +41,10 @@ public:
     void WriteLines(const QStringList &Lines);
     // Writes Size bytes unchanged while a file is open.
     void Write(const void *Buffer, int Size);
+    // The first write to the open log that failed (a full disk), naming the
+    // file and the reason; empty while every write succeeded. Opening a log
+    // clears it.
+    const QString &WriteError() const { return FWriteError; }
 
     // The current local date and time as the log shows it: the short date
     // format, a blank and the long time format; the time is left out at
@@ -53,4 +57,5 @@ private:
     QString FHeader;
     QString FCreationTimeString;
     bool FEmptyLineAfterString = false;
+    QString FWriteError;
 };

@@ -6,6 +6,7 @@
 #include "RExpertRes.h"
 #include "Replacer.h"
 #include "RunChecks.h"
+#include "RunLock.h"
 #include "TextCodec.h"
 
 #include <QDir>
@@ -37,6 +38,11 @@ bool HasExtension(const QString &Path, const char *Ext)
 bool IsUnitFile(const QString &Path)
 {
     return HasExtension(Path, ".PAS") || HasExtension(Path, ".DPR");
+}
+
+bool IsFormFile(const QString &Path)
+{
+    return HasExtension(Path, ".DFM") || HasExtension(Path, ".NFM");
 }
 
 QString FileNameOf(const QString &Path)
@@ -114,10 +120,12 @@ QString TRunRecord::FileNameFor(const QString &UndoFile)
 
 QByteArray TRunRecord::ToBytes() const
 {
-    // "migwiz-run finished|unfinished", then one line per original: the two
-    // checksums and the path (which holds no line break: the run refuses
-    // such names), UTF-8.
-    QByteArray Bytes = Finished ? "migwiz-run finished\n" : "migwiz-run unfinished\n";
+    // "migwiz-run finished|unfinished|restored", then "tree PATH" when the
+    // tree is known, then one line per original: the two checksums and the
+    // path (which holds no line break: the run refuses such names), UTF-8.
+    QByteArray Bytes = Restored ? "migwiz-run restored\n" : Finished ? "migwiz-run finished\n" : "migwiz-run unfinished\n";
+    if (!Tree.isEmpty())
+        Bytes += "tree " + Tree.toUtf8() + '\n';
     for (const TEntry &E : Entries)
         Bytes += E.Converted.toLatin1() + ' ' + E.Original.toLatin1() + ' ' + E.Path.toUtf8() + '\n';
     return Bytes;
@@ -131,17 +139,37 @@ bool TRunRecord::FromBytes(const QByteArray &Bytes, TRunRecord &Record)
         return false;
     if (Lines[0] == "migwiz-run finished")
         Record.Finished = true;
+    else if (Lines[0] == "migwiz-run restored")
+        Record.Finished = Record.Restored = true;
     else if (Lines[0] != "migwiz-run unfinished")
         return false;
     constexpr int Hex = 64;
+    const auto IsHex = [](QByteArrayView Text) {
+        for (char C : Text)
+            if (!((C >= '0' && C <= '9') || (C >= 'a' && C <= 'f')))
+                return false;
+        return true;
+    };
     for (qsizetype I = 1; I < Lines.size(); ++I) {
         const QByteArray &Line = Lines[I];
         if (Line.isEmpty())
             continue;
-        if (Line.size() < 2 * Hex + 3 || Line[Hex] != ' ' || Line[2 * Hex + 1] != ' ')
-            return false;
-        Record.Entries.push_back({QString::fromUtf8(Line.mid(2 * Hex + 2)), QString::fromLatin1(Line.left(Hex)),
-                                  QString::fromLatin1(Line.mid(Hex + 1, Hex))});
+        if (I == 1 && Line.startsWith("tree ") && Line.size() > 5) {
+            Record.Tree = QString::fromUtf8(Line.mid(5));
+            continue;
+        }
+        // Converted may be empty (an original with no converted file).
+        const qsizetype Space = Line.indexOf(' ');
+        const QByteArrayView Converted = QByteArrayView(Line).first(Space < 0 ? 0 : Space);
+        const bool Good = Space >= 0 && (Converted.isEmpty() || (Converted.size() == Hex && IsHex(Converted)))
+            && Line.size() > Space + Hex + 2 && Line[Space + Hex + 1] == ' '
+            && IsHex(QByteArrayView(Line).sliced(Space + 1, Hex));
+        if (!Good) {
+            ++Record.DamagedLines;
+            continue;
+        }
+        Record.Entries.push_back({QString::fromUtf8(Line.mid(Space + Hex + 2)), QString::fromLatin1(Converted),
+                                  QString::fromLatin1(Line.mid(Space + 1, Hex))});
         Record.FIndex.insert(FileNameKey(Record.Entries.back().Path), Record.Entries.size() - 1);
     }
     return true;
@@ -199,6 +227,26 @@ void TReplaceRun::CheckStop() const
         throw EMigError(QStringLiteral("The run was stopped by a signal before any original was replaced."));
 }
 
+void TReplaceRun::TakeLocks(const QString &RunFolder)
+{
+    const TReplaceOptions &Options = *R.FReplaceOptions;
+    try {
+        QString Error;
+        // A backup folder that cannot be made is reported in its own stage
+        // (CreateBackupFolder); without it there is nothing to lock there.
+        if (!FUndoFile.isEmpty() && !Options.DryRun && MakeFolders(Options.BackupDir, true, true)
+            && !FLock.LockBackupFolder(Options.BackupDir, QStringLiteral("a replace run"), &Error))
+            throw EFileError(Error);
+        if (!RunFolder.isEmpty() && !Options.DryRun && !FLock.LockTree(RunFolder, &Error))
+            throw EFileError(Error);
+        if (!FUndoFile.isEmpty())
+            RefuseEarlierRun();
+    } catch (...) {
+        RemoveWhatItCreated();
+        throw;
+    }
+}
+
 void TReplaceRun::RefuseEarlierRun() const
 {
     if (const QString Why = EarlierRunMessage(FUndoFile, FFs); !Why.isEmpty())
@@ -214,14 +262,18 @@ bool TReplaceRun::Execute()
     R.FRunErrors.clear();
     FStopRequested = 0;
     const TReplaceOptions &Options = *R.FReplaceOptions;
-    if (Options.MakeBackup && !Options.BackupDir.isEmpty()) {
+    const QString RunFolder = Options.Dest == sdProject ? QFileInfo(TIDEUtils::GetProjectName()).path()
+                                                        : Options.Directory;
+    if (Options.MakeBackup && !Options.BackupDir.isEmpty())
         FUndoFile = JoinPath(Options.BackupDir, RExpertRes::sUndoFileName);
-        RefuseEarlierRun();
-    }
+    TakeLocks(RunFolder);
     if (Options.WriteLog) {
-        const QString Folder = Options.Dest == sdProject ? QFileInfo(TIDEUtils::GetProjectName()).path()
-                                                          : Options.Directory;
-        R.FLog.OpenLogFile(JoinPath(Folder, RExpertRes::sLogFileName));
+        try {
+            R.FLog.OpenLogFile(JoinPath(RunFolder, RExpertRes::sLogFileName));
+        } catch (...) {
+            RemoveWhatItCreated();
+            throw;
+        }
     }
     const QString LogPath = R.FLog.IsOpen() ? R.FLog.FileName() : QString();
     bool Result = false;
@@ -247,10 +299,11 @@ bool TReplaceRun::Execute()
             CreateBackupFolder();
 
             R.FLog.WriteLine(RExpertRes::sAllocatingTempFolder);
+            RemoveStaleTemporaryFolders(QStringLiteral("$DS"));
             FTempFolder = AllocTempFolder(QStringLiteral("$DS"), 1);
             if (FTempFolder.isEmpty())
-                throw EFCreateError(
-                    QStringLiteral("Cannot create a temporary folder in \"%1\".").arg(QDir::tempPath()));
+                throw EFCreateError(TempFolderError());
+            FLock.LockTemporaryFolder(FTempFolder);
             TFinally RemoveTemp([this] {
                 DeleteFolder(FTempFolder);
                 FTempFolder.clear();
@@ -258,10 +311,12 @@ bool TReplaceRun::Execute()
 
             ConvertFiles();
             CheckStop();
+            R.FWorkReport.Settle();
             R.WriteWorkReport();
             if (Options.DryRun) {
                 Result = ShowConvertedFiles();
             } else {
+                Preflight();
                 QStringList Written{Options.MakeBackup ? Options.BackupDir : QString(), FTempFolder};
                 for (const QString &Original : std::as_const(FBesideTemporaries))
                     Written << Original; // its file system holds the temporary beside it
@@ -271,10 +326,26 @@ bool TReplaceRun::Execute()
                 WriteUndoRecords();
                 CheckStop();
                 Result = ReplaceOriginalFiles();
+                if (FReplacedCount == 0 && !Result) {
+                    // Nothing was replaced: the run leaves nothing behind,
+                    // so that the next one is not refused.
+                    FCopyBackStarted = false;
+                    RemoveWhatItCreated();
+                }
             }
-            if (Options.MakeBackup) {
+            if (Options.MakeBackup && FUndoWritten) {
                 MarkFinished();
+                Result = Result && !FMarkFailed;
                 R.FLog.WriteLine(RExpertRes::sBackupFile.arg(FUndoFile));
+            }
+            if (!FLeftChanged.isEmpty()) {
+                // The report names them too (written before the copy-back).
+                try {
+                    R.WriteWorkReport();
+                } catch (const EMigError &E) {
+                    R.FLog.WriteLine(E.Message());
+                    R.FRunErrors << E.Message();
+                }
             }
             R.FLog.WriteLine(RExpertRes::sRemovingTempFolder);
         } catch (const EMigError &E) {
@@ -282,13 +353,20 @@ bool TReplaceRun::Execute()
             R.FLog.WriteLine(E.Message());
             if (!FCopyBackStarted)
                 RemoveWhatItCreated();
+            R.FLog.WriteLine(RExpertRes::sReplaceFailed);
             throw;
         } catch (...) {
             if (!FCopyBackStarted)
                 RemoveWhatItCreated();
+            R.FLog.WriteLine(RExpertRes::sReplaceFailed);
             throw;
         }
-        R.FLog.WriteLine(RExpertRes::sReplaceSucceeded);
+        // A failed run says so in its log (its errors stand above).
+        R.FLog.WriteLine(Result ? RExpertRes::sReplaceSucceeded : RExpertRes::sReplaceFailed);
+        if (!R.FLog.WriteError().isEmpty()) {
+            R.FRunErrors << R.FLog.WriteError();
+            Result = false;
+        }
     }
     if (Options.WriteLog && Options.ViewLog && R.FProgress && !LogPath.isEmpty())
         R.FProgress->ViewLog(LogPath);
@@ -342,17 +420,123 @@ void TReplaceRun::ScanDirectory(const QString &Folder, bool IncludeSubDirs)
     QString Error;
     if (!FFs.ListFolder(Folder, Entries, &Error))
         throw EFileError(Error);
+    FScannedFolders.insert(Folder);
+    QStringList Lost;
     for (const TFolderEntry &Entry : std::as_const(Entries)) {
         const QString Path = JoinPath(Folder, Entry.Name);
+        // A name whose bytes are not valid in the file-name encoding cannot
+        // be opened by its decoded name, and two such names may decode to
+        // the same one: the run refuses them before it writes anything.
+        if (Entry.NameLost) {
+            if (Entry.IsFolder ? IncludeSubDirs : IsUnitFile(Entry.Name) || IsFormFile(Entry.Name))
+                Lost << JoinPath(Folder, Entry.ShownName);
+            continue;
+        }
+        if (Entry.IsSymLink)
+            FNotRegular.insert(Path, QStringLiteral("a symbolic link; not converted"));
+        else if (Entry.IsOther)
+            FNotRegular.insert(Path, QStringLiteral("not a regular file (a FIFO, a device or a socket); not converted"));
         if (Entry.IsFolder) {
             if (IncludeSubDirs)
                 ScanDirectory(Path, true);
-        } else if (Entry.IsSymLink && QFileInfo(Path).isDir()) {
-            continue; // a link to a folder is not followed
         } else if (IsUnitFile(Entry.Name)) {
+            // A link is not followed, nor is anything but a regular file
+            // opened: listed, so that the report names it.
+            if (Entry.IsSymLink && QFileInfo(Path).isDir())
+                continue; // a link to a folder
             R.FUnitList.append(Path);
         }
     }
+    if (!Lost.isEmpty())
+        throw EFileError(QStringLiteral("These file names are not valid in the file-name encoding (UTF-8), so the "
+                                        "run could not find them again by name; rename them first: %1")
+                             .arg(Lost.join(QStringLiteral(", "))));
+}
+
+QString TReplaceRun::NotConvertible(const QString &Path)
+{
+    // The scan saw every entry of its folders; other files are looked at.
+    const auto Known = FNotRegular.constFind(Path);
+    if (Known != FNotRegular.constEnd())
+        return *Known;
+    if (FScannedFolders.contains(QFileInfo(Path).path()))
+        return QString();
+    switch (FFs.Kind(Path)) {
+    case TFileKind::SymLink:
+        return QStringLiteral("a symbolic link; not converted");
+    case TFileKind::Other:
+        return QStringLiteral("not a regular file (a FIFO, a device or a socket); not converted");
+    default:
+        return QString();
+    }
+}
+
+void TReplaceRun::LeaveAlone(const QString &Path, const QString &Reason)
+{
+    R.FLog.WriteLine(QStringLiteral("Left as it is: %1 (%2)").arg(Path, Reason));
+    TWorkItem Item;
+    Item.Kind = TWorkItemKind::FileLeftAlone;
+    Item.File = Path;
+    Item.Name = Reason;
+    R.FWorkReport.Add(std::move(Item));
+}
+
+void TReplaceRun::Preflight()
+{
+    // Every original that the copy-back renames over, and its folder, is
+    // checked now: a predictable refusal stops the run before the undo file
+    // is written, with every original untouched and nothing left behind.
+    QHash<QString, TFileAttributes> Folders;
+    QStringList Refused;
+    QSet<QString> Done;
+#ifndef Q_OS_WIN
+    const unsigned Me = unsigned(::geteuid());
+#else
+    const unsigned Me = 1;
+#endif
+    for (const QString &Path : std::as_const(R.FUnitList)) {
+        const auto Folder = FOutputFolders.constFind(Path);
+        if (Folder == FOutputFolders.constEnd() || Done.contains(Path)
+            || !FConvertedSums.contains(JoinPath(*Folder, FileNameOf(Path))))
+            continue;
+        Done.insert(Path);
+        const TFileAttributes &File = AttributesOf(Path);
+        if (File.Valid && !(File.Mode & 0222)) {
+            Refused << QStringLiteral("\"%1\" is read-only").arg(Path);
+            continue;
+        }
+        const QString Parent = QFileInfo(Path).path();
+        auto It = Folders.find(Parent);
+        if (It == Folders.end()) {
+            TFileAttributes Attributes;
+            QString Error;
+            if (!FFs.MayWriteFolder(Parent, Attributes, &Error)) {
+                Refused << Error;
+                Attributes.Valid = false;
+                Attributes.Mode = 0;
+            }
+            It = Folders.insert(Parent, Attributes);
+        }
+        if (!It->Valid)
+            continue;
+        // In a folder with the sticky bit only the owner of a file or of the
+        // folder may rename over it.
+        if ((It->Mode & 01000) && Me != 0 && File.Owner != Me && It->Owner != Me)
+            Refused << QStringLiteral("\"%1\" belongs to another user in a folder that lets only the owner replace "
+                                      "it").arg(Path);
+    }
+    if (!Refused.isEmpty())
+        throw EFileError(QStringLiteral("The run may not replace every original, so it replaced none: %1")
+                             .arg(Refused.join(QStringLiteral("; "))));
+}
+
+QString TReplaceRun::TempFolderError()
+{
+    const QString Base = QDir::tempPath();
+    if (Base.isEmpty() || !QFileInfo(Base).isDir())
+        return QStringLiteral("Cannot create a temporary folder: the temporary folder \"%1\" does not exist (it "
+                              "comes from TMPDIR; set TMPDIR to an existing folder).").arg(Base);
+    return QStringLiteral("Cannot create a temporary folder in \"%1\".").arg(Base);
 }
 
 void TReplaceRun::CheckNamesForUndoFile() const
@@ -372,12 +556,12 @@ void TReplaceRun::CheckNamesForUndoFile() const
                     .arg(Path));
 }
 
-void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
+bool TReplaceRun::MakeFolders(const QString &Folder, bool Backup, bool Quiet)
 {
     // Each folder is made (or found) once per run; the files that follow
     // into it cost no further look-up.
     if (FKnownFolders.contains(Folder))
-        return;
+        return true;
     // The folders that do not exist yet are noted, so that a run that stops
     // removes those it made (and that stayed empty).
     QStringList Missing;
@@ -389,6 +573,8 @@ void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
         F = Parent;
     }
     if (!ForceFolders(Folder)) {
+        if (Quiet)
+            return false;
         if (Backup)
             throw EFCreateError(RExpertRes::sFailedToCreateDirectory + QStringLiteral(" (%1)").arg(Folder));
         throw EFCreateError(QStringLiteral("Cannot create the temporary folder \"%1\".").arg(Folder));
@@ -402,6 +588,7 @@ void TReplaceRun::MakeFolders(const QString &Folder, bool Backup)
             break;
         F = Parent;
     }
+    return true;
 }
 
 void TReplaceRun::CreateBackupFolder()
@@ -488,13 +675,18 @@ void TReplaceRun::PrescanForms(int Begin, int End)
         QList<std::pair<QString, QString>> Names;
         std::exception_ptr Error;
     };
-    const QStringList Paths = R.FUnitList.mid(Begin, End - Begin);
+    QStringList Paths = R.FUnitList.mid(Begin, End - Begin);
+    for (QString &Path : Paths)
+        if (!NotConvertible(Path).isEmpty())
+            Path.clear(); // never read; its conversion reports it
     std::vector<TScan> Scans(size_t(Paths.size()));
     std::atomic<int> Next{0};
     std::atomic<qint64> Kept{0};
     const auto Work = [&] {
         for (int I; !FStopRequested && (I = Next++) < int(Paths.size());) {
             TScan &Scan = Scans[size_t(I)];
+            if (Paths[I].isEmpty())
+                continue;
             try {
                 QString Error;
                 if (!FFs.ReadFile(Paths[I], Scan.File.Bytes, &Error, &Scan.File.Attributes))
@@ -530,6 +722,10 @@ void TReplaceRun::ConvertRange(int Begin, int End)
             CheckStop();
             if (R.FProgress)
                 R.FProgress->FileStarted(I, int(Units.size()), Units[I]);
+            if (const QString Why = NotConvertible(Units[I]); !Why.isEmpty()) {
+                LeaveAlone(Units[I], Why);
+                continue;
+            }
             const int Before = R.FChangedFilesCount;
             R.ProcessFile(Units[I], OutputFolderOf(I));
             if (R.FChangedFilesCount > Before && R.FReplaceOptions->MakeBackup)
@@ -555,6 +751,9 @@ void TReplaceRun::ConvertRange(int Begin, int End)
     // to wake a sleeper (each side stores before it looks at the other's
     // state, and wakes the other under the lock, so no wake-up is lost).
     const QStringList Paths = Units.mid(Begin, End - Begin); // the workers' own copy
+    std::vector<QString> LeftAlone(size_t(End - Begin)); // why a file is not converted
+    for (int I = Begin; I < End; ++I)
+        LeftAlone[size_t(I - Begin)] = NotConvertible(Paths[I - Begin]);
     const int Window = Jobs * 8;
     std::vector<std::atomic<TConversion *>> Results(size_t(End - Begin)); // owned
     std::mutex Lock;
@@ -586,7 +785,8 @@ void TReplaceRun::ConvertRange(int Begin, int End)
             auto C = std::make_unique<TConversion>();
             C->Parser = Worker->Parser;
             C->Collect = true;
-            R.ConvertInto(*C, Paths[I - Begin]);
+            if (LeftAlone[size_t(I - Begin)].isEmpty())
+                R.ConvertInto(*C, Paths[I - Begin]);
             Results[size_t(I - Begin)] = C.release();
             if (const int Waiting = CommitterWaitsAt; Waiting >= 0 && IsReady(Waiting)) {
                 std::lock_guard<std::mutex> L(Lock);
@@ -626,10 +826,15 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         CheckStop();
         if (R.FProgress)
             R.FProgress->FileStarted(I, int(Units.size()), Units[I]);
+        if (const QString &Why = LeftAlone[size_t(I - Begin)]; !Why.isEmpty()) {
+            LeaveAlone(Units[I], Why);
+            continue;
+        }
         const QString Folder = OutputFolderOf(I);
         R.FLog.WriteLines(C->LogLines);
         for (TWorkItem &Item : C->ReportItems)
             R.FWorkReport.Add(std::move(Item));
+        R.FWorkReport.NoteDeclaredClasses(C->DeclaredClasses);
         Units += C->AppendedFiles;
         if (C->Error)
             std::rethrow_exception(C->Error);
@@ -690,7 +895,10 @@ void TReplaceRun::BackupOriginal(int Index)
         Bytes = FLastReadBytes;
     else if (!FFs.ReadFile(Path, Bytes, &Error))
         throw EFileError(Error);
-    if (!FFs.LinkFile(Path, Backup, &Error)) {
+    Backup = FitFileName(Backup);
+    // A backup of an earlier run whose originals were restored is replaced
+    // (its name is removed, then linked anew).
+    if (!FFs.LinkFile(Path, Backup, &Error) && !(FFs.RemoveFile(Backup) && FFs.LinkFile(Path, Backup, &Error))) {
         FFs.RemoveFile(Backup);
         if (!FFs.WriteUnflushedFile(Backup, Bytes, TFileAttributes(), &Error))
             throw EFileError(QStringLiteral("Cannot back up \"%1\": %2").arg(Path, Error));
@@ -811,28 +1019,66 @@ void TReplaceRun::WriteUndoRecords()
 {
     if (!R.FReplaceOptions->MakeBackup)
         return;
-    // The record first, then the undo file: whenever the undo file exists,
-    // its record does too. Both are written whole, flushed and renamed into
-    // place, and the backups are on disk before them.
+    FUndoWritten = true; // from here on a stop removes them too
+    WriteUndoFiles(false);
+}
+
+namespace {
+// The deepest folder that holds both A and B (folders or files' folders).
+QString CommonFolder(const QString &A, const QString &B)
+{
+    if (A.isEmpty())
+        return B;
+    QString Folder = A;
+    while (!(B.startsWith(Folder, FileNameCase())
+             && (B.size() == Folder.size() || B.at(Folder.size()) == PathDelim || Folder.endsWith(PathDelim)))) {
+        const QString Parent = QFileInfo(Folder).path();
+        if (Parent == Folder)
+            break;
+        Folder = Parent;
+    }
+    return Folder;
+}
+} // namespace
+
+void TReplaceRun::WriteUndoFiles(bool Finished)
+{
+    // The undo file first, then the record, when the run starts; the other
+    // way round at the end. Either way, whenever the undo file exists its
+    // record does too, and an original of the undo file without an entry in
+    // the record only counts as possibly edited. Both are written whole,
+    // flushed and renamed into place, and the backups are on disk before.
+    const TReplaceOptions &Options = *R.FReplaceOptions;
+    const QSet<QString> Dropped(FLeftChanged.cbegin(), FLeftChanged.cend());
     QString Error;
     TRunRecord Record;
+    Record.Finished = Finished;
+    Record.Tree = QDir::cleanPath(QFileInfo(Options.Dest == sdProject ? TIDEUtils::GetProjectName()
+                                                                      : JoinPath(Options.Directory, QStringLiteral("x")))
+                                      .absolutePath());
     QString Text;
     for (int I = 0; I < R.FUndoList.Count(); ++I) {
         const QString &Path = R.FUndoList.Name(I);
+        if (Dropped.contains(Path))
+            continue;
         Text += Path + u'=' + R.FUndoList.ValueAt(I) + QLatin1String("\r\n");
         const QString Converted = FConvertedSums.value(JoinPath(FOutputFolders.value(Path), FileNameOf(Path)));
         Record.Entries.push_back({Path, Converted, FOriginalSums.value(FileNameKey(Path))});
+        Record.Tree = CommonFolder(Record.Tree, QFileInfo(Path).absolutePath());
     }
-    FUndoWritten = true; // from here on a stop removes them too
     const QString RecordFile = TRunRecord::FileNameFor(FUndoFile);
-    if (!WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error))
+    if (!Finished && !WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error))
         throw EFileError(Error);
     // The undo file is in the ANSI code page, unless a path has a character
     // that the code page lacks: written as "?", that path could never be
     // restored. Such a file is UTF-8 with its byte-order mark, which the
     // restore recognises.
-    const TTextEncoding Encoding = TextCodec::IsAnsiEncodable(Text) ? TTextEncoding::Ansi() : TTextEncoding::Utf8();
-    if (!WriteFileAtomically(FFs, FUndoFile, TextCodec::EncodeFile(Text, Encoding), &Error))
+    if (!Finished || !Dropped.isEmpty()) {
+        const TTextEncoding Encoding = TextCodec::IsAnsiEncodable(Text) ? TTextEncoding::Ansi() : TTextEncoding::Utf8();
+        if (!WriteFileAtomically(FFs, FUndoFile, TextCodec::EncodeFile(Text, Encoding), &Error))
+            throw EFileError(Error);
+    }
+    if (Finished && !WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error))
         throw EFileError(Error);
 }
 
@@ -863,6 +1109,20 @@ bool TReplaceRun::ReplaceOriginalFiles()
         const TFileAttributes &Attributes = AttributesOf(Path);
         QString Error;
         bool Ok = false;
+        // The original is examined just before it is replaced: one that an
+        // editor saved (renamed over) or that was written to since the run
+        // read it is left as the user saved it.
+        if (!IsSameFileAsRead(FFs.Attributes(Path), Attributes)) {
+            if (Beside)
+                FFs.RemoveFile(Source);
+            FBesideTemporaries.remove(Source);
+            FLeftChanged << Path;
+            LeaveAlone(Path, QStringLiteral("changed while the run worked; kept as saved, not converted"));
+            R.FRunErrors << QStringLiteral("The file \"%1\" was changed while the run worked; it is left as it was "
+                                           "saved, not converted.").arg(Path);
+            Result = false;
+            continue;
+        }
         // A read-only original stays as it is, also for a user (root) whom
         // the file system would let replace it: read-only is what its owner
         // chose.
@@ -884,6 +1144,7 @@ bool TReplaceRun::ReplaceOriginalFiles()
         }
         if (Ok) {
             Replaced << Path;
+            ++FReplacedCount;
         } else {
             R.FLog.WriteLine(Error);
             R.FRunErrors << Error;
@@ -916,18 +1177,26 @@ bool TReplaceRun::ShowConvertedFiles()
 
 void TReplaceRun::MarkFinished()
 {
-    TRunRecord Record;
-    QByteArray Bytes;
-    const QString RecordFile = TRunRecord::FileNameFor(FUndoFile);
-    QString Error;
-    if (FFs.ReadFile(RecordFile, Bytes, &Error) && TRunRecord::FromBytes(Bytes, Record)) {
-        Record.Finished = true;
-        if (WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error))
-            return;
+    DropFromUndoSet();
+    try {
+        WriteUndoFiles(true);
+    } catch (const EFileError &E) {
+        // The originals are in place and the undo file lists them; a record
+        // left "unfinished" makes the restore take nothing for granted, but
+        // the run did not end as it should (a full disk): it fails.
+        R.FLog.WriteLine(E.Message());
+        R.FRunErrors << E.Message();
+        FMarkFailed = true;
     }
-    // The originals are in place and the undo file lists them; a record left
-    // "unfinished" only means the restore takes nothing for granted.
-    R.FLog.WriteLine(Error);
+}
+
+void TReplaceRun::DropFromUndoSet()
+{
+    for (const QString &Path : std::as_const(FLeftChanged)) {
+        const QString Backup = R.FUndoList.Value(Path);
+        if (FCreatedBackupSet.contains(Backup))
+            FFs.RemoveFile(Backup);
+    }
 }
 
 void TReplaceRun::RemoveWhatItCreated()
@@ -935,6 +1204,7 @@ void TReplaceRun::RemoveWhatItCreated()
     if (FUndoWritten) {
         FFs.RemoveFile(FUndoFile);
         FFs.RemoveFile(TRunRecord::FileNameFor(FUndoFile));
+        FUndoWritten = false;
     }
     for (const QString &Backup : std::as_const(FCreatedBackups))
         FFs.RemoveFile(Backup);
@@ -942,6 +1212,7 @@ void TReplaceRun::RemoveWhatItCreated()
         FFs.RemoveFile(It.key());
     FBesideTemporaries.clear();
     FCreatedBackupSet.clear();
+    FLock.Release(); // its lock file must not keep the backup folder
     // Deepest first; a folder that holds anything else stays.
     for (auto It = FCreatedFolders.crbegin(); It != FCreatedFolders.crend(); ++It)
         QDir().rmdir(*It);
@@ -1006,6 +1277,34 @@ TRestoreRun::TRestoreRun(TComponentReplacer &Replacer, TFileSystem &Fs, TRestore
 {
 }
 
+namespace {
+
+// Whether Path lies below Folder (both clean absolute paths).
+bool IsBelow(const QString &Path, const QString &Folder)
+{
+    if (Folder.isEmpty())
+        return false;
+    const QString Prefix = Folder.endsWith(PathDelim) ? Folder : Folder + PathDelim;
+    return Path.startsWith(Prefix, FileNameCase());
+}
+
+// The canonical path of Path's deepest existing folder: where a file of
+// that name would really be written, links in its folders followed.
+QString CanonicalFolderOf(const QString &Path)
+{
+    for (QString Folder = QFileInfo(Path).path();;) {
+        const QString Canonical = QFileInfo(Folder).canonicalFilePath();
+        if (!Canonical.isEmpty())
+            return Canonical;
+        const QString Parent = QFileInfo(Folder).path();
+        if (Parent == Folder)
+            return QString();
+        Folder = Parent;
+    }
+}
+
+} // namespace
+
 bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
 {
     TFinally EmptyList([this] { R.FUnitList.clear(); });
@@ -1018,6 +1317,11 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
     R.FUnitList = Text.split(LineEnds());
     if (!R.FUnitList.isEmpty() && R.FUnitList.last().isEmpty())
         R.FUnitList.removeLast(); // the line break that ends the last line
+    if (R.FUnitList.isEmpty()) {
+        Report.Errors << QStringLiteral("The undo file \"%1\" lists no file: its run changed nothing, so there is "
+                                        "nothing to restore.").arg(UndoFile);
+        return false;
+    }
 
     // Relative paths are taken from the undo file's folder, not from
     // wherever the process happens to run, and backups only from inside
@@ -1026,100 +1330,229 @@ bool TRestoreRun::Execute(const QString &UndoFile, TRestoreReport &Report)
     const QString Folder = QFileInfo(UndoFile).absolutePath();
     const QString CanonicalFolder = QFileInfo(Folder).canonicalFilePath();
     auto Resolve = [&Folder](const QString &Path) {
-        return Path.isEmpty() || QDir::isAbsolutePath(Path) ? Path : QDir::cleanPath(JoinPath(Folder, Path));
+        return Path.isEmpty() ? Path : QDir::cleanPath(QDir::isAbsolutePath(Path) ? Path : JoinPath(Folder, Path));
     };
+
+    // What the run recorded. Without a readable record nothing is taken for
+    // granted: every original that differs from its backup counts as
+    // possibly edited, and the originals are confined to the tree around
+    // the backup folder (its parent).
+    const QString RecordFile = TRunRecord::FileNameFor(UndoFile);
+    TRunRecord Record;
+    QByteArray RecordBytes;
+    const bool HasRecord = FFs.ReadFile(RecordFile, RecordBytes, nullptr) && TRunRecord::FromBytes(RecordBytes, Record);
+    const QString Tree = QDir::cleanPath(HasRecord && !Record.Tree.isEmpty() ? Record.Tree : QFileInfo(Folder).path());
+    const QString CanonicalTree = QFileInfo(Tree).canonicalFilePath();
+    // One run or restore at a time, in the backup folder and in the tree.
+    TRunLock Lock;
+    if (!Lock.LockBackupFolder(Folder, QStringLiteral("a restore"), &Error) || !Lock.LockTree(Tree, &Error)) {
+        Report.Errors << Error;
+        return false;
+    }
+    QString Untrusted;
+    if (!HasRecord)
+        Untrusted = QStringLiteral("The run record \"%1\" is missing or unreadable, so every file counts as "
+                                   "possibly edited since the conversion.").arg(RecordFile);
+    else if (Record.DamagedLines > 0)
+        Untrusted = QStringLiteral("The run record \"%1\" has %2 damaged line(s); the files they named count as "
+                                   "possibly edited since the conversion.").arg(RecordFile).arg(Record.DamagedLines);
 
     // A line is "original=backup". The format has no escape, so a path that
     // holds "=" is split at the first "=" behind which an existing backup
-    // file is named, and at the first "=" when none is.
+    // file is named, and at the first "=" when none is. A file that is no
+    // undo file is refused at its first line that is no such pair.
     TNameValueList Lines(FileNameCase());
-    for (const QString &Line : std::as_const(R.FUnitList)) {
+    for (int N = 0; N < R.FUnitList.size(); ++N) {
+        const QString &Line = R.FUnitList[N];
         qsizetype Eq = Line.indexOf(u'=');
         for (qsizetype Try = Eq; Try >= 0; Try = Line.indexOf(u'=', Try + 1))
             if (QFileInfo(Resolve(Line.mid(Try + 1))).isFile()) {
                 Eq = Try;
                 break;
             }
-        Lines.Append(Eq < 0 ? QString() : Resolve(Line.left(Eq)), Eq < 0 ? QString() : Resolve(Line.mid(Eq + 1)));
+        if (Eq <= 0 || Eq == Line.size() - 1) {
+            Report.Errors << QStringLiteral("\"%1\" is not an undo file: its line %2 is no \"original=backup\" pair "
+                                            "(\"%3\"). Nothing was restored.")
+                                 .arg(UndoFile).arg(N + 1).arg(Line.left(80));
+            return false;
+        }
+        Lines.Append(Resolve(Line.left(Eq)), Resolve(Line.mid(Eq + 1)));
     }
 
     // Check pass: nothing is copied unless every backup is there, inside the
-    // undo file's folder.
-    for (int I = 0; I < Lines.Count(); ++I) {
-        const QString Backup = Lines.Value(Lines.Name(I));
-        const QFileInfo Info(Backup);
-        if (!Info.isFile()) {
-            Report.Errors << QStringLiteral("The backup \"%1\" does not exist.").arg(Backup);
-            return false;
-        }
-        const QString Canonical = Info.canonicalFilePath();
-        if (CanonicalFolder.isEmpty() || !Canonical.startsWith(JoinPath(CanonicalFolder, QString()), FileNameCase())) {
-            Report.Errors << QStringLiteral("The backup \"%1\" is not inside the undo file's folder \"%2\".")
-                                 .arg(Backup, Folder);
-            return false;
-        }
-    }
-    if (Lines.Count() == 0)
-        return false;
-
-    // Which originals may simply be put back: with the run's record, a file
-    // that is neither what the run wrote nor the original (a crash can leave
-    // it untouched) was changed since; a file that no longer exists is not
-    // created unless the user says so.
-    TRunRecord Record;
-    QByteArray RecordBytes;
-    const bool HasRecord = FFs.ReadFile(TRunRecord::FileNameFor(UndoFile), RecordBytes, nullptr)
-        && TRunRecord::FromBytes(RecordBytes, Record);
-    std::vector<bool> Copy(size_t(Lines.Count()), true);
-    QList<int> Changed, Missing;
+    // undo file's folder, and holds what the run recorded, and every
+    // original lies in the tree the run converted. Every failure is named.
+    struct TFile
+    {
+        QString Original;
+        QString Backup;
+        QString BackupSum; // SHA-256 of the backup, when it was read
+        bool Copy = true;
+    };
+    std::vector<TFile> Files;
+    QSet<QString> Seen;
     for (int I = 0; I < Lines.Count(); ++I) {
         const QString &Original = Lines.Name(I);
-        const QFileInfo Info(Original);
-        if (!Info.exists()) {
-            Missing << I;
+        if (Seen.contains(FileNameKey(Original)))
+            continue;
+        Seen.insert(FileNameKey(Original));
+        TFile File;
+        File.Original = Original;
+        File.Backup = Lines.Value(Original);
+        const QFileInfo Info(File.Backup);
+        if (!Info.isFile()) {
+            Report.Errors << QStringLiteral("The backup \"%1\" does not exist.").arg(File.Backup);
+            continue;
+        }
+        const QString Canonical = Info.canonicalFilePath();
+        if (CanonicalFolder.isEmpty() || !IsBelow(Canonical, CanonicalFolder)) {
+            Report.Errors << QStringLiteral("The backup \"%1\" is not inside the undo file's folder \"%2\".")
+                                 .arg(File.Backup, Folder);
+            continue;
+        }
+        if (!IsBelow(Original, Tree) || CanonicalTree.isEmpty()
+            || !(CanonicalFolderOf(Original) == CanonicalTree || IsBelow(CanonicalFolderOf(Original), CanonicalTree))) {
+            Report.Errors << QStringLiteral("The file \"%1\" is not inside the tree \"%2\" that the run converted; "
+                                            "nothing is written there.").arg(Original, Tree);
             continue;
         }
         const TRunRecord::TEntry *Entry = HasRecord ? Record.Find(Original) : nullptr;
-        if (!Entry || Entry->Converted.isEmpty())
+        if (Entry) {
+            QByteArray Backup;
+            if (!FFs.ReadFile(File.Backup, Backup, &Error)) {
+                Report.Errors << Error;
+                continue;
+            }
+            File.BackupSum = Sha256Hex(Backup);
+            if (File.BackupSum != Entry->Original) {
+                Report.Errors << QStringLiteral("The backup \"%1\" is not the original that the run backed up (its "
+                                                "checksum differs from the recorded one).").arg(File.Backup);
+                continue;
+            }
+        }
+        Files.push_back(std::move(File));
+    }
+    if (!Report.Errors.isEmpty()) {
+        Report.Errors << QStringLiteral("Nothing was restored.");
+        return false;
+    }
+
+    // Which originals may simply be put back: with the run's record, a file
+    // that is neither what the run wrote nor the original (a crash can leave
+    // it untouched) was changed since; without an entry for it, a file that
+    // is not its backup may have been. A file that no longer exists is not
+    // created unless the user says so.
+    QList<int> Changed, Missing;
+    for (int I = 0; I < int(Files.size()); ++I) {
+        TFile &File = Files[size_t(I)];
+        const TFileKind Kind = FFs.Kind(File.Original);
+        if (Kind == TFileKind::Missing) {
+            Missing << I;
             continue;
+        }
+        const TRunRecord::TEntry *Entry = HasRecord ? Record.Find(File.Original) : nullptr;
         QByteArray Current;
-        if (!FFs.ReadFile(Original, Current, &Error))
-            continue; // the copy pass reports it
+        if (Kind != TFileKind::Regular || !FFs.ReadFile(File.Original, Current, &Error)) {
+            Changed << I; // a link or FIFO put in its place: not the run's
+            continue;
+        }
         const QString Sum = Sha256Hex(Current);
-        if (Sum == Entry->Original)
-            Copy[size_t(I)] = false; // still the original: nothing to do
-        else if (Sum != Entry->Converted)
+        if (Entry && Sum == Entry->Original)
+            File.Copy = false; // still the original: nothing to do
+        else if (Entry && !Entry->Converted.isEmpty() && Sum == Entry->Converted)
+            continue;
+        else if (!Entry && Current == ReadOrEmpty(File.Backup))
+            File.Copy = false;
+        else
             Changed << I;
     }
     auto Ask = [&](const QList<int> &Indexes, bool Changes, QStringList &Left) {
         if (Indexes.isEmpty())
             return;
-        QStringList Files;
+        QStringList Names;
         for (int I : Indexes)
-            Files << Lines.Name(I);
-        const bool Yes = FQuestions && (Changes ? FQuestions->OverwriteChangedFiles(Files)
-                                                : FQuestions->CreateMissingFiles(Files));
+            Names << Files[size_t(I)].Original;
+        const bool Yes = FQuestions && (Changes ? FQuestions->OverwriteChangedFiles(Names)
+                                                : FQuestions->CreateMissingFiles(Names));
         if (Yes)
             return;
         for (int I : Indexes)
-            Copy[size_t(I)] = false;
-        Left = Files;
+            Files[size_t(I)].Copy = false;
+        Left = Names;
     };
     Ask(Changed, true, Report.LeftChanged);
     Ask(Missing, false, Report.LeftMissing);
+    if (!Report.LeftChanged.isEmpty() && !Untrusted.isEmpty())
+        Report.Errors << Untrusted;
 
-    // Copy pass: each backup replaces its original in one step, checked and
-    // flushed; the first failure stops the restore.
-    for (int I = 0; I < Lines.Count(); ++I) {
-        const QString &Original = Lines.Name(I);
-        FFs.RemoveFile(TemporaryNameBeside(Original)); // left by a killed run
-        if (!Copy[size_t(I)])
+    // Copy pass: each backup replaces its original in one step; a failure
+    // is named and the restore goes on with the next file. The backups go
+    // back as second names of their files where they can (a link and a
+    // rename, no copy), flushed together at the end.
+    QStringList Restored;
+    for (const TFile &File : Files) {
+        FFs.RemoveFile(TemporaryNameBeside(File.Original)); // left by a killed run
+        if (!File.Copy)
             continue;
-        QByteArray Backup;
-        if (!FFs.ReadFile(Lines.Value(Original), Backup, &Error) || !ReplaceFileContents(FFs, Original, Backup, &Error)) {
+        if (PutBack(File.Original, File.Backup, &Error))
+            Restored << File.Original;
+        else
+            Report.Errors << Error;
+    }
+    QSet<quint64> Devices;
+    for (const QString &Path : std::as_const(Restored)) {
+        const TFileAttributes Attributes = FFs.Attributes(Path);
+        if (Attributes.Valid && Devices.contains(Attributes.Device))
+            continue;
+        Devices.insert(Attributes.Device);
+        if (!FFs.SyncFileSystem(Path, &Error)) {
+            Report.Errors << Error;
+            break;
+        }
+    }
+    const bool Ok = Report.Errors.isEmpty() && Report.LeftChanged.isEmpty() && Report.LeftMissing.isEmpty();
+    if (Ok) {
+        // The originals are back: a later run into this backup folder may
+        // replace this undo set.
+        if (!HasRecord)
+            Record.Tree = Tree;
+        Record.Restored = Record.Finished = true;
+        if (!WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error)) {
             Report.Errors << Error;
             return false;
         }
     }
-    return Report.LeftChanged.isEmpty() && Report.LeftMissing.isEmpty();
+    return Ok;
+}
+
+QByteArray TRestoreRun::ReadOrEmpty(const QString &Path)
+{
+    QByteArray Bytes;
+    return FFs.ReadFile(Path, Bytes, nullptr) ? Bytes : QByteArray();
+}
+
+bool TRestoreRun::PutBack(const QString &Original, const QString &Backup, QString *Error)
+{
+    // A read-only original stays as it is (see ReplaceFileContents).
+    const TFileAttributes Now = FFs.Attributes(Original);
+    if (Now.Valid && !(Now.Mode & 0222)) {
+        *Error = QStringLiteral("Cannot replace \"%1\": the file is read-only").arg(Original);
+        return false;
+    }
+    // The backup's own file, when it has the permissions, owner and group
+    // that the original has now (a backup that was linked to its original
+    // has them): linked beside the original and renamed over it.
+    const TFileAttributes Saved = FFs.Attributes(Backup);
+    const QString Temporary = TemporaryNameBeside(Original);
+    if (Saved.Valid && (!Now.Valid || (Saved.Mode == Now.Mode && Saved.Owner == Now.Owner && Saved.Group == Now.Group))
+        && FFs.LinkFile(Backup, Temporary, nullptr)) {
+        QString Reason;
+        if (FFs.ReplaceOriginal(Temporary, Original, &Reason))
+            return true;
+        FFs.RemoveFile(Temporary);
+        *Error = QStringLiteral("Cannot replace \"%1\": %2").arg(Original, Reason);
+        return false;
+    }
+    QByteArray Bytes;
+    return FFs.ReadFile(Backup, Bytes, Error) && ReplaceFileContents(FFs, Original, Bytes, Error);
 }

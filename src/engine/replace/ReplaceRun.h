@@ -18,6 +18,7 @@
 #pragma once
 
 #include "FileSystem.h"
+#include "RunLock.h"
 
 #include <QHash>
 #include <QSet>
@@ -31,9 +32,10 @@
 class TComponentReplacer;
 
 // The record of a run kept beside its undo file (the undo file's name with
-// ".run" appended): whether the copy-back finished, and for each original
-// the checksums of what the run wrote over it and of the original itself.
-// The undo file's own format stays as it is.
+// ".run" appended): whether the copy-back finished (and whether a restore
+// has put the originals back since), the tree the run converted, and for
+// each original the checksums of what the run wrote over it and of the
+// original itself. The undo file's own format stays as it is.
 struct TRunRecord
 {
     struct TEntry
@@ -43,11 +45,19 @@ struct TRunRecord
         QString Original;  // SHA-256 of the original (its backup)
     };
     bool Finished = false;
+    bool Restored = false; // a restore put every original back
+    // The folder below which every original of the run lies; a restore
+    // writes nowhere else. Empty in records of older runs.
+    QString Tree;
     std::vector<TEntry> Entries;
+    // Lines that FromBytes could not read; the originals they named have no
+    // entry, so a restore takes them as possibly edited.
+    int DamagedLines = 0;
 
     static QString FileNameFor(const QString &UndoFile);
     QByteArray ToBytes() const;
-    // False for bytes that are no run record.
+    // False for bytes that are no run record (no valid first line). A
+    // damaged line costs only its own entry (DamagedLines).
     static bool FromBytes(const QByteArray &Bytes, TRunRecord &Record);
     // The last entry of an original (compared as the file system compares
     // names), as the undo list keeps the last backup.
@@ -74,7 +84,7 @@ struct TRestoreReport
 {
     QStringList LeftChanged; // changed since the conversion, not overwritten
     QStringList LeftMissing; // no longer there, not created
-    QStringList Errors;      // why the restore stopped, with paths and reasons
+    QStringList Errors;      // every failure, with paths and reasons
 };
 
 class TReplaceRun
@@ -128,11 +138,30 @@ public:
 
 private:
     void RefuseEarlierRun() const;
+    // Why Path is not converted (a symbolic link, a FIFO, a device), or an
+    // empty text for a regular file.
+    QString NotConvertible(const QString &Path);
+    // Logs and reports a file that the run leaves as it is.
+    void LeaveAlone(const QString &Path, const QString &Reason);
+    // Checks, before anything is flushed or replaced, that every original
+    // the copy-back will rename over may be replaced (not read-only, in a
+    // folder this process may write); raises EFileError naming every one
+    // that may not, so that the run stops with nothing replaced.
+    void Preflight();
+    static QString TempFolderError();
+    // Takes the originals left alone by the copy-back out of the undo file
+    // and the record, and removes their backups.
+    void DropFromUndoSet();
     void InitUnitList();
     void ScanDirectory(const QString &Folder, bool IncludeSubDirs);
     void CheckNamesForUndoFile() const;
     void CreateBackupFolder();
-    void MakeFolders(const QString &Folder, bool Backup);
+    // Quiet: false instead of an error when a folder cannot be made.
+    bool MakeFolders(const QString &Folder, bool Backup, bool Quiet = false);
+    // Takes the locks of the backup folder (made now where it is missing)
+    // and of the tree (RunFolder), then refuses a backup folder that holds
+    // an earlier run's undo set: all before the log is opened.
+    void TakeLocks(const QString &RunFolder);
     QString OutputFolderOf(int Index);
     void ConvertFiles();
     // Converts the files of the list from Begin to End (exclusive) on the
@@ -145,6 +174,9 @@ private:
     void PrescanForms(int Begin, int End);
     void BackupOriginal(int Index);
     void WriteUndoRecords();
+    // The undo file and the record from FUndoList (less FLeftChanged), each
+    // written whole and renamed into place.
+    void WriteUndoFiles(bool Finished);
     // The permissions, owner, group and device of an original, read once.
     const TFileAttributes &AttributesOf(const QString &Original);
     // Flushes what the run wrote (converted files, backups, folders) on
@@ -192,6 +224,15 @@ private:
     QHash<QString, QString> FBesideTemporaries;
     QStringList FCreatedFolders;
     QSet<QString> FKnownFolders; // folders made or found by MakeFolders
+    // What the folder scan found that is not a regular file: path -> why.
+    QHash<QString, QString> FNotRegular;
+    QSet<QString> FScannedFolders;
+    // Originals changed after the run read them: left as the user saved
+    // them, not replaced.
+    QStringList FLeftChanged;
+    int FReplacedCount = 0;
+    bool FMarkFailed = false;
+    TRunLock FLock;
     bool FUndoWritten = false;
     bool FCopyBackStarted = false;
 
@@ -207,6 +248,11 @@ public:
     bool Execute(const QString &UndoFile, TRestoreReport &Report);
 
 private:
+    QByteArray ReadOrEmpty(const QString &Path);
+    // Puts the backup back over Original in one step; false with *Error
+    // naming the file and the reason.
+    bool PutBack(const QString &Original, const QString &Backup, QString *Error);
+
     TComponentReplacer &R;
     TFileSystem &FFs;
     TRestoreQuestions *FQuestions;

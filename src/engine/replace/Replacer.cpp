@@ -2,6 +2,8 @@
 
 #include "CaseCompare.h"
 
+#include "ClassRegistry.h"
+#include "CodeScan.h"
 #include "ComponentStream.h"
 #include "Errors.h"
 #include "FileUtils.h"
@@ -45,6 +47,7 @@ void TReplaceOptions::LoadFromIniFile(TRegIniFile &IniFile, const QString &Secti
     MakeBackup = IniFile.ReadBool(Section, QStringLiteral("MakeBackup"), MakeBackup);
     WriteLog = IniFile.ReadBool(Section, QStringLiteral("WriteLog"), WriteLog);
     ViewLog = IniFile.ReadBool(Section, QStringLiteral("ViewLog"), ViewLog);
+    RenameMembers = IniFile.ReadBool(Section, QStringLiteral("RenameMembers"), RenameMembers);
 }
 
 void TReplaceOptions::SaveToIniFile(TRegIniFile &IniFile, const QString &Section) const
@@ -55,6 +58,7 @@ void TReplaceOptions::SaveToIniFile(TRegIniFile &IniFile, const QString &Section
     IniFile.WriteBool(Section, QStringLiteral("MakeBackup"), MakeBackup);
     IniFile.WriteBool(Section, QStringLiteral("WriteLog"), WriteLog);
     IniFile.WriteBool(Section, QStringLiteral("ViewLog"), ViewLog);
+    IniFile.WriteBool(Section, QStringLiteral("RenameMembers"), RenameMembers);
 }
 
 // ---------------------------------------------------------------------------
@@ -161,6 +165,7 @@ void TComponentReplacer::ConvertInto(TConversion &Conversion, const QString &Fil
     Conversion.LogLines.clear();
     Conversion.ReportItems.clear();
     Conversion.AppendedFiles.clear();
+    Conversion.DeclaredClasses.clear();
     Conversion.HasOutput = false;
     Conversion.Output.clear();
     Conversion.HasOriginal = false;
@@ -314,12 +319,13 @@ struct TObjectWalk
 namespace {
 
 // The object path of a report item: the names from the root object down,
-// joined by ".". Real forms nest a few levels; a path deeper than that keeps
-// its first and last names around "...", so that a hostile form of thousands
-// of nested objects does not cost the square of its depth.
+// joined by ".", whole (the report's text shortens it). Real forms nest a few
+// levels; only a path deeper than any form a designer writes keeps its first
+// and last names around "...", so that a hostile form of thousands of nested
+// objects does not cost the square of its depth.
 QString objectPath(const QStringList &Path)
 {
-    constexpr qsizetype Head = 3, Tail = 4;
+    constexpr qsizetype Head = 32, Tail = 32;
     if (Path.size() <= Head + Tail + 1)
         return Path.join(u'.');
     return QStringList(Path.cbegin(), Path.cbegin() + Head).join(u'.') + QStringLiteral("...") +
@@ -467,6 +473,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                 if (Parser.ParseString(Text, QStringLiteral("<object>"), Pos)) {
                     ++Changes;
                     ReportDroppedProperties(Lines, objectPath(Walk.Path), *NewName);
+                    ReportOpenWithoutConnection(Lines, ObjectTextPos, objectPath(Walk.Path), *NewName);
                     // The objects nested in it are re-created with it and not
                     // read below: those of unpaired classes are reported here
                     // (an object without any has only its own class, which
@@ -594,9 +601,11 @@ QString TComponentReplacer::GetDatabaseConnection(const QString &PropName, const
 
 namespace {
 
+// "T" or "E" in any letter case, as the classes and exceptions of the old
+// sets start (TpFibErrorHandler as well as TIBQuery).
 bool looksLikeClass(QStringView Name)
 {
-    return Name.size() > 2 && (Name[0] == u'T' || Name[0] == u'E') && Name[1].isUpper();
+    return Name.size() > 2 && (foldAscii(Name[0].unicode()) == u't' || foldAscii(Name[0].unicode()) == u'e');
 }
 
 // "OnEventAlert = IBEvents1EventAlert": an event handler, by its name and
@@ -618,9 +627,6 @@ bool isEventHandler(const QString &Name, const QString &Value)
 void TComponentReplacer::SetFamily(TSourceFamily Family)
 {
     FFamily = std::move(Family);
-    FFamilyPattern = QRegularExpression(FFamily.ClassPattern);
-    // Compiled now, so that the run's conversion threads only read it.
-    FFamilyPattern.optimize();
 }
 
 bool TComponentReplacer::IsUnpairedFamilyClass(QStringView Name) const
@@ -630,7 +636,11 @@ bool TComponentReplacer::IsUnpairedFamilyClass(QStringView Name) const
     for (const QString &Class : FFamily.ClassNames)
         if (compareIgnoringCase(Name, Class) == 0)
             return true;
-    return !FFamily.ClassPattern.isEmpty() && FFamilyPattern.match(Name.toString()).hasMatch();
+    for (const QString &Prefix : FFamily.ClassPrefixes)
+        if (Name.size() > Prefix.size() && compareIgnoringCase(Name.left(Prefix.size()), Prefix) == 0
+            && Name[Prefix.size()].isLetter())
+            return true;
+    return false;
 }
 
 void TComponentReplacer::ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, QStringView Name)
@@ -652,7 +662,7 @@ void TComponentReplacer::ReportUnpairedComponent(TLineIndex &Lines, qsizetype Po
 {
     if (IsUnpairedFamilyClass(ClassName))
         AddWorkItem({TWorkItemKind::UnpairedComponent, Current().CurrentFile, Lines.LineOf(Pos), objectPath(Path),
-                     ClassName.toString(), QString(), QString()});
+                     ClassName.toString(), QString(), QString(), ClassName.toString()});
 }
 
 void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineIndex &Lines, qsizetype From,
@@ -676,7 +686,7 @@ void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QStrin
     const QList<TDroppedProperty> &Dropped = C.Parser->DroppedProperties();
     for (const TDroppedProperty &D : Dropped) {
         TWorkItem Item{TWorkItemKind::DroppedProperty, C.CurrentFile, Lines.LineOf(D.Pos - 1), ObjectPath, D.Name,
-                       TWorkReport::Shorten(D.Value), QString()};
+                       D.Value, QString(), NewClass};
         switch (D.Reason) {
         case TDropReason::NotPublished:
             if (isEventHandler(D.Name, D.Value)) {
@@ -710,7 +720,70 @@ void TComponentReplacer::ReportObjectNotConverted(TLineIndex &Lines, int ObjectP
     const QString &Error = C.Parser->ErrorStr();
     AddWorkItem({TWorkItemKind::ObjectNotConverted, C.CurrentFile, Lines.LineOf(ObjectPos), ObjectPath, OldClass,
                      NewClass,
-                     Error.isEmpty() ? QStringLiteral("the form grammar does not accept the object") : Error});
+                     Error.isEmpty() ? QStringLiteral("the form grammar does not accept the object") : Error, OldClass});
+}
+
+void TComponentReplacer::ReportOpenWithoutConnection(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath,
+                                                     const QString &NewClass)
+{
+    // An open dataset needs its Connection, an open connection its Database;
+    // a form that opens one without it fails as it loads.
+    const TConversion &C = Current();
+    const QList<TFormProperty> &Props = C.Parser->Props();
+    const auto Find = [&](QStringView Name) -> const TFormProperty * {
+        for (const TFormProperty &P : Props)
+            if (P.Name == Name)
+                return &P;
+        return nullptr;
+    };
+    for (const auto &[Open, Needed] : {std::pair(u"Active", u"Connection"), std::pair(u"Connected", u"Database")}) {
+        const TFormProperty *P = Find(Open);
+        const TPublishedProperties *Published = TClassRegistry::Global().FindClass(NewClass);
+        if (!P || P->Lines != QStringList{QStringLiteral("True")} || Find(Needed) || !Published
+            || !Published->Contains(Needed))
+            continue;
+        AddWorkItem({TWorkItemKind::OpenWithoutConnection, C.CurrentFile, Lines.LineOf(ObjectPos), ObjectPath,
+                     QString::fromUtf16(Open), QStringLiteral("True"),
+                     QString::fromUtf16(Needed) + QStringLiteral(" is not set: the form fails as it loads"), NewClass});
+    }
+}
+
+void TComponentReplacer::ReportCodeUse(TLineIndex &Lines, const TCodeUse &Use, bool Renamed)
+{
+    TWorkItem Item;
+    Item.File = Current().CurrentFile;
+    Item.Line = Lines.LineOf(Use.Pos);
+    Item.ObjectPath = Use.Ident;
+    Item.Class = Use.NewClass;
+    if (Use.Kind == TCodeUse::TKind::With) {
+        Item.Kind = TWorkItemKind::WithInCode;
+        Item.Name = Use.Ident;
+        Item.Detail = Use.NewClass + QStringLiteral(": check the members used inside");
+        AddWorkItem(std::move(Item));
+        return;
+    }
+    Item.Kind = Renamed ? TWorkItemKind::MemberRenamed : TWorkItemKind::MemberInCode;
+    Item.Name = Use.Member;
+    switch (Use.Fate.Kind) {
+    case TMemberFate::TKind::Renamed: {
+        Item.Detail = QStringLiteral("renamed to ") + Use.Fate.Target;
+        // The new class may have a member of the old name that means
+        // something else: the code compiles, and does something else.
+        const TPublishedProperties *Published = TClassRegistry::Global().FindClass(Use.NewClass);
+        if (!Renamed && Published && Published->Contains(QStringView(Use.Member).left(Use.Member.indexOf(u'.'))))
+            Item.Consequence = TConsequence::BehavesDifferently;
+        break;
+    }
+    case TMemberFate::TKind::Missing:
+        Item.Detail = Use.NewClass + QStringLiteral(" has no ") + Use.Member;
+        break;
+    case TMemberFate::TKind::Replaced:
+        Item.Detail = QStringLiteral("set ") + Use.Fate.Target + QStringLiteral(" instead");
+        break;
+    case TMemberFate::TKind::Kept:
+        return;
+    }
+    AddWorkItem(std::move(Item));
 }
 
 QString TComponentReplacer::WriteWorkReport()

@@ -31,6 +31,7 @@
 
 class QIODevice;
 class TRegIniFile;
+struct TCodeUse;
 class TStreamOriginals;
 struct TObjectWalk;
 
@@ -46,8 +47,8 @@ public:
     // The source name followed by " Migration Wizard".
     QString Caption() const;
 
-    // Read or write Dest, Directory, IncludeSubDirs, MakeBackup, WriteLog and
-    // ViewLog in the given section. Loading keeps a field whose key is missing.
+    // Read or write Dest, Directory, IncludeSubDirs, MakeBackup, WriteLog,
+    // ViewLog and RenameMembers in the given section. Loading keeps a field whose key is missing.
     void LoadFromIniFile(TRegIniFile &IniFile, const QString &Section);
     void SaveToIniFile(TRegIniFile &IniFile, const QString &Section) const;
 
@@ -68,6 +69,9 @@ public:
     // number, the log, the undo file and every output are those of a run on
     // one thread. Not saved.
     int Jobs = 1;
+    // Rewrite in the code the members that the form rules rename one to one
+    // (X.SelectSQL to X.SQL); off, such uses are only reported.
+    bool RenameMembers = false;
 
 private:
     QString FSourceName;
@@ -154,9 +158,10 @@ struct TSourceFamily
     QStringList Units;
     // Classes of the set, compared without regard to letter case.
     QStringList ClassNames;
-    // A pattern for further classes of the set (case-sensitive), tested on
-    // names that look like classes: "T" or "E" and then a capital letter.
-    QString ClassPattern;
+    // Prefixes of further classes of the set ("TIB", "TpFIB"): a name that
+    // starts with one (letter case ignored, as Delphi ignores it) and goes
+    // on with a letter is of the set. A name that contains one elsewhere is not.
+    QStringList ClassPrefixes;
     // The prefix of the set's API functions ("Dbi"), followed by a capital.
     QString ApiPrefix;
     // The set's name as the user knows it ("BDE", "IBX", "FIBPlus").
@@ -299,6 +304,13 @@ protected:
                                   const QString &NewClass);
     // An identifier of the code that the run left as it was.
     void ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, QStringView Name);
+    // Uses of converted components in the code (CodeScan.h); a member
+    // renamed in the code is reported as done.
+    void ReportCodeUse(TLineIndex &Lines, const TCodeUse &Use, bool Renamed);
+    // Converted objects left open (Active or Connected True) that have no
+    // connection in the converted form.
+    void ReportOpenWithoutConnection(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath,
+                                     const QString &NewClass);
 
 
     void WriteFormFile(const QString &OutputPath, const QString &FormText, const TTextEncoding &Encoding,
@@ -350,6 +362,7 @@ protected:
         QStringList LogLines;
         QList<TWorkItem> ReportItems;
         QStringList AppendedFiles;
+        QStringList DeclaredClasses; // classes the unit declares itself
         bool HasOutput = false;
         QByteArray Output;
         // The original as the conversion read it, for the run.
@@ -390,7 +403,6 @@ private:
     QString FOldUsesUnit;
     QString FNewUsesList;
     TSourceFamily FFamily;
-    QRegularExpression FFamilyPattern;
     TWorkReport FWorkReport;
     TReplaceOptions *FReplaceOptions;
     TReplaceProgress *FProgress = nullptr;

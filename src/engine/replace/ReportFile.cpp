@@ -6,14 +6,10 @@
 
 namespace {
 
-const char *const Names[ConsequenceCount] = {"willNotCompile", "willNotLoad", "behavesDifferently", "information"};
-const char *const Texts[ConsequenceCount] = {"will not compile", "will not load", "behaves differently",
-                                             "for information"};
-
 bool consequenceFromName(const QString &Name, TConsequence &Consequence)
 {
     for (int I = 0; I < ConsequenceCount; ++I)
-        if (Name == QLatin1String(Names[I])) {
+        if (Name == QLatin1String(TWorkReport::ConsequenceName(TConsequence(I)))) {
             Consequence = TConsequence(I);
             return true;
         }
@@ -24,12 +20,12 @@ bool consequenceFromName(const QString &Name, TConsequence &Consequence)
 
 QString TReportFile::ConsequenceText(TConsequence Consequence)
 {
-    return QString::fromLatin1(Texts[int(Consequence)]);
+    return QString::fromLatin1(TWorkReport::ConsequenceText(Consequence));
 }
 
 QString TReportFile::ConsequenceName(TConsequence Consequence)
 {
-    return QString::fromLatin1(Names[int(Consequence)]);
+    return QString::fromLatin1(TWorkReport::ConsequenceName(Consequence));
 }
 
 TConsequence TReportFile::ConsequenceOfKind(const QString &Kind)

@@ -6,14 +6,13 @@
 // reader does not know is kept as written, "for information".
 #pragma once
 
+#include "WorkReport.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 #include <vector>
-
-enum class TConsequence : int { WillNotCompile = 0, WillNotLoad = 1, BehavesDifferently = 2, Information = 3 };
-inline constexpr int ConsequenceCount = 4;
 
 struct TReportRow
 {

@@ -6,6 +6,7 @@
 #include "RExpertRes.h"
 #include "ReplaceRun.h"
 #include "Replacer.h"
+#include "RunLock.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -64,17 +65,21 @@ QString EarlierRunMessage(const QString &UndoFile, TFileSystem &Fs)
 {
     // A second run into the same backup folder would replace the backups of
     // the originals by those of already converted files. (An empty undo
-    // file, of a run that changed nothing, guards nothing.)
+    // file, of a run that changed nothing, guards nothing; nor does the undo
+    // set of a run whose originals a restore has put back: the new run
+    // replaces it.)
     const QFileInfo Undo(UndoFile);
     if (!Undo.exists() || (Undo.isFile() && Undo.size() == 0))
         return QString();
     TRunRecord Record;
     QByteArray Bytes;
-    const bool Unfinished = Fs.ReadFile(TRunRecord::FileNameFor(UndoFile), Bytes, nullptr)
-                            && TRunRecord::FromBytes(Bytes, Record) && !Record.Finished;
+    const bool HasRecord = Fs.ReadFile(TRunRecord::FileNameFor(UndoFile), Bytes, nullptr)
+        && TRunRecord::FromBytes(Bytes, Record);
+    if (HasRecord && Record.Restored)
+        return QString();
     return QStringLiteral("The backup folder already holds the undo file \"%1\" of an earlier %2run; "
                           "restore from it, or move it away, or choose another backup folder.")
-        .arg(UndoFile, Unfinished ? QStringLiteral("unfinished ") : QString());
+        .arg(UndoFile, HasRecord && !Record.Finished ? QStringLiteral("unfinished ") : QString());
 }
 
 QString NoUnitsMessage(const QString &Folder, bool IncludeSubDirs)
@@ -146,6 +151,10 @@ TRunChecks CheckReplaceRun(const TReplaceOptions &Options, const QStringList &Pr
         add(QStringLiteral("Read-only units, left as they are if they need changes: %1.").arg(shortList(ReadOnlyUnits)));
 
     // Where the run writes.
+    if (Options.MakeBackup && QFileInfo(Options.BackupDir).isDir()) {
+        if (const QString Holder = RunLockHolder(Options.BackupDir); !Holder.isEmpty())
+            add(QStringLiteral("The backup folder \"%1\" is in use by %2.").arg(Options.BackupDir, Holder), true);
+    }
     if (Options.MakeBackup) {
         const QString Earlier =
             EarlierRunMessage(JoinPath(Options.BackupDir, RExpertRes::sUndoFileName), DefaultFileSystem());

@@ -1,8 +1,8 @@
 // RunChecks: what a replace run would meet, looked at before it starts, so
 // that the wizard can say it on its summary page instead of after Finish:
 // the components of the chosen set (and of the others) in the forms of the
-// chosen files, an earlier run in the backup folder, and files and folders
-// the run cannot write. A check that would stop the run says so.
+// chosen files, a run or restore at work in the backup folder (its lock), an
+// earlier run there, and files and folders the run cannot write. A check that would stop the run says so.
 #pragma once
 
 #include <QString>

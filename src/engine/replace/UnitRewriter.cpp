@@ -7,6 +7,8 @@
 #include "Replacer.h"
 
 #include "CaseCompare.h"
+#include "CodeScan.h"
+#include "FormParser.h"
 #include "FileUtils.h"
 #include "PasParser.h"
 #include "RExpertRes.h"
@@ -24,6 +26,44 @@ void TComponentReplacer::ReadSourceText(QIODevice &Stream, QString &Text, TTextE
 }
 
 namespace {
+
+// "TFoo = class": the names of the classes that the unit declares itself.
+QStringList declaredClasses(const QString &Text, const std::vector<TUnitLexem> &Lexems)
+{
+    constexpr int symEquals = 18;
+    QStringList Names;
+    const auto NextCode = [&](size_t I) {
+        while (++I < Lexems.size() && Lexems[I].Code == lexComment) {
+        }
+        return I;
+    };
+    for (size_t I = 0; I < Lexems.size(); ++I) {
+        if (Lexems[I].Code != lexIdentifier)
+            continue;
+        const size_t Equals = NextCode(I);
+        if (Equals >= Lexems.size() || Lexems[Equals].Code != symEquals)
+            continue;
+        const size_t Class = NextCode(Equals);
+        if (Class < Lexems.size() && Lexems[Class].Code == lexIdentifier
+            && compareIgnoringCase(QStringView(Text).mid(Lexems[Class].Start, Lexems[Class].End - Lexems[Class].Start),
+                                   u"class")
+                   == 0)
+            Names << Text.mid(Lexems[I].Start, Lexems[I].End - Lexems[I].Start);
+    }
+    return Names;
+}
+
+// The name that a replacement text declares behind the new class name
+// ("TOrxConnection;\r\n    Transaction: TOrxTransaction" gives Transaction),
+// or an empty text when it adds nothing.
+QString addedDeclaration(const QString &Replaced, const QString &NewName)
+{
+    if (Replaced.size() <= NewName.size() || !Replaced.startsWith(NewName))
+        return QString();
+    QString Added = Replaced.mid(NewName.size());
+    Added.remove(u';');
+    return Added.section(u':', 0, 0).trimmed();
+}
 
 QString ChangeFileExt(const QString &Path, const QString &Ext)
 {
@@ -156,6 +196,36 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     const TUsesPlan Uses = planUsesInsertions(Text, Lexems, {FOldUsesUnit, FNewUsesList, FFamily.Units});
     qsizetype NextInsertion = 0;
     TLineIndex Lines(Text);
+    // The classes the unit declares are never taken for the old set's.
+    if (QStringList Declared = declaredClasses(Text, Lexems); !Declared.isEmpty()) {
+        if (C.Collect)
+            C.DeclaredClasses += Declared;
+        else
+            FWorkReport.NoteDeclaredClasses(Declared);
+    }
+    // Code that uses converted components: reported, and the one-to-one
+    // renames rewritten when the options ask for it (in text order).
+    struct TMemberEdit
+    {
+        qsizetype Start, End;
+        QString Text;
+    };
+    std::vector<TMemberEdit> MemberEdits;
+    if (Uses.ClassNames > 0) {
+        const TFormParser &Rules = *C.Parser;
+        const QList<TCodeUse> CodeUses =
+            scanCodeUses(Text, Lexems, [&Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
+                return Rules.MemberFate(OldClass, NewClass, Member);
+            });
+        for (const TCodeUse &Use : CodeUses) {
+            const bool Rename = FReplaceOptions->RenameMembers && Use.RenameEnd > Use.RenameStart;
+            if (Rename)
+                MemberEdits.push_back({Use.RenameStart, Use.RenameEnd, Use.Fate.Target});
+            ReportCodeUse(Lines, Use, Rename);
+        }
+    }
+    size_t NextEdit = 0;
+    qsizetype EditedUpTo = 0;
     bool InUses = false;
     int Changes = 0;
     QString Replaced;
@@ -164,6 +234,15 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         const qsizetype Start = L.Start;
         const qsizetype End = L.End;
         const QStringView Lexem = QStringView(Text).mid(Start, End - Start);
+        if (Start < EditedUpTo)
+            continue; // inside a member path rewritten whole
+        if (NextEdit < MemberEdits.size() && MemberEdits[NextEdit].Start == Start) {
+            const TMemberEdit &Edit = MemberEdits[NextEdit++];
+            Emit(Edit.Start, Edit.End, Edit.Text);
+            EditedUpTo = Edit.End;
+            ++Changes;
+            continue;
+        }
         if (InUses && NextInsertion < Uses.Insertions.size() && Uses.Insertions[NextInsertion].Pos == End) {
             // The old unit (or the unit of the source set) stays and the new
             // units follow it, behind its "in 'path'" when it has one.
@@ -187,6 +266,10 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                 Identifier.End = End;
                 Replaced = GetReplacementText(Lexem.toString(), *NewName);
                 Identifier.Text = nullptr;
+                if (const QString Added = addedDeclaration(Replaced, *NewName); !Added.isEmpty())
+                    AddWorkItem({TWorkItemKind::AddedDeclaration, C.CurrentFile, Lines.LineOf(Start), QString(), Added,
+                                 QString(), QStringLiteral("declared without an object in the form: it stays nil"),
+                                 *NewName});
                 if (Replaced != Lexem)
                     Emit(Start, End, Replaced);
             } else if (!InUses) {

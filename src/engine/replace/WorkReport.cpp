@@ -4,24 +4,55 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QHash>
 #include <QMap>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int KindCount = 7;
 constexpr qsizetype MaxValueLength = 60;
+// The groups that the text lists after the counts.
+constexpr int ShownGroups = 10;
 
-const char *const SectionTitles[KindCount] = {
-    "Objects not converted; their forms will not load until they are",
-    "Properties dropped",
-    "Event handlers dropped",
-    "Database names that no TDatabase of the run defines (BDE aliases)",
-    "Components of the old source set without an Orvex class",
-    "Identifiers of the old source set left in the code",
-    "BDE API calls left in the code",
+struct TKindInfo
+{
+    const char *Name;
+    const char *SectionTitle;
+    // The text of a group: %1 the name, %2 the count, %3 the class, %4 the
+    // number of files; "(s)" stands where a plural takes an "s".
+    const char *GroupText;
 };
+
+const TKindInfo Kinds[WorkItemKindCount] = {
+    {"objectNotConverted", "Objects not converted; their forms will not load until they are",
+     "%2 %1 object(s) not re-created in %4 form(s)"},
+    {"droppedProperty", "Properties dropped", "%1 dropped on %2 %3 object(s) in %4 form(s)"},
+    {"droppedEvent", "Event handlers dropped", "%1 handlers dropped on %2 %3 object(s) in %4 form(s)"},
+    {"unknownDatabase", "Database names that no TDatabase of the run defines (BDE aliases)",
+     "%1 naming no TDatabase of the run on %2 object(s) in %4 form(s)"},
+    {"unpairedComponent", "Components of the old source set without an Orvex class",
+     "%2 %1 component(s) without an Orvex class in %4 form(s)"},
+    {"leftInCode", "Identifiers of the old source set left in the code", "%1 left in the code %2 time(s) in %4 file(s)"},
+    {"apiCall", "BDE API calls left in the code", "%1 called %2 time(s) in %4 file(s)"},
+    {"memberInCode", "Members of converted components used in the code",
+     "%1 of %3 used in the code %2 time(s) in %4 file(s)"},
+    {"withInCode", "with statements on converted components", "with on %3 components %2 time(s) in %4 file(s)"},
+    {"memberRenamed", "Members renamed in the code", "%1 of %3 renamed in the code %2 time(s) in %4 file(s)"},
+    {"handlerSignature", "Event handlers whose parameters name a renamed class",
+     "%2 handler(s) naming %1 in %4 file(s)"},
+    {"openWithoutConnection", "Objects left open without a connection",
+     "%1 = True without a connection on %2 %3 object(s) in %4 form(s)"},
+    {"formNotNamed", "Form files that no unit of the run names (not converted)", "%2 form file(s) that no unit names"},
+    {"addedDeclaration", "Declarations added without an object in the form",
+     "%1 added %2 time(s) without an object in %4 file(s)"},
+    {"fileLeftAlone", "Files left as they are, not converted", "%2 file(s) left as they are: %1"},
+};
+
+const char *const ConsequenceNames[ConsequenceCount] = {"willNotCompile", "willNotLoad", "behavesDifferently",
+                                                        "information"};
+const char *const ConsequenceTexts[ConsequenceCount] = {"will not compile", "will not load", "behaves differently",
+                                                        "for information"};
 
 QString shownPath(const QString &Path, const QString &BaseFolder)
 {
@@ -39,6 +70,34 @@ QString place(const TWorkItem &Item, const QString &BaseFolder)
     return Result;
 }
 
+// An object path as the text shows it: a deep one keeps its first and last
+// names around "...".
+QString shownObjectPath(const QString &Path)
+{
+    constexpr qsizetype Head = 3, Tail = 4;
+    const QStringList Names = Path.split(u'.');
+    if (Names.size() <= Head + Tail + 1)
+        return Path;
+    return QStringList(Names.cbegin(), Names.cbegin() + Head).join(u'.') + QStringLiteral("...")
+           + QStringList(Names.cend() - Tail, Names.cend()).join(u'.');
+}
+
+// The text of a group from its kind's template. "(s)" becomes "s" unless
+// the number it counts (the nearest %2 or %4 before it) is 1.
+QString groupText(const TWorkGroup &G)
+{
+    QString Template = QString::fromLatin1(Kinds[int(G.Kind)].GroupText);
+    for (qsizetype P; (P = Template.indexOf(QLatin1String("(s)"))) >= 0;) {
+        const bool CountsFiles = Template.lastIndexOf(QLatin1String("%4"), P) > Template.lastIndexOf(QLatin1String("%2"), P);
+        Template.replace(P, 3, (CountsFiles ? G.Files : G.Count) == 1 ? QString() : QStringLiteral("s"));
+    }
+    // Not QString::arg: a template need not use every number.
+    return Template.replace(QLatin1String("%1"), G.Name)
+        .replace(QLatin1String("%2"), QString::number(G.Count))
+        .replace(QLatin1String("%3"), G.Class.isEmpty() ? QStringLiteral("converted") : G.Class)
+        .replace(QLatin1String("%4"), QString::number(G.Files));
+}
+
 } // namespace
 
 int TLineIndex::LineOf(qsizetype Pos)
@@ -54,6 +113,8 @@ int TLineIndex::LineOf(qsizetype Pos)
 
 void TWorkReport::Add(TWorkItem Item)
 {
+    if (Item.Consequence == TConsequence::ByKind)
+        Item.Consequence = ConsequenceOf(Item.Kind, Item.Name);
     // A form that two units name is converted twice; it is reported once.
     const QString Key = QStringList{QString::number(int(Item.Kind)), Item.File, QString::number(Item.Line),
                                     Item.ObjectPath, Item.Name, Item.Value}
@@ -67,9 +128,96 @@ void TWorkReport::Add(TWorkItem Item)
 QList<TWorkItem> TWorkReport::Items() const
 {
     QList<TWorkItem> Result = FItems;
-    std::stable_sort(Result.begin(), Result.end(),
-                     [](const TWorkItem &A, const TWorkItem &B) { return int(A.Kind) < int(B.Kind); });
+    std::stable_sort(Result.begin(), Result.end(), [](const TWorkItem &A, const TWorkItem &B) {
+        return std::pair(int(A.Consequence), int(A.Kind)) < std::pair(int(B.Consequence), int(B.Kind));
+    });
     return Result;
+}
+
+int TWorkReport::Count(TConsequence Consequence) const
+{
+    return int(std::count_if(FItems.cbegin(), FItems.cend(),
+                             [Consequence](const TWorkItem &I) { return I.Consequence == Consequence; }));
+}
+
+TConsequence TWorkReport::ConsequenceOf(TWorkItemKind Kind, const QString &Name)
+{
+    switch (Kind) {
+    case TWorkItemKind::ObjectNotConverted:
+        return TConsequence::WillNotLoad;
+    case TWorkItemKind::LeftInCode:
+    case TWorkItemKind::ApiCall:
+    case TWorkItemKind::MemberInCode:
+    case TWorkItemKind::HandlerSignature:
+        return TConsequence::WillNotCompile;
+    case TWorkItemKind::DroppedEvent:
+    case TWorkItemKind::UnknownDatabase:
+    case TWorkItemKind::OpenWithoutConnection:
+    case TWorkItemKind::AddedDeclaration:
+    case TWorkItemKind::FileLeftAlone:
+        return TConsequence::BehavesDifferently;
+    case TWorkItemKind::DroppedProperty:
+        // Without its index a table is read in another order; a transaction
+        // without its parameters runs in another mode.
+        return Name == u"IndexName" || Name.startsWith(u"TRParams") ? TConsequence::BehavesDifferently
+                                                                    : TConsequence::Information;
+    default:
+        return TConsequence::Information;
+    }
+}
+
+const char *TWorkReport::ConsequenceName(TConsequence Consequence)
+{
+    return ConsequenceNames[int(Consequence)];
+}
+
+const char *TWorkReport::ConsequenceText(TConsequence Consequence)
+{
+    return ConsequenceTexts[int(Consequence)];
+}
+
+void TWorkReport::NoteDeclaredClasses(const QStringList &Names)
+{
+    for (const QString &Name : Names)
+        FDeclaredClasses.insert(Name.toCaseFolded());
+}
+
+void TWorkReport::Settle()
+{
+    if (FDeclaredClasses.isEmpty())
+        return;
+    FItems.removeIf([this](const TWorkItem &Item) {
+        return (Item.Kind == TWorkItemKind::LeftInCode || Item.Kind == TWorkItemKind::UnpairedComponent)
+               && FDeclaredClasses.contains(Item.Name.toCaseFolded());
+    });
+}
+
+QList<TWorkGroup> TWorkReport::Groups() const
+{
+    QList<TWorkGroup> Groups;
+    QHash<QString, qsizetype> Index;
+    QList<QSet<QString>> Files;
+    for (const TWorkItem &Item : Items()) {
+        const QString Key = QStringList{QString::number(int(Item.Consequence)), QString::number(int(Item.Kind)),
+                                        Item.Name, Item.Class}
+                                .join(QChar(0));
+        auto It = Index.constFind(Key);
+        if (It == Index.constEnd()) {
+            It = Index.insert(Key, Groups.size());
+            Groups.append({Item.Consequence, Item.Kind, Item.Name, Item.Class, 0, 0, {}});
+            Files.append(QSet<QString>());
+        }
+        ++Groups[*It].Count;
+        Files[*It].insert(Item.File);
+    }
+    for (qsizetype I = 0; I < Groups.size(); ++I) {
+        TWorkGroup &G = Groups[I];
+        G.Files = int(Files[I].size());
+        G.Text = groupText(G);
+    }
+    std::stable_sort(Groups.begin(), Groups.end(),
+                     [](const TWorkGroup &A, const TWorkGroup &B) { return A.Count > B.Count; });
+    return Groups;
 }
 
 int TWorkReport::Count(TWorkItemKind Kind) const
@@ -87,78 +235,91 @@ QString TWorkReport::Shorten(const QString &Value)
 
 const char *TWorkReport::KindName(TWorkItemKind Kind)
 {
-    static const char *const Names[KindCount] = {
-        "objectNotConverted", "droppedProperty", "droppedEvent", "unknownDatabase",
-        "unpairedComponent",  "leftInCode",      "apiCall",
-    };
-    return Names[int(Kind)];
+    return Kinds[int(Kind)].Name;
 }
 
 QString TWorkReport::ToText(const QString &Title, const QString &BaseFolder) const
 {
     const QString Br = QStringLiteral("\r\n");
     QString Text = Title + Br + Br;
-    Text += Count() == 0 ? QStringLiteral("Nothing needs manual work.") + Br
-                         : QStringLiteral("%1 item(s) need manual work.").arg(Count()) + Br;
+    if (Count() == 0)
+        return Text + QStringLiteral("Nothing needs manual work.") + Br;
+    Text += QStringLiteral("%1 item(s) need manual work.").arg(Count()) + Br;
+    for (int C = 0; C < ConsequenceCount; ++C)
+        if (const int N = Count(TConsequence(C)); N > 0)
+            Text += QStringLiteral("  %1: %2").arg(QString::fromLatin1(ConsequenceTexts[C])).arg(N) + Br;
+    const QList<TWorkGroup> Groups = this->Groups();
+    Text += Br + QStringLiteral("Largest groups:") + Br;
+    for (qsizetype G = 0; G < Groups.size() && G < ShownGroups; ++G)
+        Text += QStringLiteral("  %1 (%2)").arg(Groups[G].Text, QString::fromLatin1(ConsequenceTexts[int(Groups[G].Consequence)]))
+                + Br;
     const QList<TWorkItem> Sorted = Items();
-    for (int K = 0; K < KindCount; ++K) {
-        const auto Kind = TWorkItemKind(K);
-        const int N = Count(Kind);
-        if (N == 0)
-            continue;
-        Text += Br + QString::fromLatin1(SectionTitles[K]) + QStringLiteral(": ") + QString::number(N) + Br;
+    for (qsizetype First = 0; First < Sorted.size();) {
+        // One section per consequence and kind.
+        const TConsequence Consequence = Sorted[First].Consequence;
+        const TWorkItemKind Kind = Sorted[First].Kind;
+        qsizetype End = First;
+        while (End < Sorted.size() && Sorted[End].Consequence == Consequence && Sorted[End].Kind == Kind)
+            ++End;
+        Text += Br + QString::fromLatin1(Kinds[int(Kind)].SectionTitle) + QStringLiteral(" (")
+                + QString::fromLatin1(ConsequenceTexts[int(Consequence)]) + QStringLiteral("): ")
+                + QString::number(End - First) + Br;
         if (Kind == TWorkItemKind::UnpairedComponent) {
             // Counted per class, with the files that hold them.
             QMap<QString, QPair<int, QStringList>> Classes;
-            for (const TWorkItem &Item : Sorted)
-                if (Item.Kind == Kind) {
-                    auto &[Count, Files] = Classes[Item.Name];
-                    ++Count;
-                    const QString File = shownPath(Item.File, BaseFolder);
-                    if (!Files.contains(File))
-                        Files << File;
-                }
+            for (qsizetype I = First; I < End; ++I) {
+                auto &[Count, Files] = Classes[Sorted[I].Name];
+                ++Count;
+                const QString File = shownPath(Sorted[I].File, BaseFolder);
+                if (!Files.contains(File))
+                    Files << File;
+            }
             for (auto It = Classes.cbegin(); It != Classes.cend(); ++It)
                 Text += QStringLiteral("  %1 (%2): %3").arg(It.key()).arg(It->first).arg(It->second.join(QStringLiteral(", ")))
                         + Br;
+            First = End;
             continue;
         }
-        for (const TWorkItem &Item : Sorted) {
-            if (Item.Kind != Kind)
-                continue;
+        for (qsizetype I = First; I < End; ++I) {
+            const TWorkItem &Item = Sorted[I];
+            const QString Value = Shorten(Item.Value);
             QString Line = QStringLiteral("  ") + place(Item, BaseFolder) + QStringLiteral("  ");
             if (!Item.ObjectPath.isEmpty())
-                Line += Item.ObjectPath + QStringLiteral("  ");
+                Line += shownObjectPath(Item.ObjectPath) + QStringLiteral("  ");
             switch (Kind) {
             case TWorkItemKind::ObjectNotConverted:
-                Line += QStringLiteral("%1 -> %2: %3").arg(Item.Name, Item.Value, Item.Detail);
+                Line += QStringLiteral("%1 -> %2: %3").arg(Item.Name, Value, Item.Detail);
                 break;
             case TWorkItemKind::DroppedProperty:
-                Line += QStringLiteral("%1 = %2 (%3)").arg(Item.Name, Item.Value, Item.Detail);
+                Line += QStringLiteral("%1 = %2 (%3)").arg(Item.Name, Value, Item.Detail);
                 break;
             case TWorkItemKind::DroppedEvent:
-                Line += QStringLiteral("%1: %2 will no longer be called (%3)").arg(Item.Name, Item.Value, Item.Detail);
+                Line += QStringLiteral("%1: %2 will no longer be called (%3)").arg(Item.Name, Value, Item.Detail);
                 break;
             case TWorkItemKind::UnknownDatabase:
-                Line += QStringLiteral("%1 = %2").arg(Item.Name, Item.Value);
+                Line += QStringLiteral("%1 = %2").arg(Item.Name, Value);
                 break;
             default:
                 Line += Item.Name;
+                if (!Value.isEmpty())
+                    Line += QStringLiteral(" = ") + Value;
                 if (!Item.Detail.isEmpty())
                     Line += QStringLiteral(" (%1)").arg(Item.Detail);
                 break;
             }
             Text += Line + Br;
         }
+        First = End;
     }
     return Text;
 }
 
-QByteArray TWorkReport::ToJson() const
+QByteArray TWorkReport::ToJson(const QString &Base) const
 {
     QJsonArray Items;
     for (const TWorkItem &Item : this->Items()) {
         QJsonObject O;
+        O.insert(QStringLiteral("consequence"), QString::fromLatin1(ConsequenceName(Item.Consequence)));
         O.insert(QStringLiteral("kind"), QString::fromLatin1(KindName(Item.Kind)));
         O.insert(QStringLiteral("file"), Item.File);
         O.insert(QStringLiteral("line"), Item.Line);
@@ -171,12 +332,26 @@ QByteArray TWorkReport::ToJson() const
             O.insert(QStringLiteral("detail"), Item.Detail);
         Items.append(O);
     }
+    QJsonObject Consequences;
+    for (int C = 0; C < ConsequenceCount; ++C)
+        Consequences.insert(QString::fromLatin1(ConsequenceNames[C]), Count(TConsequence(C)));
     QJsonObject Counts;
-    for (int K = 0; K < KindCount; ++K)
+    for (int K = 0; K < WorkItemKindCount; ++K)
         Counts.insert(QString::fromLatin1(KindName(TWorkItemKind(K))), Count(TWorkItemKind(K)));
+    QJsonArray Groups;
+    for (const TWorkGroup &G : this->Groups())
+        Groups.append(QJsonObject{{QStringLiteral("consequence"), QString::fromLatin1(ConsequenceName(G.Consequence))},
+                                  {QStringLiteral("kind"), QString::fromLatin1(KindName(G.Kind))},
+                                  {QStringLiteral("name"), G.Name},
+                                  {QStringLiteral("count"), G.Count},
+                                  {QStringLiteral("files"), G.Files},
+                                  {QStringLiteral("text"), G.Text}});
     QJsonObject Root;
     Root.insert(QStringLiteral("total"), Count());
+    Root.insert(QStringLiteral("base"), QDir::fromNativeSeparators(Base.isEmpty() ? Base : QDir(Base).absolutePath()));
+    Root.insert(QStringLiteral("consequences"), Consequences);
     Root.insert(QStringLiteral("counts"), Counts);
+    Root.insert(QStringLiteral("groups"), Groups);
     Root.insert(QStringLiteral("items"), Items);
     return QJsonDocument(Root).toJson(QJsonDocument::Indented);
 }

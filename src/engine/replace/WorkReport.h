@@ -1,8 +1,12 @@
 // The report of work left: what a replace run could not carry over and the
 // user must look at by hand. Each item names its file, its line and, in a
-// form, the object path (DataModule1.CustomersQuery). The run collects the
-// items; the report is written as text for people (Wiz_Report.txt beside the
-// log) and as JSON for tools, and summed up in one line for the terminal.
+// form, the object path (DataModule1.CustomersQuery), and its consequence if
+// the user does nothing (will not compile, will not load, behaves
+// differently, for information). The run collects the items; the report is
+// written as text for people (Wiz_Report.txt beside the log: counts by
+// consequence, the largest groups, then the items) and as JSON for tools,
+// and summed up in one line for the terminal. Values and paths are whole in
+// the items and in the JSON; the text shortens them.
 //
 // Lines of a binary form are those of its text form.
 #pragma once
@@ -11,6 +15,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -33,7 +38,41 @@ enum class TWorkItemKind : int {
     LeftInCode = 5,
     // A call of the BDE API (Dbi...).
     ApiCall = 6,
+    // Code that uses a member of a converted component which the new class
+    // renames, lacks or expresses in another way.
+    MemberInCode = 7,
+    // A "with" whose subject is a converted component: the members used
+    // inside are not checked.
+    WithInCode = 8,
+    // A member renamed in the code (on request): done, listed for review.
+    MemberRenamed = 9,
+    // An event handler of a component that was not converted whose
+    // parameters name a class the run renamed: it no longer matches the event.
+    HandlerSignature = 10,
+    // Active or Connected left True on a converted object that has no
+    // connection any more.
+    OpenWithoutConnection = 11,
+    // A form file that no unit of the run names: not converted.
+    FormNotNamed = 12,
+    // A declaration that the run adds to the code without an object in the
+    // form (the Transaction field of a BDE connection): it stays nil.
+    AddedDeclaration = 13,
+    // A file the run did not convert: not a regular file (a symbolic link,
+    // a FIFO, a device), or changed while the run worked (kept as saved).
+    // Name says why.
+    FileLeftAlone = 14,
 };
+constexpr int WorkItemKindCount = 15;
+
+// What happens if the user does nothing, most serious first.
+enum class TConsequence : int {
+    WillNotCompile = 0,
+    WillNotLoad = 1,
+    BehavesDifferently = 2,
+    Information = 3,
+    ByKind = 4, // decided by the kind (and name) when the item is added
+};
+constexpr int ConsequenceCount = 4;
 
 struct TWorkItem
 {
@@ -42,8 +81,10 @@ struct TWorkItem
     int Line = 0;       // one-based; 0 when unknown
     QString ObjectPath; // forms only
     QString Name;       // property, event, class or identifier
-    QString Value;      // the value as written, shortened
+    QString Value;      // the value as written, whole
     QString Detail;     // the reason, the new class, the method
+    QString Class;      // the class the item concerns, for the groups
+    TConsequence Consequence = TConsequence::ByKind;
 };
 
 // The one-based line of a zero-based offset in a text. The line starts are
@@ -61,6 +102,19 @@ private:
     std::vector<qsizetype> FStarts;
 };
 
+// Items of one kind, consequence, name and class: "IndexName dropped on 481
+// TOrxTable objects in 96 forms".
+struct TWorkGroup
+{
+    TConsequence Consequence = TConsequence::Information;
+    TWorkItemKind Kind = TWorkItemKind::DroppedProperty;
+    QString Name;
+    QString Class;
+    int Count = 0;
+    int Files = 0;
+    QString Text;
+};
+
 class TWorkReport
 {
 public:
@@ -68,23 +122,44 @@ public:
     {
         FItems.clear();
         FKeys.clear();
+        FDeclaredClasses.clear();
     }
-    // Adds an item unless the same item is there already.
+    // Adds an item unless the same item is there already; an item whose
+    // consequence is ByKind gets the one of its kind.
     void Add(TWorkItem Item);
-    // Items in report order: by kind, then in the order they were added.
+    // Items in report order: by consequence, then by kind, then in the order
+    // they were added.
     QList<TWorkItem> Items() const;
     int Count() const { return int(FItems.size()); }
     int Count(TWorkItemKind Kind) const;
+    int Count(TConsequence Consequence) const;
+    // The groups of items, largest first (ties in report order).
+    QList<TWorkGroup> Groups() const;
 
-    // A value as the report shows it: line breaks and runs of blanks become
-    // one blank, and a long value ends in "...".
+    // Classes that the code of the run declares itself (letter case
+    // ignored). Settle drops the items that take such a class for one of
+    // the old source set: a project's own TFIB is no FIBPlus class.
+    void NoteDeclaredClasses(const QStringList &Names);
+    void Settle();
+
+    // The consequence of an item of this kind and name when nothing else
+    // decides it.
+    static TConsequence ConsequenceOf(TWorkItemKind Kind, const QString &Name);
+    // "willNotCompile" and so on; "will not compile" and so on.
+    static const char *ConsequenceName(TConsequence Consequence);
+    static const char *ConsequenceText(TConsequence Consequence);
+
+    // A value as the report's text shows it: line breaks and runs of blanks
+    // become one blank, and a value longer than 60 characters ends in "...".
     static QString Shorten(const QString &Value);
 
-    // The text of Wiz_Report.txt: a title line, the count, then one section
-    // per kind. Paths below BaseFolder are shown relative to it.
+    // The text of Wiz_Report.txt: a title line, the count, the counts by
+    // consequence, the largest groups, then one section per consequence and
+    // kind. Paths below BaseFolder are shown relative to it.
     QString ToText(const QString &Title, const QString &BaseFolder) const;
-    // The JSON document: {"items": [...], "counts": {...}, "total": n}.
-    QByteArray ToJson() const;
+    // The JSON document: {"total", "base", "consequences", "counts",
+    // "groups", "items"}; Base is the run's folder.
+    QByteArray ToJson(const QString &Base = QString()) const;
     // "N items need manual work (M object(s) not converted: their forms will
     // not load); see PATH" -- without the "see" part when Path is empty.
     QString Summary(const QString &Path) const;
@@ -94,4 +169,5 @@ public:
 private:
     QList<TWorkItem> FItems;
     QSet<QString> FKeys;
+    QSet<QString> FDeclaredClasses; // case-folded
 };
