@@ -219,6 +219,7 @@ TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
     // The report went to the host's report view.
     EXPECT_FALSE(Host.ReportDock()->isHidden());
     EXPECT_GT(Host.ReportView()->VisibleRows(), 0);
+    EXPECT_EQ(Host.ReportView()->Report().Base, QFileInfo(Project).path());
     // The message, then what the run did.
     EXPECT_TRUE(QRegularExpression("^Replace procedure was performed sucessfully\\.\n\n[1-9]\\d* files changed, "
                                    "[1-9]\\d* objects re-created\\.\n")

@@ -10,6 +10,7 @@
 #include "ReportFile.h"
 #include "RunChecks.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -273,7 +274,9 @@ TReplaceResult TCompReplaceExpert::ResultOf(TComponentReplacer &Replacer) const
     TReplaceResult Result;
     Result.FilesChanged = Replacer.ChangedFilesCount();
     Result.ObjectsRecreated = Replacer.RecreatedObjectsCount();
-    Result.ReportJson = Replacer.WorkReport().ToJson();
+    const QString RunFolder = Options.Dest == sdProject ? QFileInfo(NativePath(TIDEUtils::GetProjectName())).path()
+                                                        : QDir::fromNativeSeparators(Options.Directory);
+    Result.ReportJson = Replacer.WorkReport().ToJson(RunFolder);
     if (Options.WriteLog && !Options.DryRun) {
         Result.LogPath = Replacer.Log().FileName();
         if (!Result.LogPath.isEmpty())

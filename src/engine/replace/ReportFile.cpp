@@ -58,7 +58,9 @@ bool TReportFile::FromJson(const QByteArray &Json, const QString &JsonFolder, TR
         return false;
     }
     Report = TReportFile();
-    Report.Base = Root.value(QStringLiteral("base")).toString(JsonFolder);
+    Report.Base = Root.value(QStringLiteral("base")).toString();
+    if (Report.Base.isEmpty())
+        Report.Base = JsonFolder;
     for (const QJsonValue &Value : Items.toArray()) {
         const QJsonObject Item = Value.toObject();
         TReportRow Row;
