@@ -30,12 +30,18 @@
 // to them: x_sed, x_cp_sed (the copy of the tree counted into the sed pass,
 // as a user without backups would copy it first), x_min and x_min_sync.
 //
+// Last, the code scan of the unit rewriting (CodeScan.h) is timed alone over
+// the tree's units, their lexemes read beforehand as the rewriting reads
+// them, and given as a share of a run on one thread.
+//
 // `bench_ReplaceRun --make-tree DIR` only writes the tree into DIR (for the
 // system-call count of scripts/syscalls.sh) and prints its figures.
 #include "Cli.h"
+#include "CodeScan.h"
 #include "ComponentStream.h"
 #include "Corpus.h"
 #include "OrxReplacer.h"
+#include "PasParser.h"
 #include "TextCodec.h"
 
 #include <benchmark/benchmark.h>
@@ -479,6 +485,57 @@ bool printBaselines(int Passes)
     return true;
 }
 
+// The code scan alone over the units of the tree, in seconds per pass; Uses
+// gets the number of uses it found.
+double codeScanSeconds(int Passes, qsizetype &Uses)
+{
+    TBench &B = bench();
+    TOrxProduct Product;
+    const TComponentReplacer &Bde = *Product.Replacer(TOrxProduct::BdePosition);
+    struct TUnit
+    {
+        QString Text;
+        std::vector<TUnitLexem> Lexems;
+    };
+    std::vector<TUnit> Units;
+    for (const QString &Relative : B.Facts.RelativePaths) {
+        if (!Relative.endsWith(QLatin1String(".pas")))
+            continue;
+        QFile F(B.Master + u'/' + Relative);
+        F.open(QIODevice::ReadOnly);
+        TUnit U{TextCodec::DecodeAnsi(F.readAll()), {}};
+        TPasParser Lexer(U.Text);
+        QStringView Lexem;
+        for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem))
+            if (Code != lexBlanks)
+                U.Lexems.push_back({Lexer.PrevPos(), Lexer.PrevPos() + Lexem.size(),
+                                    Code == lexIdentifier ? Bde.FindNewComp(Lexem) : nullptr, Code});
+        Units.push_back(std::move(U));
+    }
+    const TFormParser &Rules = Bde.FormParser();
+    const TMemberLookup Lookup = [&Rules](const QString &Old, const QString &New, const QString &Member) {
+        return Rules.MemberFate(Old, New, Member);
+    };
+    const auto Start = std::chrono::steady_clock::now();
+    Uses = 0;
+    for (int I = 0; I < Passes; ++I)
+        for (const TUnit &U : Units)
+            Uses += scanCodeUses(U.Text, U.Lexems, Lookup).size();
+    Uses /= Passes;
+    return seconds(std::chrono::steady_clock::now() - Start) / Passes;
+}
+
+void printCodeScan(int Passes)
+{
+    qsizetype Uses = 0;
+    const double Scan = codeScanSeconds(Passes, Uses);
+    for (const TRunFigures &F : runFigures())
+        if (F.Jobs == 1)
+            std::printf("\nThe code scan alone: %.3f s per pass over the units (%lld uses), %.1f%% of a run on one "
+                        "thread.\n",
+                        Scan, static_cast<long long>(Uses), 100 * Scan / (F.WallSeconds / F.Runs));
+}
+
 } // namespace
 
 // The argument is the run's thread count (see MigwizTakesJobs).
@@ -499,5 +556,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
     if (!runFigures().empty() && !printBaselines(Iterations))
         return 1;
+    if (!runFigures().empty())
+        printCodeScan(Iterations);
     return 0;
 }

@@ -101,6 +101,8 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndTouchNothing)
         {{"replace", "--from", "bde", "--dir", Folder, "--dry-run", "--backup-dir", Folder}, "exclude each other"},
         {{"replace", "--from", "bde", "--dir", Folder, "--jobs", "0"}, "--jobs needs a whole number from 1 to 256"},
         {{"replace", "--from", "bde", "--dir", Folder, "--jobs", "two"}, "--jobs needs a whole number"},
+        {{"replace", "--from", "bde", "--dir", Folder, "--jobs", "257"}, "--jobs needs a whole number from 1 to 256"},
+        {{"restore", path("x.reu"), "--rename-members"}, "unknown option --rename-members"},
         {{"restore"}, "restore needs the undo file"},
         {{"restore", path("a.reu"), path("b.reu")}, "restore takes one undo file"},
         {{"restore", path("Missing.reu")}, "does not exist"},
@@ -122,7 +124,7 @@ TEST_F(Cli, HelpNamesEveryOptionDefaultFileAndStatus)
     for (const char *Word : {"--from", "bde", "ibx", "fibplus", "--project", ".dproj", "--units", "--dir",
                              "--subdirs", "--backup-dir", "RBackup", "--no-backup", "--no-log", "--codepage",
                              "windows-1252", "restore", "RExpert.reu", "Wiz_Log.txt", "Main.~pas", "$DS",
-                             "TMPDIR", "[i/n] path", "0  success", "1  the operation reported failure",
+                             "TMPDIR", "[i/n] path", "0  success", "1  the operation reported failure", "--rename-members",
                              "2  usage error", "3  an error stopped the run", "--force"})
         EXPECT_TRUE(Out.contains(QString::fromUtf8(Word))) << Word;
     EXPECT_TRUE(Err.isEmpty());
@@ -154,13 +156,28 @@ TEST_F(Cli, UnitsOptionChoosesUnitsIgnoringLetterCase)
     EXPECT_TRUE(ReadBytes(path("App/Lib/Util.pas")).contains("TOrxQuery"));
 }
 
+// The members that the form rules rename are renamed in the code on
+// request; a report file that cannot be written fails the run after the
+// files are in place.
+TEST_F(Cli, RenameMembersAndAReportThatCannotBeWritten)
+{
+    WriteBytes(path("App/Main.pas"), "unit Main;\r\ninterface\r\nuses DB, DBTables;\r\nvar Q: TQuery;\r\n"
+                                     "implementation\r\nbegin\r\n  Q.DataSource := nil;\r\nend.\r\n");
+    EXPECT_EQ(run({"replace", "--from", "bde", "--project", path("App/App.dpr"), "--rename-members", "--report",
+                   path("App")}),
+              1);
+    EXPECT_TRUE(Err.contains(QStringLiteral("cannot write the report"))) << Err.toStdString();
+    EXPECT_TRUE(ReadBytes(path("App/Main.pas")).contains("  Q.MasterSource := nil;\r\n"));
+    EXPECT_TRUE(ReadBytes(path("App/Wiz_Report.txt")).contains("Members renamed in the code"));
+}
+
 TEST_F(Cli, DprojProjectAndOptionValuesAfterEquals)
 {
     WriteBytes(path("App/App.dproj"), "<Project xmlns=\"http://schemas.microsoft.com/developer/msbuild/2003\">"
                                       "<ItemGroup><DCCReference Include=\"Lib\\Util.pas\"/>"
                                       "<DCCReference Include=\"rtl.dcp\"/></ItemGroup></Project>");
     EXPECT_EQ(run({"replace", "--from=BDE", "--project=" + path("App/App.dproj"), "--backup-dir=" + path("Saved"),
-                   "--no-log"}),
+                   "--no-log", "--jobs=256"}),
               0)
         << Err.toStdString();
     EXPECT_EQ(ReadBytes(path("App/Main.pas")), bdeUnit("Main"));

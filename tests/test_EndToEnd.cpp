@@ -14,6 +14,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -364,6 +368,62 @@ TEST_F(EndToEnd, RestoreAfterReplaceGivesBackTheOriginalBytes)
     }
     EXPECT_EQ(entries(path("App/RBackup")),
               (QStringList{"Data.~dfm", "Data.~pas", "Main.~dfm", "Main.~pas", "RExpert.reu", "RExpert.reu.run"}));
+}
+
+// The fixtures of each source set: the report names every code line that
+// will not compile and no other; a run writes the members as they were
+// unless asked to rename them; each run is restored byte for byte.
+TEST_F(EndToEnd, FixturesReportTheLinesThatWillNotCompileAndRenameOnRequest)
+{
+    struct Row
+    {
+        const char *From;
+        QStringList WillNotCompile; // file:line
+        QString Unit;
+        QStringList Renamed; // lines of the unit with --rename-members
+    };
+    const Row Rows[] = {
+        {"bde", {"Orders.pas:28", "Orders.pas:29", "Orders.pas:30"}, "Orders.pas", {"  Lines.MasterSource := nil;"}},
+        {"ibx",
+         {"Stock.pas:26", "Stock.pas:27", "Stock.pas:28", "Stock.pas:29"},
+         "Stock.pas",
+         {"  Items.SQL.Text := 'select * from ITEMS';", "  Items.SQLUpdate.Clear;", "  Counts.Connection := StockDb;",
+          "  StockDb.Database := 'stock.gdb';"}},
+        {"fibplus",
+         {"AccDM.pas:13", "AccDM.pas:14", "AccDM.pas:35", "AccDM.pas:36", "AccDM.pas:37", "AccDM.pas:40"},
+         "AccDM.pas",
+         {"  Db.Database := Path; // Db.DBName is set here",
+          "  dsAcc.SQL.Text := 'select * from ACC where dsAcc.SelectSQL = 1';", "  dsAcc.KeyFields := 'ID';"}},
+    };
+    for (const Row &R : Rows) {
+        SCOPED_TRACE(R.From);
+        const QString Folder = path(R.From);
+        const QString Fixture = QStringLiteral(MIGWIZ_TEST_DATA "/fixtures/") + QString::fromLatin1(R.From);
+        for (const QString &Name : QDir(Fixture).entryList(QDir::Files))
+            WriteBytes(Folder + u'/' + Name, ReadBytes(Fixture + u'/' + Name));
+        const auto Before = originals(Folder);
+        for (const bool Rename : {false, true}) {
+            const QString Backup = Folder + (Rename ? QStringLiteral("-renamed") : QStringLiteral("-plain"));
+            QStringList Args{"replace", "--from", R.From, "--dir", Folder, "--backup-dir", Backup,
+                             "--report", path("report.json")};
+            if (Rename)
+                Args << "--rename-members";
+            ASSERT_EQ(run(Args), 0) << Err.toStdString();
+            QStringList Lines;
+            for (const QJsonValue &V : QJsonDocument::fromJson(ReadBytes(path("report.json"))).object().value("items").toArray())
+                if (V.toObject().value("consequence").toString() == QLatin1String("willNotCompile"))
+                    Lines << QFileInfo(V.toObject().value("file").toString()).fileName() + u':'
+                                 + QString::number(V.toObject().value("line").toInt());
+            Lines.sort();
+            const QString Unit = TextCodec::DecodeAnsi(ReadBytes(Folder + u'/' + R.Unit));
+            for (const QString &Line : R.Renamed)
+                EXPECT_EQ(Unit.contains(Line + QStringLiteral("\r\n")), Rename) << Line.toStdString();
+            if (!Rename)
+                EXPECT_EQ(Lines, R.WillNotCompile);
+            EXPECT_EQ(run({"restore", Backup + QStringLiteral("/RExpert.reu")}), 0) << Err.toStdString();
+            EXPECT_EQ(originals(Folder), Before);
+        }
+    }
 }
 
 TEST_F(EndToEnd, RestoreWithAMissingBackupChangesNothing)

@@ -256,6 +256,13 @@ TEST_F(OrxReplacer, UsesClausesDeclareTheNewClassesOnce)
          "uses DBTables, Quorvel, Orx, Lintra, OrxError;\r\nvar Q: TOrxQuery;"},
         {0, "uses DBTables;\r\nimplementation\r\nuses quorvel, ORX;\r\n",
          "uses DBTables, Lintra, OrxError;\r\nimplementation\r\nuses quorvel, ORX;\r\n"},
+        // Interface and implementation both name the old unit: once.
+        {0, "uses DBTables;\r\nvar Q: TQuery;\r\nimplementation\r\nuses DBTables;\r\n",
+         "uses DBTables, Quorvel, Orx, Lintra, OrxError;\r\nvar Q: TOrxQuery;\r\nimplementation\r\nuses DBTables;\r\n"},
+        // The scoped old unit is extended even when no class is renamed.
+        {0, "uses Bde.DBTables;\r\nvar S: string;", "uses Bde.DBTables, Quorvel, Orx, Lintra, OrxError;\r\nvar S: string;"},
+        // A scoped unit of the set other than the old one takes them too.
+        {1, "uses IBX.IBCustomDataSet;\r\nvar Q: TIBDataSet;", "uses IBX.IBCustomDataSet" + Ibx + ";\r\nvar Q: TOrxQuery;"},
         // "in 'path'" stays with its unit.
         {0, "uses DBTables in '..\\lib\\DBTables.pas';\r\n",
          "uses DBTables in '..\\lib\\DBTables.pas', Quorvel, Orx, Lintra, OrxError;\r\n"},

@@ -17,11 +17,12 @@ TEST(ReplaceOptions, DefaultsAndCaption)
     EXPECT_TRUE(O.MakeBackup);
     EXPECT_TRUE(O.WriteLog);
     EXPECT_FALSE(O.ViewLog);
+    EXPECT_FALSE(O.RenameMembers);
     EXPECT_FALSE(O.IncludeSubDirs);
     EXPECT_TRUE(O.Directory.isEmpty() && O.BackupDir.isEmpty() && O.ModuleList.isEmpty());
 }
 
-TEST(ReplaceOptions, SixValuesGoToTheSectionAndBack)
+TEST(ReplaceOptions, SevenValuesGoToTheSectionAndBack)
 {
     QTemporaryDir Dir;
     const QString Ini = Dir.filePath(QStringLiteral("settings.ini"));
@@ -34,6 +35,7 @@ TEST(ReplaceOptions, SixValuesGoToTheSectionAndBack)
         O.MakeBackup = false;
         O.WriteLog = false;
         O.ViewLog = true;
+        O.RenameMembers = true;
         O.BackupDir = QStringLiteral("/not/stored");
         O.ModuleList = QStringLiteral("A.pas");
         TRegIniFile File(QStringLiteral("Software\\Halvane\\Orvex"), Ini);
@@ -48,6 +50,7 @@ TEST(ReplaceOptions, SixValuesGoToTheSectionAndBack)
     EXPECT_FALSE(Fresh.MakeBackup);
     EXPECT_FALSE(Fresh.WriteLog);
     EXPECT_TRUE(Fresh.ViewLog);
+    EXPECT_TRUE(Fresh.RenameMembers);
     EXPECT_TRUE(Fresh.BackupDir.isEmpty());
     EXPECT_TRUE(Fresh.ModuleList.isEmpty());
 

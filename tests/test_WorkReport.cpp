@@ -24,10 +24,12 @@ class WorkReport : public ::testing::Test
 protected:
     // Converts one file with the replacer at Position and returns the items
     // it noted, one line each: kind, line, object path, name, value, detail.
-    QStringList items(int Position, const QString &FileName, const QByteArray &Bytes)
+    // Keep: the items of the files converted before stay (a unit, then its form).
+    QStringList items(int Position, const QString &FileName, const QByteArray &Bytes, bool Keep = false)
     {
         TComponentReplacer &Replacer = *Product.Replacer(Position);
-        Replacer.WorkReport().Clear();
+        if (!Keep)
+            Replacer.WorkReport().Clear();
         const QString Path = Dir.filePath(FileName);
         WriteBytes(Path, Bytes);
         QDir().mkpath(Dir.filePath(QStringLiteral("out")));
@@ -138,6 +140,35 @@ TEST_F(WorkReport, CodeUsesOfConvertedComponents)
                   "memberInCode|17|ds|DataSource||renamed to MasterSource",
                   "withInCode|16|ds2|ds2||TOrxQuery: check the members used inside",
               }));
+}
+
+// A handler of a component that stays, whose parameters name a class the run
+// renamed, no longer matches its event; objects left open lose their
+// connection with an alias; a declaration the run adds has no object.
+TEST_F(WorkReport, HandlersOpenObjectsAndAddedDeclarations)
+{
+    const int Fib = TOrxProduct::FibPlusPosition;
+    items(Fib, QStringLiteral("U.pas"),
+          "unit U;\r\ninterface\r\nuses FIBDatabase;\r\ntype\r\n  TDM = class(TDataModule)\r\n"
+          "    procedure EHError(Sender: TObject; E: EFIBError; var DoRaise: Boolean);\r\n"
+          "    procedure Other(E: EFIBError);\r\n  end;\r\nimplementation\r\n"
+          "procedure TDM.EHError(Sender: TObject; E: EFIBError; var DoRaise: Boolean);\r\nbegin\r\nend;\r\nend.\r\n");
+    EXPECT_EQ(items(Fib, QStringLiteral("U.dfm"),
+                    "object DM: TDM\r\n  object EH: TpFibErrorHandler\r\n    Tag = 1\r\n    OnFIBErrorEvent = EHError\r\n"
+                    "  end\r\nend\r\n",
+                    true),
+              (QStringList{"handlerSignature|6|DM.EH|EHError|EFIBError|OnFIBErrorEvent of TpFibErrorHandler (not "
+                           "converted) is handled here, but the handler now names EOrxError instead of EFIBError",
+                           "unpairedComponent|2|DM.EH|TpFibErrorHandler||"}));
+    EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("D.dfm"),
+                    "object D: TD\r\n  object Db: TDatabase\r\n    AliasName = 'A'\r\n    Connected = True\r\n  end\r\n"
+                    "  object T: TTable\r\n    Active = True\r\n    DatabaseName = 'A'\r\n  end\r\nend\r\n"),
+              (QStringList{"unknownDatabase|8|D.T|DatabaseName|'A'|",
+                           "openWithoutConnection|2|D.Db|Connected|True|Database is not set: the form fails as it loads",
+                           "openWithoutConnection|6|D.T|Active|True|Connection is not set: the form fails as it loads",
+                           "droppedProperty|3|D.Db|AliasName|'A'|TOrxConnection does not publish it"}));
+    EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("D.pas"), "var\r\n  Db: TDatabase;\r\n"),
+              (QStringList{"addedDeclaration|2||Transaction||declared without an object in the form: it stays nil"}));
 }
 
 TEST_F(WorkReport, TextJsonAndSummary)

@@ -129,6 +129,7 @@ TEST_F(WizardForm, LayoutAndTextsAreThoseOfTheForm)
         {"chWriteLog", "&Write log", {}},
         {"lblLogNote", "Note: Log file will be placed in project folder or target folder you selected.", {}},
         {"chViewLog", "View log after replace", {}},
+        {"chRenameMembers", "Rename members in code", {}},
         {"FinalStepTitle", "Step 5 - Start units converting", {}},
         {"Label15", "If you want to review or change any settings, click Back. Otherwise click Finish to start "
                     "replacing.", {}},
@@ -197,6 +198,7 @@ TEST_F(WizardForm, ProjectReplaceRoad)
     EXPECT_TRUE(Options.MakeBackup);
     EXPECT_TRUE(Options.WriteLog);
     EXPECT_FALSE(Options.ViewLog);
+    EXPECT_FALSE(Options.RenameMembers);
     EXPECT_EQ(Form->GetWizardMode(), 0);
     // FormClose empties the list.
     EXPECT_EQ(Form->lbModules->count(), 0);
@@ -245,6 +247,7 @@ TEST_F(WizardForm, FolderReplaceRoadWithSubfoldersAndTheBackupFolderFollowingThe
     next();
     EXPECT_EQ(Form->cbBackupDir->currentText(), "Saved");
     QTest::mouseClick(Form->chViewLog, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(Form->chRenameMembers, Qt::LeftButton, {}, QPoint(5, 5));
     next();
     EXPECT_EQ(Form->lSummary->text(), "Mode: Replace BDE/IBX/FibPlus components\n\n"
                                       "Scan destination: Folder \""
@@ -260,6 +263,7 @@ TEST_F(WizardForm, FolderReplaceRoadWithSubfoldersAndTheBackupFolderFollowingThe
     EXPECT_TRUE(Options.IncludeSubDirs);
     EXPECT_EQ(Options.BackupDir, path("src/Saved"));
     EXPECT_TRUE(Options.ViewLog);
+    EXPECT_TRUE(Options.RenameMembers);
     EXPECT_EQ(Form->cbDirectory->itemText(0), path("src"));
     EXPECT_EQ(Form->cbBackupDir->itemText(0), "Saved");
 }

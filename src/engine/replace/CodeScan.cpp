@@ -83,7 +83,7 @@ private:
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
     bool isWord(const TUnitLexem &L, QStringView Word) const
     {
-        return L.Code == lexIdentifier && compareIgnoringCase(textOf(L), Word) == 0;
+        return L.Code == lexIdentifier && L.End - L.Start == Word.size() && compareIgnoringCase(textOf(L), Word) == 0;
     }
     bool codeIs(size_t CodeIndex, int Code) const { return CodeIndex < FCode.size() && lexem(CodeIndex).Code == Code; }
     static QString key(QStringView Name) { return Name.toString().toCaseFolded(); }

@@ -311,6 +311,7 @@ bool TReplaceRun::Execute()
 
             ConvertFiles();
             CheckStop();
+            ReportFormsNotNamed();
             R.FWorkReport.Settle();
             R.WriteWorkReport();
             if (Options.DryRun) {
@@ -445,6 +446,8 @@ void TReplaceRun::ScanDirectory(const QString &Folder, bool IncludeSubDirs)
             if (Entry.IsSymLink && QFileInfo(Path).isDir())
                 continue; // a link to a folder
             R.FUnitList.append(Path);
+        } else if (HasExtension(Entry.Name, ".DFM") || HasExtension(Entry.Name, ".NFM")) {
+            FFolderForms.append(Path);
         }
     }
     if (!Lost.isEmpty())
@@ -537,6 +540,18 @@ QString TReplaceRun::TempFolderError()
         return QStringLiteral("Cannot create a temporary folder: the temporary folder \"%1\" does not exist (it "
                               "comes from TMPDIR; set TMPDIR to an existing folder).").arg(Base);
     return QStringLiteral("Cannot create a temporary folder in \"%1\".").arg(Base);
+}
+
+void TReplaceRun::ReportFormsNotNamed()
+{
+    if (FFolderForms.isEmpty())
+        return;
+    const QSet<QString> Named(R.FUnitList.cbegin(), R.FUnitList.cend());
+    for (const QString &Form : std::as_const(FFolderForms))
+        if (!Named.contains(Form))
+            R.FWorkReport.Add({TWorkItemKind::FormNotNamed, Form, 0, QString(), FileNameOf(Form), QString(),
+                               QStringLiteral("no unit of the run names it in a {$R} directive: not converted"),
+                               QString()});
 }
 
 void TReplaceRun::CheckNamesForUndoFile() const
@@ -835,6 +850,8 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         for (TWorkItem &Item : C->ReportItems)
             R.FWorkReport.Add(std::move(Item));
         R.FWorkReport.NoteDeclaredClasses(C->DeclaredClasses);
+        for (THandlerNote &Note : C->HandlerNotes)
+            R.FWorkReport.NoteHandler(std::move(Note));
         Units += C->AppendedFiles;
         if (C->Error)
             std::rethrow_exception(C->Error);

@@ -154,6 +154,9 @@ private:
     void DropFromUndoSet();
     void InitUnitList();
     void ScanDirectory(const QString &Folder, bool IncludeSubDirs);
+    // The form files of the scanned folders that no unit of the run named
+    // go into the report: they were not converted.
+    void ReportFormsNotNamed();
     void CheckNamesForUndoFile() const;
     void CreateBackupFolder();
     // Quiet: false instead of an error when a folder cannot be made.
@@ -223,6 +226,8 @@ private:
     // temporary -> original.
     QHash<QString, QString> FBesideTemporaries;
     QStringList FCreatedFolders;
+    // Form files of the scanned folders, to tell those that no unit names.
+    QStringList FFolderForms;
     QSet<QString> FKnownFolders; // folders made or found by MakeFolders
     // What the folder scan found that is not a regular file: path -> why.
     QHash<QString, QString> FNotRegular;

@@ -166,6 +166,7 @@ void TComponentReplacer::ConvertInto(TConversion &Conversion, const QString &Fil
     Conversion.ReportItems.clear();
     Conversion.AppendedFiles.clear();
     Conversion.DeclaredClasses.clear();
+    Conversion.HandlerNotes.clear();
     Conversion.HasOutput = false;
     Conversion.Output.clear();
     Conversion.HasOriginal = false;
@@ -503,7 +504,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
                 }
                 continue;
             }
-            ReportUnpairedComponent(Lines, Lexer.PrevPos(), Walk.Path, Lexem);
+            ReportUnpairedComponent(Text, Lines, Lexer.PrevPos(), Walk.Path, Lexem);
         }
     }
     LogLine(RExpertRes::changeCountLine(Changes));
@@ -657,12 +658,47 @@ void TComponentReplacer::ReportLeftIdentifier(TLineIndex &Lines, qsizetype Pos, 
     AddWorkItem(std::move(Item));
 }
 
-void TComponentReplacer::ReportUnpairedComponent(TLineIndex &Lines, qsizetype Pos, const QStringList &Path,
-                                                 QStringView ClassName)
+void TComponentReplacer::ReportUnpairedComponent(const QString &Text, TLineIndex &Lines, qsizetype Pos,
+                                                 const QStringList &Path, QStringView ClassName)
 {
-    if (IsUnpairedFamilyClass(ClassName))
-        AddWorkItem({TWorkItemKind::UnpairedComponent, Current().CurrentFile, Lines.LineOf(Pos), objectPath(Path),
-                     ClassName.toString(), QString(), QString(), ClassName.toString()});
+    if (!IsUnpairedFamilyClass(ClassName))
+        return;
+    const QString ObjectPath = objectPath(Path);
+    AddWorkItem({TWorkItemKind::UnpairedComponent, Current().CurrentFile, Lines.LineOf(Pos), ObjectPath,
+                 ClassName.toString(), QString(), QString(), ClassName.toString()});
+    // Its own event handlers ("OnError = HandlerError"), up to its first
+    // nested object or its end: the unit's methods they name keep the old
+    // classes' parameter types only if the run renamed none of them.
+    TPasParser Lexer(Text);
+    Lexer.SetPos(int(Pos + ClassName.size()));
+    QString Property, Previous;
+    bool AfterEquals = false;
+    QStringView Lexem;
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        if (Code == lexKeywordEnd || Code == lexKeywordObject || Code == lexKeywordInherited || Code == lexKeywordInline)
+            break;
+        if (Code == lexBlanks || Code == lexComment)
+            continue;
+        if (Code == lexIdentifier && AfterEquals) {
+            if (isEventHandler(Property, Lexem.toString()))
+                NoteHandler({false, Current().CurrentFile, Lines.LineOf(Lexer.PrevPos()), Lexem.toString(), ObjectPath,
+                             ClassName.toString(), Property});
+            AfterEquals = false;
+        } else if (Code == lexIdentifier) {
+            Property = Lexem.toString();
+        } else {
+            AfterEquals = Lexem == u"=";
+        }
+    }
+}
+
+void TComponentReplacer::NoteHandler(THandlerNote Note)
+{
+    TConversion &C = Current();
+    if (C.Collect)
+        C.HandlerNotes << std::move(Note);
+    else
+        FWorkReport.NoteHandler(std::move(Note));
 }
 
 void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineIndex &Lines, qsizetype From,
@@ -677,7 +713,7 @@ void TComponentReplacer::ReportUnpairedComponents(const QString &Text, TLineInde
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd && Lexer.PrevPos() < To;
          Code = Lexer.GetNextView(Lexem))
         if (Walk.Step(Code, Lexem))
-            ReportUnpairedComponent(Lines, Lexer.PrevPos(), Walk.Path, Lexem);
+            ReportUnpairedComponent(Text, Lines, Lexer.PrevPos(), Walk.Path, Lexem);
 }
 
 void TComponentReplacer::ReportDroppedProperties(TLineIndex &Lines, const QString &ObjectPath, const QString &NewClass)

@@ -294,7 +294,10 @@ protected:
     // rewritten. Lines gives the line of an offset in its text.
     // A class of the source set without a pair, named at Pos by the header
     // of the object at Path.
-    void ReportUnpairedComponent(TLineIndex &Lines, qsizetype Pos, const QStringList &Path, QStringView ClassName);
+    // Its event handlers are noted for the handler signatures (Text is the
+    // form's text, Pos the offset of the class name).
+    void ReportUnpairedComponent(const QString &Text, TLineIndex &Lines, qsizetype Pos, const QStringList &Path,
+                                 QStringView ClassName);
     // The same for the objects nested in the one converted whole from From
     // to To (offsets in Text); Around is the walk at its class name.
     void ReportUnpairedComponents(const QString &Text, TLineIndex &Lines, qsizetype From, qsizetype To,
@@ -363,6 +366,7 @@ protected:
         QList<TWorkItem> ReportItems;
         QStringList AppendedFiles;
         QStringList DeclaredClasses; // classes the unit declares itself
+        QList<THandlerNote> HandlerNotes;
         bool HasOutput = false;
         QByteArray Output;
         // The original as the conversion read it, for the run.
@@ -386,6 +390,7 @@ protected:
     void CountChangedFile();
     void CountRecreatedObjects(int Count);
     void AddWorkItem(TWorkItem Item);
+    void NoteHandler(THandlerNote Note);
 
 private:
     struct TPair

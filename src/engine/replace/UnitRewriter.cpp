@@ -53,6 +53,46 @@ QStringList declaredClasses(const QString &Text, const std::vector<TUnitLexem> &
     return Names;
 }
 
+// "procedure TForm1.HandlerError(Sender: TObject; E: EFIBError)": the
+// methods whose parameters name an old class, with that class and its new
+// name, for the handler signatures (the form names its handlers).
+struct TRenamedParameter
+{
+    qsizetype Pos;
+    QString Method, OldClass, NewClass;
+};
+QList<TRenamedParameter> methodsWithRenamedParameters(const QString &Text, const std::vector<TUnitLexem> &Lexems)
+{
+    constexpr int symOpenParen = 7, symCloseParen = 8, symDot = 13;
+    QList<TRenamedParameter> Methods;
+    const auto Word = [&](const TUnitLexem &L) { return QStringView(Text).mid(L.Start, L.End - L.Start); };
+    std::vector<size_t> Code; // without comments
+    Code.reserve(Lexems.size());
+    for (size_t I = 0; I < Lexems.size(); ++I)
+        if (Lexems[I].Code != lexComment)
+            Code.push_back(I);
+    for (size_t K = 0; K + 2 < Code.size(); ++K) {
+        const TUnitLexem &Head = Lexems[Code[K]];
+        if (Head.Code != lexIdentifier
+            || (compareIgnoringCase(Word(Head), u"procedure") != 0 && compareIgnoringCase(Word(Head), u"function") != 0))
+            continue;
+        size_t N = K + 1;
+        if (Lexems[Code[N]].Code != lexIdentifier)
+            continue;
+        if (N + 2 < Code.size() && Lexems[Code[N + 1]].Code == symDot && Lexems[Code[N + 2]].Code == lexIdentifier)
+            N += 2; // Class.Method
+        const TUnitLexem &Name = Lexems[Code[N]];
+        if (N + 1 >= Code.size() || Lexems[Code[N + 1]].Code != symOpenParen)
+            continue;
+        for (size_t P = N + 2; P < Code.size() && Lexems[Code[P]].Code != symCloseParen; ++P)
+            if (const TUnitLexem &L = Lexems[Code[P]]; L.NewName) {
+                Methods.append({Name.Start, Word(Name).toString(), Word(L).toString(), *L.NewName});
+                break;
+            }
+    }
+    return Methods;
+}
+
 // The name that a replacement text declares behind the new class name
 // ("TOrxConnection;\r\n    Transaction: TOrxTransaction" gives Transaction),
 // or an empty text when it adds nothing.
@@ -212,6 +252,8 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     };
     std::vector<TMemberEdit> MemberEdits;
     if (Uses.ClassNames > 0) {
+        for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
+            NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
         const TFormParser &Rules = *C.Parser;
         const QList<TCodeUse> CodeUses =
             scanCodeUses(Text, Lexems, [&Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {

@@ -1,6 +1,9 @@
 #include "WorkReport.h"
 
+#include "CaseCompare.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,7 +43,7 @@ const TKindInfo Kinds[WorkItemKindCount] = {
     {"withInCode", "with statements on converted components", "with on %3 components %2 time(s) in %4 file(s)"},
     {"memberRenamed", "Members renamed in the code", "%1 of %3 renamed in the code %2 time(s) in %4 file(s)"},
     {"handlerSignature", "Event handlers whose parameters name a renamed class",
-     "%2 handler(s) naming %1 in %4 file(s)"},
+     "%1: %2 handler(s) whose parameters name %3 in %4 file(s)"},
     {"openWithoutConnection", "Objects left open without a connection",
      "%1 = True without a connection on %2 %3 object(s) in %4 form(s)"},
     {"formNotNamed", "Form files that no unit of the run names (not converted)", "%2 form file(s) that no unit names"},
@@ -184,6 +187,30 @@ void TWorkReport::NoteDeclaredClasses(const QStringList &Names)
 
 void TWorkReport::Settle()
 {
+    // A handler is the unit's method that its form names: same base name.
+    const auto Base = [](const QString &Path) {
+        const QFileInfo Info(Path);
+        return QDir(Info.path()).filePath(Info.completeBaseName()).toCaseFolded();
+    };
+    // A method is reported once, where the unit first names it (its
+    // declaration in the form class).
+    QSet<QString> Reported;
+    for (const THandlerNote &Method : std::as_const(FHandlerNotes)) {
+        if (!Method.IsMethod)
+            continue;
+        for (const THandlerNote &Event : std::as_const(FHandlerNotes))
+            if (!Event.IsMethod && compareIgnoringCase(Event.Method, Method.Method) == 0
+                && Base(Event.File) == Base(Method.File)
+                && !Reported.contains(Base(Method.File) + u'/' + Method.Method.toCaseFolded() + u'/' + Event.ObjectPath)) {
+                Reported.insert(Base(Method.File) + u'/' + Method.Method.toCaseFolded() + u'/' + Event.ObjectPath);
+                Add({TWorkItemKind::HandlerSignature, Method.File, Method.Line, Event.ObjectPath, Method.Method,
+                     Method.Class,
+                     QStringLiteral("%1 of %2 (not converted) is handled here, but the handler now names %3 instead "
+                                    "of %4")
+                         .arg(Event.Detail, Event.Class, Method.Detail, Method.Class),
+                     Method.Class});
+            }
+    }
     if (FDeclaredClasses.isEmpty())
         return;
     FItems.removeIf([this](const TWorkItem &Item) {

@@ -115,6 +115,21 @@ struct TWorkGroup
     QString Text;
 };
 
+// Half of a handler whose signature no longer matches its event: a method
+// of a unit whose parameters name a renamed class, or an event of a form
+// object that was not converted and the method it names. Settle joins the
+// halves of a unit and its form.
+struct THandlerNote
+{
+    bool IsMethod = false; // the unit's half; otherwise the form's
+    QString File;
+    int Line = 0;
+    QString Method;
+    QString ObjectPath; // form: the object
+    QString Class;      // form: the object's class; unit: the renamed class
+    QString Detail;     // form: the event; unit: the new class
+};
+
 class TWorkReport
 {
 public:
@@ -123,6 +138,7 @@ public:
         FItems.clear();
         FKeys.clear();
         FDeclaredClasses.clear();
+        FHandlerNotes.clear();
     }
     // Adds an item unless the same item is there already; an item whose
     // consequence is ByKind gets the one of its kind.
@@ -140,6 +156,8 @@ public:
     // ignored). Settle drops the items that take such a class for one of
     // the old source set: a project's own TFIB is no FIBPlus class.
     void NoteDeclaredClasses(const QStringList &Names);
+    // Settle also reports each handler whose unit half and form half meet.
+    void NoteHandler(THandlerNote Note) { FHandlerNotes.append(std::move(Note)); }
     void Settle();
 
     // The consequence of an item of this kind and name when nothing else
@@ -170,4 +188,5 @@ private:
     QList<TWorkItem> FItems;
     QSet<QString> FKeys;
     QSet<QString> FDeclaredClasses; // case-folded
+    QList<THandlerNote> FHandlerNotes;
 };
