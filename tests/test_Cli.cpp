@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -285,4 +286,32 @@ TEST_F(Cli, DryRunShowsTheChangesAndTheReportAndWritesNothing)
     EXPECT_TRUE(Json.contains("\"kind\": \"droppedProperty\"")) << Json.constData();
     EXPECT_EQ(After, Before);
     EXPECT_TRUE(QDir(path("tmp")).isEmpty());
+}
+
+TEST_F(Cli, FromAutoNamesTheSetFoundAndARunWithoutItsSetSaysSo)
+{
+    const QString Ibx = QStringLiteral(MIGWIZ_SOURCE_DIR "/examples/ibx");
+    for (const char *Copy : {"Auto", "Bde"})
+        for (const QString &Name : QDir(Ibx).entryList(QDir::Files))
+            WriteBytes(path(QString(Copy) + "/" + Name), ReadBytes(QDir(Ibx).filePath(Name)));
+    EXPECT_EQ(run({"replace", "--from", "auto", "--dir", path("Auto"), "--no-backup", "--no-log"}), 0)
+        << Err.toStdString();
+    EXPECT_TRUE(QRegularExpression("^Components found: \\d+ IBX in 3 form\\(s\\); converting from IBX\n"
+                                   "Replace procedure was performed sucessfully.\n")
+                    .match(Out)
+                    .hasMatch())
+        << Out.toStdString();
+
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("Bde"), "--no-backup", "--no-log"}), 0)
+        << Err.toStdString();
+    EXPECT_TRUE(Out.startsWith("Replace procedure was performed sucessfully.\n"
+                               "No BDE components were found; the folder uses IBX components.\n"))
+        << Out.toStdString();
+
+    // Nothing to convert at all: a failure, and for auto a usage error.
+    ASSERT_TRUE(QDir().mkpath(path("Empty")));
+    EXPECT_EQ(run({"replace", "--from", "bde", "--dir", path("Empty"), "--no-backup", "--no-log"}), 1);
+    EXPECT_EQ(Err, "Replace failed.\nThe folder \"" + path("Empty") + "\" holds no Delphi units (.pas, .dpr).\n");
+    EXPECT_EQ(run({"replace", "--from", "auto", "--dir", path("App")}), 2);
+    EXPECT_TRUE(Err.contains("--from auto")) << Err.toStdString();
 }

@@ -5,6 +5,7 @@
 
 #include "Errors.h"
 #include "FakeIde.h"
+#include "QtPrinters.h"
 #include "IDEUtils.h"
 #include "RegIniFile.h"
 #include "Replacer.h"
@@ -202,12 +203,23 @@ TEST_F(ExpertWizard, OutcomesAndMessagesAfterFinish)
     }
 }
 
-TEST_F(ExpertWizard, ErrorThatStopsTheRunLeavesTheDesktopUnsaved)
+TEST_F(ExpertWizard, ErrorThatStopsTheRunIsShownInTheWizardsOwnBox)
 {
     Options.Directory = path("missing");
-    EXPECT_THROW(click(), EFileError);
+    click();
     EXPECT_TRUE(Script.Freed);
-    EXPECT_FALSE(Script.Calls.contains("SaveState=" + Caption));
-    EXPECT_TRUE(registry().isEmpty());
-    EXPECT_TRUE(UI.Shown.isEmpty());
+    ASSERT_EQ(UI.Shown.size(), 1);
+    EXPECT_TRUE(UI.Shown[0].startsWith("error|" + Caption + "|Replace failed.\n")) << UI.Shown[0].toStdString();
+    EXPECT_TRUE(UI.Shown[0].contains(path("missing"))) << UI.Shown[0].toStdString();
+    // As after any failure, the desktop is saved.
+    EXPECT_EQ(Script.Calls.last(), "SaveState=" + Caption);
+
+    // A folder without units fails instead of succeeding with nothing done.
+    UI.Shown.clear();
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "Halvane", "Orvex").clear();
+    ASSERT_TRUE(QDir().mkpath(path("empty")));
+    Options.Directory = path("empty");
+    click();
+    EXPECT_EQ(UI.Shown, QStringList("error|" + Caption + "|Replace failed.\nThe folder \"" + path("empty")
+                                    + "\" holds no Delphi units (.pas, .dpr)."));
 }

@@ -27,6 +27,7 @@ struct TLibrary
 
     TLibrary()
     {
+        Progress.SetCaption(Product.ReplaceOptions().Caption());
         for (int I = 0; I < TOrxProduct::ReplacerCount; ++I)
             Product.Replacer(I)->SetProgress(&Progress);
     }

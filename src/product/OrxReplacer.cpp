@@ -188,14 +188,16 @@ TOrxProduct::TOrxProduct()
     // clause, hence the leading comma.
     FBdeReplacer = makeReplacer("DBTables", ", Quorvel, Orx, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FBdeReplacer, BdePairs);
-    FBdeReplacer->SetFamily({familyUnits(BdeUnits, "Bde"), names(BdeClasses), {}, QStringLiteral("Dbi")});
+    FBdeReplacer->SetFamily({familyUnits(BdeUnits, "Bde"), names(BdeClasses), {}, QStringLiteral("Dbi"),
+                              QStringLiteral("BDE")});
     FIbxReplacer = makeReplacer("IBDatabase", ", Quorvel, Orx, OrxScript, Lintra, OrxError", FReplaceOptions.get());
     addPairs(*FIbxReplacer, IbxPairs);
     // IBX classes start with TIB or EIB (TIBStringField, TIBDatabaseInfo,
     // EIBError); FIBPlus ones with TpFIB, TFIB, EFIB or TSIBfib (in any
     // letter case: TpFibErrorHandler). A name that merely contains such a
     // prefix elsewhere (TMyIBQuery) is not of the set.
-    FIbxReplacer->SetFamily({familyUnits(IbxUnits, "IBX"), {}, {QStringLiteral("TIB"), QStringLiteral("EIB")}, QString()});
+    FIbxReplacer->SetFamily({familyUnits(IbxUnits, "IBX"), {}, {QStringLiteral("TIB"), QStringLiteral("EIB")}, QString(),
+                              QStringLiteral("IBX")});
     FFibPlusReplacer = makeReplacer("FIBDatabase",
                                     ", Quorvel, Lintra, ZuSQLMonitor, ZuAlerter, ZuScript, Orx, OrxScript, OrxAlerter, "
                                     "OrxSQLMonitor, OrxError, OrxAdmin",
@@ -204,7 +206,7 @@ TOrxProduct::TOrxProduct()
     FFibPlusReplacer->SetFamily({familyUnits(FibPlusUnits, nullptr), {},
                                  {QStringLiteral("TpFIB"), QStringLiteral("TFIB"), QStringLiteral("EFIB"),
                                   QStringLiteral("TSIBfib")},
-                                 QString()});
+                                 QString(), QStringLiteral("FIBPlus")});
 }
 
 TOrxProduct::~TOrxProduct()

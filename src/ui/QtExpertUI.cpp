@@ -1,5 +1,6 @@
 #include "QtExpertUI.h"
 
+#include "IDEUtils.h"
 #include "SaveWarn.h"
 #include "UiDialogs.h"
 
@@ -56,5 +57,40 @@ void TQtReplaceProgress::StopWait()
 
 void TQtReplaceProgress::ViewLog(const QString &Path)
 {
-    TUiDialogs::Current().OpenDocument(Path);
+    OpenOrSay(Path, QStringLiteral("the log"), FCaption);
+}
+
+void OpenOrSay(const QString &Path, const QString &What, const QString &Caption)
+{
+    if (!TUiDialogs::Current().OpenDocument(Path))
+        TUiDialogs::Current().MessageBox(
+            nullptr, QStringLiteral("Cannot open %1 \"%2\": no program on this system opens it.").arg(What, Path),
+            Caption, QMessageBox::Warning);
+}
+
+void TQtExpertUI::ReplaceResult(const QString &Text, const QString &Caption, const TReplaceResult &Result)
+{
+    QStringList Buttons;
+    const bool HasReport = !Result.ReportPath.isEmpty() || !Result.ReportJson.isEmpty();
+    if (HasReport)
+        Buttons << sOpenReport;
+    if (!Result.LogPath.isEmpty())
+        Buttons << sOpenLog;
+    const int Chosen = TUiDialogs::Current().Choice(nullptr, Text + QStringLiteral("\n\n") + Result.Details(), Caption,
+                                                    QMessageBox::Information, Buttons);
+    if (Chosen < 0)
+        return;
+    if (Buttons.at(Chosen) == sOpenLog) {
+        OpenOrSay(Result.LogPath, QStringLiteral("the log"), Caption);
+        return;
+    }
+    // The IDE's own report view first; the text report beside the log else.
+    if (TIDEUtils::ShowWorkReport(Result.ReportJson))
+        return;
+    if (Result.ReportPath.isEmpty())
+        TUiDialogs::Current().MessageBox(nullptr, QStringLiteral("The IDE has no report view, and no report file "
+                                                                 "was written (the run wrote no log)."),
+                                         Caption, QMessageBox::Warning);
+    else
+        OpenOrSay(Result.ReportPath, QStringLiteral("the report"), Caption);
 }

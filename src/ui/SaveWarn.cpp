@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 
 #include <memory>
@@ -16,11 +17,6 @@ TSaveWarnForm::TSaveWarnForm(QWidget *Parent)
                           | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("SaveWarnForm"));
-    // The dialog's own font size, that of the VCL's dialogs, so that the
-    // texts fit the fixed layout whatever the desktop's default is.
-    QFont DialogFont = font();
-    DialogFont.setPixelSize(11);
-    setFont(DialogFont);
     setWindowTitle(QStringLiteral("BDE Migration Wizard"));
     setFixedSize(302, 143);
 
@@ -38,8 +34,7 @@ TSaveWarnForm::TSaveWarnForm(QWidget *Parent)
 
     chkDontAsk = new QCheckBox(QStringLiteral("&Don't ask me this again"), this);
     chkDontAsk->setObjectName(QStringLiteral("chkDontAsk"));
-    chkDontAsk->move(7, 74);
-    chkDontAsk->adjustSize();
+    chkDontAsk->setGeometry(7, 74, 288, 17);
 
     lblWarn = new QLabel(QStringLiteral("All modified files will be saved. Continue?"), this);
     lblWarn->setObjectName(QStringLiteral("lblWarn"));
@@ -52,8 +47,9 @@ TSaveWarnForm::TSaveWarnForm(QWidget *Parent)
 
     Label2 = new QLabel(QStringLiteral("Note:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->move(7, 52);
-    Label2->adjustSize();
+    // As wide as the room before the note, so that a wider font scales the
+    // dialog rather than running "Note:" into the note.
+    Label2->setGeometry(7, 52, 31, 16);
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
@@ -71,6 +67,12 @@ TSaveWarnForm::TSaveWarnForm(QWidget *Parent)
 void TSaveWarnForm::FormCreate()
 {
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(30, 30));
+}
+
+void TSaveWarnForm::showEvent(QShowEvent *Event)
+{
+    FFit.Fit();
+    QDialog::showEvent(Event);
 }
 
 void TSaveWarnForm::keyPressEvent(QKeyEvent *Event)

@@ -3,6 +3,8 @@
 // off for good, per kind of operation, through a flag in the registry.
 #pragma once
 
+#include "FontFit.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -30,11 +32,19 @@ public:
     QFrame *Bevel1;
     QLabel *lblNote;
 
+    // The scale at which the texts of the question fit (see TFontFit).
+    double ScaleFactor() const { return FFit.Factor(); }
+
 protected:
+    // The texts are set by then: the dialog takes the size they need.
+    void showEvent(QShowEvent *Event) override;
     // Loads the style's question-mark icon into Image1.
     void FormCreate();
     // Esc answers as the No button does.
     void keyPressEvent(QKeyEvent *Event) override;
+
+private:
+    TFontFit FFit{this};
 };
 
 // The names of the suppression flags, by operation.

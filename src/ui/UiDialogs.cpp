@@ -1,9 +1,14 @@
 #include "UiDialogs.h"
 
+#include <QAbstractButton>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QStringList>
 #include <QUrl>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -14,14 +19,29 @@ TUiDialogs *CurrentDialogs = nullptr;
 
 void TUiDialogs::MessageBox(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon)
 {
-    QMessageBox Box(Icon, Caption, Text, QMessageBox::Ok, Parent);
+    QMessageBox Box(Icon, Caption, BreakablePaths(Text), QMessageBox::Ok, Parent);
     Box.setTextFormat(Qt::PlainText);
     Box.exec();
 }
 
+int TUiDialogs::Choice(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon,
+                       const QStringList &Buttons)
+{
+    QMessageBox Box(Icon, Caption, BreakablePaths(Text), QMessageBox::Ok, Parent);
+    Box.setTextFormat(Qt::PlainText);
+    Box.setDefaultButton(QMessageBox::Ok);
+    Box.setEscapeButton(QMessageBox::Ok);
+    std::vector<QAbstractButton *> Added;
+    for (const QString &Caption : Buttons)
+        Added.push_back(Box.addButton(Caption, QMessageBox::ActionRole));
+    Box.exec();
+    const auto It = std::find(Added.cbegin(), Added.cend(), Box.clickedButton());
+    return It == Added.cend() ? -1 : int(It - Added.cbegin());
+}
+
 bool TUiDialogs::Question(QWidget *Parent, const QString &Text, const QString &Caption)
 {
-    QMessageBox Box(QMessageBox::Question, Caption, Text, QMessageBox::Yes | QMessageBox::No, Parent);
+    QMessageBox Box(QMessageBox::Question, Caption, BreakablePaths(Text), QMessageBox::Yes | QMessageBox::No, Parent);
     Box.setTextFormat(Qt::PlainText);
     Box.setDefaultButton(QMessageBox::No);
     Box.setEscapeButton(QMessageBox::No);
@@ -30,7 +50,7 @@ bool TUiDialogs::Question(QWidget *Parent, const QString &Text, const QString &C
 
 bool TUiDialogs::SelectDirectory(const QString &Prompt, QString &Directory)
 {
-    const QString Chosen = QFileDialog::getExistingDirectory(nullptr, Prompt, QString(), QFileDialog::ShowDirsOnly);
+    const QString Chosen = QFileDialog::getExistingDirectory(nullptr, Prompt, Directory, QFileDialog::ShowDirsOnly);
     if (Chosen.isEmpty())
         return false;
     Directory = QDir::toNativeSeparators(Chosen);
@@ -51,6 +71,18 @@ bool TUiDialogs::OpenFileName(QWidget *Parent, const QString &InitialDir, const 
 bool TUiDialogs::OpenDocument(const QString &Path)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
+}
+
+QString TUiDialogs::BreakablePaths(const QString &Text)
+{
+    QString Result;
+    Result.reserve(Text.size() + Text.size() / 8);
+    for (const QChar C : Text) {
+        Result += C;
+        if (C == u'/' || C == u'\\')
+            Result += QChar(0x200B);
+    }
+    return Result;
 }
 
 TUiDialogs &TUiDialogs::Current()

@@ -17,12 +17,18 @@ public:
 
     // A modal message box with an OK button only.
     virtual void MessageBox(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon);
+    // A modal message box with the buttons OK and Buttons (in that order
+    // after OK). Returns the index in Buttons of the one pressed, -1 for OK,
+    // Esc or the close box.
+    virtual int Choice(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon,
+                       const QStringList &Buttons);
     // A modal question with the question icon and the buttons Yes and No
     // (No is the default, Esc and the close box answer No). True for Yes.
     virtual bool Question(QWidget *Parent, const QString &Text, const QString &Caption);
-    // The folder browser: the whole namespace, no starting folder. True with
-    // the chosen folder in Directory when the user confirms; false, with
-    // Directory untouched, when the user cancels.
+    // The folder browser over the whole namespace, starting in the folder
+    // that Directory names (nowhere in particular when it is empty). True
+    // with the chosen folder in Directory when the user confirms; false,
+    // with Directory untouched, when the user cancels.
     virtual bool SelectDirectory(const QString &Prompt, QString &Directory);
     // The file-open dialog for an existing file, starting in InitialDir.
     // Filter is given as "Description|Patterns|Description|Patterns...". True
@@ -31,6 +37,10 @@ public:
     // Opens the file with its associated program; false when none opened it.
     virtual bool OpenDocument(const QString &Path);
 
+    // Text for a message box whose paths may be longer than a line: a break
+    // is allowed after every path separator (a zero-width space), so that a
+    // long path wraps inside the box instead of widening it off the screen.
+    static QString BreakablePaths(const QString &Text);
     // The dialogs in use; never null.
     static TUiDialogs &Current();
     // Puts Dialogs in place (nullptr: Qt's dialogs again).

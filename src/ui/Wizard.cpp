@@ -1,10 +1,12 @@
 #include "Wizard.h"
 
+#include "FamilyScan.h"
 #include "FileUtils.h"
 #include "IDEUtils.h"
 #include "RExpertRes.h"
 #include "RegIniFile.h"
 #include "Replacer.h"
+#include "RunChecks.h"
 #include "UiDialogs.h"
 
 #include <QAction>
@@ -23,6 +25,7 @@
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QStackedWidget>
+#include <QVBoxLayout>
 
 const QString TWizardForm::OpenDialogFilter = QStringLiteral("Undo files (*.reu)|*.reu|All files (*.*)|*.*");
 
@@ -37,6 +40,9 @@ const QString sUndoFileNotExist = QStringLiteral("Undo file \"%1\" does not exis
 const QString sTargetDirNotExist = QStringLiteral("Target directory \"%1\" does not exist.");
 const QString sSelectUnit = QStringLiteral("At least one unit should be selected.");
 const QString sBackupFolderName = QStringLiteral("RBackup");
+
+// The right edge of the pages' controls, in design pixels.
+constexpr int PageRight = 330;
 
 template <class T>
 T *named(T *Object, const char *Name)
@@ -54,8 +60,9 @@ QLabel *label(QWidget *Parent, const char *Name, const QString &Text, int X, int
         Label->setWordWrap(true);
         Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     } else {
-        Label->move(X, Y);
-        Label->adjustSize();
+        // A single line with the room to the page's right edge: the text
+        // must fit it, or the dialog grows (TFontFit).
+        Label->setGeometry(X, Y, PageRight - X, 16);
     }
     return Label;
 }
@@ -66,7 +73,7 @@ QLabel *title(QWidget *Page, const char *Name, const QString &Text)
     QFont Bold = Title->font();
     Bold.setBold(true);
     Title->setFont(Bold);
-    Title->adjustSize();
+    Title->resize(Title->width(), 18);
     return Title;
 }
 
@@ -88,8 +95,7 @@ QPushButton *button(QWidget *Parent, const char *Name, const QString &Text, int 
 QCheckBox *checkBox(QWidget *Parent, const char *Name, const QString &Text, int X, int Y)
 {
     auto *Box = named(new QCheckBox(Text, Parent), Name);
-    Box->move(X, Y);
-    Box->adjustSize();
+    Box->setGeometry(X, Y, PageRight - X, 17);
     return Box;
 }
 
@@ -162,11 +168,6 @@ TWizardForm::TWizardForm(QWidget *Parent)
                           | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("WizardForm"));
-    // The dialog's own font size, that of the VCL's dialogs, so that the
-    // texts fit the fixed layout whatever the desktop's default is.
-    QFont DialogFont = font();
-    DialogFont.setPixelSize(11);
-    setFont(DialogFont);
     setWindowTitle(QStringLiteral("BDE Migration Wizard"));
     setFixedSize(468, 324);
 
@@ -191,20 +192,6 @@ TWizardForm::TWizardForm(QWidget *Parent)
     StepsPageControl = placed(named(new QStackedWidget(this), "StepsPageControl"), 129, 2, 338, 271);
     Bevel2 = placed(named(new QFrame(this), "Bevel2"), 8, 276, 452, 2);
     Bevel2->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-
-    btPrev = button(this, "btPrev", QString(), 126, 291);
-    btNext = button(this, "btNext", QString(), 208, 291);
-    btFinish = button(this, "btFinish", QString(), 305, 291);
-    btCancel = button(this, "btCancel", QStringLiteral("Cancel"), 386, 291);
-    bindButton(btPrev, actBack);
-    bindButton(btNext, actNext);
-    bindButton(btFinish, actFinish);
-    // Finish runs its action, then closes the dialog with mrOk.
-    connect(btFinish, &QPushButton::clicked, this, [this] {
-        if (actFinish->isEnabled())
-            accept();
-    });
-    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     // Step 1: the mode.
     Step1Sheet = page(StepsPageControl, "Step1Sheet");
@@ -313,7 +300,43 @@ TWizardForm::TWizardForm(QWidget *Parent)
     lSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lSummary->setWordWrap(true);
     lSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    sbSummary->setWidget(lSummary);
+    // The summary text, and below it the checks under their own heading.
+    auto *SummaryPanel = named(new QWidget, "SummaryPanel");
+    auto *SummaryLayout = new QVBoxLayout(SummaryPanel);
+    SummaryLayout->setContentsMargins(2, 2, 2, 2);
+    SummaryLayout->addWidget(lSummary);
+    lChecksTitle = named(new QLabel(QStringLiteral("What the run will meet:"), SummaryPanel), "lChecksTitle");
+    {
+        QFont Bold = lChecksTitle->font();
+        Bold.setBold(true);
+        lChecksTitle->setFont(Bold);
+    }
+    lChecks = named(new QLabel(SummaryPanel), "lChecks");
+    lChecks->setTextFormat(Qt::PlainText);
+    lChecks->setWordWrap(true);
+    lChecks->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    SummaryLayout->addWidget(lChecksTitle);
+    SummaryLayout->addWidget(lChecks);
+    SummaryLayout->addStretch(1);
+    lChecksTitle->hide();
+    lChecks->hide();
+    sbSummary->setWidget(SummaryPanel);
+
+    // The button row comes after the pages, so that Tab goes through the
+    // page's own controls first.
+    btPrev = button(this, "btPrev", QString(), 126, 291);
+    btNext = button(this, "btNext", QString(), 208, 291);
+    btFinish = button(this, "btFinish", QString(), 305, 291);
+    btCancel = button(this, "btCancel", QStringLiteral("Cancel"), 386, 291);
+    bindButton(btPrev, actBack);
+    bindButton(btNext, actNext);
+    bindButton(btFinish, actFinish);
+    // Finish runs its action, then closes the dialog with mrOk.
+    connect(btFinish, &QPushButton::clicked, this, [this] {
+        if (actFinish->isEnabled())
+            accept();
+    });
+    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     connect(StepsPageControl, &QStackedWidget::currentChanged, this, [this] { UpdateActions(); });
     LoadPicture();
@@ -436,9 +459,14 @@ void TWizardForm::SaveState(TRegIniFile &IniFile, const QString &Section)
     IniFile.WriteString(Section, QStringLiteral("DirHistory"), historyText(cbDirectory));
     IniFile.WriteString(Section, QStringLiteral("BackDirHistory"), historyText(cbBackupDir));
     IniFile.WriteBool(Section, QStringLiteral("ReplaceMode"), rbModeReplace->isChecked());
-    IniFile.WriteString(Section, QStringLiteral("LastUndo"),
-                        chMakeBackup->isChecked() ? JoinPath(EffectiveBackupDir(), RExpertRes::sUndoFileName)
-                                                  : QString());
+    // After a restore, the undo file it used; after a replace, the one the
+    // run wrote (none without backups).
+    QString LastUndo;
+    if (IsRestoreMode())
+        LastUndo = edUndoFile->text();
+    else if (chMakeBackup->isChecked())
+        LastUndo = JoinPath(EffectiveBackupDir(), RExpertRes::sUndoFileName);
+    IniFile.WriteString(Section, QStringLiteral("LastUndo"), LastUndo);
 }
 
 bool TWizardForm::ShowModal()
@@ -458,6 +486,9 @@ QString TWizardForm::UndoFileName() const
 
 void TWizardForm::BuildRestoreSummary()
 {
+    FStopReason.clear();
+    lChecksTitle->hide();
+    lChecks->hide();
     lSummary->setText(QStringLiteral("Mode: ") + QStringLiteral("Restore original files from backup\n\n")
                       + QStringLiteral("Undo file: \"%1\"\n\n").arg(edUndoFile->text()));
 }
@@ -487,6 +518,55 @@ void TWizardForm::BuildReplaceSummary()
                 Text += lbModules->item(I)->text() + u'\n';
     }
     lSummary->setText(Text);
+
+    TReplaceOptions Planned = FReplaceOptions ? *FReplaceOptions : TReplaceOptions(QString());
+    Planned.Dest = ProjectMode ? sdProject : sdDirectory;
+    Planned.Directory = cbDirectory->currentText();
+    Planned.IncludeSubDirs = chSubDirs->isChecked();
+    Planned.MakeBackup = chMakeBackup->isChecked();
+    Planned.BackupDir = EffectiveBackupDir();
+    Planned.WriteLog = chWriteLog->isChecked();
+    const TRunChecks Checks = CheckReplaceRun(Planned, ProjectMode ? ProjectUnitPaths(true) : QStringList(),
+                                              BaseFolder(), GetWizardMode(), FReplacers);
+    FStopReason = Checks.StopReason();
+    QStringList Lines;
+    for (const TRunCheck &Check : Checks.Items)
+        Lines << (Check.Stops ? QStringLiteral("Cannot start: ") : QStringLiteral("- ")) + Check.Text;
+    if (!FStopReason.isEmpty())
+        Lines << QStringLiteral("Finish stays disabled until this is mended (click Back).");
+    lChecks->setText(Lines.join(u'\n'));
+    lChecksTitle->show();
+    lChecks->show();
+    UpdateActions();
+}
+
+int TWizardForm::DetectFamily() const
+{
+    if (FReplacers.empty())
+        return -1;
+    if (rbDestProject->isChecked())
+        return ScanFamilies(FormsOfUnits(ProjectUnitPaths(false)), FReplacers).Largest();
+    const QString Folder = cbDirectory->currentText();
+    if (Folder.isEmpty() || !QFileInfo(Folder).isDir())
+        return -1;
+    return ScanFolderFamilies(Folder, chSubDirs->isChecked(), FReplacers).Largest();
+}
+
+QStringList TWizardForm::ProjectUnitPaths(bool OnlyChecked) const
+{
+    QStringList Checked;
+    for (int I = 0; I < lbModules->count(); ++I)
+        if (lbModules->item(I)->checkState() == Qt::Checked)
+            Checked << lbModules->item(I)->text();
+    QStringList Paths;
+    for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I) {
+        const QString Path = NativePath(TIDEUtils::GetUnitName(I));
+        if (!Path.endsWith(QLatin1String(".pas"), Qt::CaseInsensitive))
+            continue;
+        if (!OnlyChecked || Checked.contains(QFileInfo(QDir::fromNativeSeparators(Path)).fileName()))
+            Paths << Path;
+    }
+    return Paths;
 }
 
 QString TWizardForm::GetConnectionDefFileName()
@@ -501,9 +581,16 @@ QString TWizardForm::GetDriverConfFileName()
 
 void TWizardForm::showEvent(QShowEvent *Event)
 {
-    if (!Event->spontaneous())
+    if (!Event->spontaneous()) {
         FormShow();
+        FFit.Fit();
+    }
     QDialog::showEvent(Event);
+}
+
+void TWizardForm::FitToFont()
+{
+    FFit.Fit();
 }
 
 void TWizardForm::done(int Result)
@@ -565,14 +652,14 @@ void TWizardForm::btDeselectClick()
 
 void TWizardForm::btBrowseFolderClick()
 {
-    QString Folder;
+    QString Folder = BrowseStart(cbDirectory->currentText());
     if (SelectDirectory(sSelectDirectory, Folder))
         cbDirectory->setEditText(Folder);
 }
 
 void TWizardForm::btBrowseBackFolderClick()
 {
-    QString Folder;
+    QString Folder = BrowseStart(EffectiveBackupDir());
     if (SelectDirectory(sSelectDirectory, Folder)) {
         cbBackupDir->setEditText(Folder);
         FBackupDirModified = true;
@@ -601,7 +688,8 @@ void TWizardForm::actWriteLogUpdate()
 
 void TWizardForm::actFinishUpdate()
 {
-    actFinish->setEnabled(StepsPageControl->currentWidget() == FinalStepSheet);
+    actFinish->setEnabled(StepsPageControl->currentWidget() == FinalStepSheet
+                          && (IsRestoreMode() || FStopReason.isEmpty()));
 }
 
 void TWizardForm::actBackUpdate()
@@ -627,6 +715,7 @@ void TWizardForm::UpdateActions()
     actNextUpdate();
     actBackUpdate();
     actWriteLogUpdate();
+    UpdateDefaultButton();
 }
 
 void TWizardForm::UpdateCaption()
@@ -638,6 +727,41 @@ void TWizardForm::ShowPage(QWidget *Page)
 {
     StepsPageControl->setCurrentWidget(Page);
     UpdateActions();
+    if (isVisible())
+        FocusFirstControl(Page);
+}
+
+void TWizardForm::FocusFirstControl(QWidget *Page)
+{
+    // The first control of the page that takes Tab, in the focus chain; of a
+    // group of radio buttons the one that is checked, as Tab reaches it.
+    QWidget *First = nullptr;
+    for (QWidget *W = Page->nextInFocusChain(); W && W != Page; W = W->nextInFocusChain()) {
+        if (!Page->isAncestorOf(W))
+            break;
+        if (W->isEnabled() && W->isVisibleTo(Page) && (W->focusPolicy() & Qt::TabFocus)) {
+            First = W;
+            break;
+        }
+    }
+    if (auto *Radio = qobject_cast<QRadioButton *>(First); Radio && !Radio->isChecked())
+        for (QRadioButton *Other : Page->findChildren<QRadioButton *>())
+            if (Other->isChecked() && Other->isEnabled())
+                First = Other;
+    if (First)
+        First->setFocus(Qt::TabFocusReason);
+}
+
+void TWizardForm::UpdateDefaultButton()
+{
+    const bool Last = StepsPageControl->currentWidget() == FinalStepSheet;
+    btNext->setDefault(!Last);
+    btFinish->setDefault(Last);
+}
+
+QString TWizardForm::BrowseStart(const QString &Typed)
+{
+    return ExistingFolderAtOrAbove(Typed);
 }
 
 void TWizardForm::actNextExecute()

@@ -9,6 +9,7 @@
 // product's form and the tests reach them as the form resource names them.
 #pragma once
 
+#include "FontFit.h"
 #include "WizardIntf.h"
 
 #include <QDialog>
@@ -65,6 +66,8 @@ public:
     void SetReplaceOptions(TReplaceOptions *ReplaceOptions) override { FReplaceOptions = ReplaceOptions; }
     void SetLabel2Caption(const QString &ASourceName, const QString &AProductName) override;
     void SetReplaceModeCaption(const QString &Caption) override;
+    void SetReplacers(const std::vector<const TComponentReplacer *> &Replacers) override { FReplacers = Replacers; }
+    const std::vector<const TComponentReplacer *> &Replacers() const { return FReplacers; }
     // Position, the two histories, the mode and the last undo file.
     void LoadState(TRegIniFile &IniFile, const QString &Section) override;
     void SaveState(TRegIniFile &IniFile, const QString &Section) override;
@@ -74,7 +77,19 @@ public:
     QString UndoFileName() const override;
 
     virtual void BuildRestoreSummary();
+    // The summary, and below it under its own heading what the run will
+    // meet (see CheckReplaceRun); a check that would stop the run keeps
+    // Finish disabled and says why.
     virtual void BuildReplaceSummary();
+    // Why Finish stays disabled on the summary page; empty when it may run.
+    const QString &StopReason() const { return FStopReason; }
+    // The full paths of the project's .pas units; of the ticked ones only
+    // when OnlyChecked.
+    QStringList ProjectUnitPaths(bool OnlyChecked) const;
+    // The position of the source set whose paired objects the forms of the
+    // destination (the project's units, or the stored folder) hold most of;
+    // -1 when they hold none or no replacers were given.
+    int DetectFamily() const;
     // Empty: no product here names connection-definition or driver files.
     virtual QString GetConnectionDefFileName();
     virtual QString GetDriverConfFileName();
@@ -104,6 +119,11 @@ public:
     void UpdateActions();
     // "<product> Migration Wizard - Step <n> of <count>".
     void UpdateCaption();
+    // Scales the dialog so that every text fits in the font it is shown in
+    // (see TFontFit); runs when the dialog is shown and when a caption
+    // changes while it is.
+    void FitToFont();
+    double ScaleFactor() const { return FFit.Factor(); }
 
     // Components.
     QFrame *Bevel1;
@@ -159,6 +179,8 @@ public:
     QLabel *Label14;
     QScrollArea *sbSummary;
     QLabel *lSummary;
+    QLabel *lChecksTitle;
+    QLabel *lChecks;
 
     QObject *ActionList1;
     QAction *actMakeBackup;
@@ -184,9 +206,18 @@ private:
     void InsertModuleSorted(const QString &Name);
     void SetAllChecked(bool Checked);
     bool AnyUnitChecked() const;
+    // Enter presses Next on the steps and Finish on the last page.
+    void UpdateDefaultButton();
+    void FocusFirstControl(QWidget *Page);
+    // Where a folder browser starts: the typed folder, or the nearest folder
+    // above it that exists.
+    static QString BrowseStart(const QString &Typed);
 
     QString FProjectName;
     QString FProductName;
     TReplaceOptions *FReplaceOptions = nullptr;
     bool FBackupDirModified = false;
+    std::vector<const TComponentReplacer *> FReplacers;
+    QString FStopReason;
+    TFontFit FFit{this};
 };

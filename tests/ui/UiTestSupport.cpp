@@ -20,6 +20,18 @@ bool TScriptedDialogs::Question(QWidget *, const QString &Text, const QString &C
     return Answer;
 }
 
+int TScriptedDialogs::Choice(QWidget *, const QString &Text, const QString &Caption, QMessageBox::Icon Icon,
+                             const QStringList &Buttons)
+{
+    Choices.push_back({Text, Caption, Icon});
+    ChoiceButtons.push_back(Buttons);
+    if (ChoiceAnswers.empty())
+        return -1;
+    const int Answer = ChoiceAnswers.front();
+    ChoiceAnswers.pop_front();
+    return Answer;
+}
+
 void TScriptedDialogs::MessageBox(QWidget *, const QString &Text, const QString &Caption, QMessageBox::Icon Icon)
 {
     Messages.push_back({Text, Caption, Icon});
@@ -28,6 +40,7 @@ void TScriptedDialogs::MessageBox(QWidget *, const QString &Text, const QString 
 bool TScriptedDialogs::SelectDirectory(const QString &Prompt, QString &Directory)
 {
     Prompts << Prompt;
+    StartDirs << Directory;
     std::optional<QString> Answer = Folders.empty() ? std::nullopt : Folders.front();
     if (!Folders.empty())
         Folders.pop_front();
@@ -51,7 +64,7 @@ bool TScriptedDialogs::OpenFileName(QWidget *, const QString &InitialDir, const 
 bool TScriptedDialogs::OpenDocument(const QString &Path)
 {
     Documents << Path;
-    return true;
+    return OpensDocuments;
 }
 
 TModalDriver::TModalDriver()

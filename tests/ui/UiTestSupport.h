@@ -32,13 +32,22 @@ public:
     };
     std::vector<TMessage> Messages;
     QStringList Prompts;             // of the folder browser
+    QStringList StartDirs;           // where the folder browser started
     QStringList OpenDirs, OpenFilters; // of the file-open dialog
     QStringList Documents;           // opened with their program
     std::deque<std::optional<QString>> Folders, Files;
     std::vector<TMessage> Questions; // asked; each answered from Answers
     std::deque<bool> Answers;
+    // Boxes with buttons of their own, their buttons, and the index of the
+    // button to press for each (-1, and when none is left: OK).
+    std::vector<TMessage> Choices;
+    std::vector<QStringList> ChoiceButtons;
+    std::deque<int> ChoiceAnswers;
+    bool OpensDocuments = true; // whether a program opens documents
 
     bool Question(QWidget *Parent, const QString &Text, const QString &Caption) override;
+    int Choice(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon,
+               const QStringList &Buttons) override;
 
     void MessageBox(QWidget *Parent, const QString &Text, const QString &Caption, QMessageBox::Icon Icon) override;
     bool SelectDirectory(const QString &Prompt, QString &Directory) override;

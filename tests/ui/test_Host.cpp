@@ -6,12 +6,17 @@
 // The plug-in keeps the IDE services of the first host that loaded it, as
 // the IDE's library does; so one host serves every test of this process.
 #include "HostWindow.h"
+#include "ReportView.h"
 
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTableView>
 #include <QDirIterator>
 #include <QLibrary>
 #include <QLineEdit>
@@ -127,7 +132,7 @@ TEST(Host, PluginPutsTheProductMenuIntoTheMenuBar)
     ASSERT_EQ(Host.Wizards().size(), 1u);
     EXPECT_EQ(Host.Wizards()[0]->GetIDString(), "Halvane.BDE/IBX/FibPlusMigrationWizard.Orvex");
     // Just before the last top-level menu.
-    EXPECT_EQ(menuBarTitles(Host), QStringList({"&File", "&Orvex", "&Help"}));
+    EXPECT_EQ(menuBarTitles(Host), QStringList({"&File", "&View", "&Orvex", "&Help"}));
     QAction *Item = Host.MenuAction(ItemName);
     ASSERT_NE(Item, nullptr);
     EXPECT_EQ(Item->text(), "&Migration Wizard");
@@ -135,7 +140,7 @@ TEST(Host, PluginPutsTheProductMenuIntoTheMenuBar)
 
     THostWindow Other; // a library that is not there
     EXPECT_FALSE(Other.LoadPlugin(QDir::temp().filePath("no-such-wizard")));
-    EXPECT_EQ(menuBarTitles(Other), QStringList({"&File", "&Help"}));
+    EXPECT_EQ(menuBarTitles(Other), QStringList({"&File", "&View", "&Help"}));
 }
 
 TEST(Host, ShowsTheProjectsModulesAndTheUnitAsOnDisk)
@@ -197,11 +202,30 @@ TEST(Host, MigrationWizardConvertsTheExampleAndRestoresIt)
         TModalDriver Driver;
         Driver.Then(walkWizard(false));
         Driver.Then(answerYes());
-        Driver.Then(AcceptMessage(&Message));
+        // The result box: its text, then its button that opens the report.
+        Driver.Then([&Message](QWidget *Modal) {
+            auto *Box = qobject_cast<QMessageBox *>(Modal);
+            ASSERT_NE(Box, nullptr);
+            Message = {Box->text(), Box->windowTitle(), Box->icon()};
+            for (QAbstractButton *Button : Box->buttons())
+                if (Button->text() == "Open &Report")
+                    Button->click();
+            if (Box->isVisible())
+                Box->close();
+        });
         Host.MenuAction(ItemName)->trigger();
         EXPECT_EQ(Driver.Pending(), 0u);
     }
-    EXPECT_EQ(Message.Text, "Replace procedure was performed sucessfully.");
+    // The report went to the host's report view.
+    EXPECT_FALSE(Host.ReportDock()->isHidden());
+    EXPECT_GT(Host.ReportView()->VisibleRows(), 0);
+    EXPECT_EQ(Host.ReportView()->Report().Base, QFileInfo(Project).path());
+    // The message, then what the run did.
+    EXPECT_TRUE(QRegularExpression("^Replace procedure was performed sucessfully\\.\n\n[1-9]\\d* files changed, "
+                                   "[1-9]\\d* objects re-created\\.\n")
+                    .match(Message.Text)
+                    .hasMatch())
+        << Message.Text.toStdString();
     EXPECT_EQ(Message.Caption, Caption);
     EXPECT_EQ(Message.Icon, QMessageBox::Information);
     for (const char *Name : {"Main.pas", "Orders.pas", "SalesData.pas", "Main.dfm", "SalesData.dfm"})
@@ -271,7 +295,7 @@ TEST(Host, FolderModeWithSubfoldersConvertsWithoutAskingTheIde)
     Driver.Then(AcceptMessage(&Message));
     Host.MenuAction(ItemName)->trigger();
     EXPECT_EQ(Driver.Pending(), 0u);
-    EXPECT_EQ(Message.Text, "Replace procedure was performed sucessfully.");
+    EXPECT_TRUE(Message.Text.startsWith("Replace procedure was performed sucessfully.")) << Message.Text.toStdString();
     const QString Expect = QStringLiteral(MIGWIZ_SOURCE_DIR "/tests/data/examples-expected/ibx");
     for (const QString &Name : QDir(Ibx).entryList(QDir::Files)) {
         const QString Want = QFileInfo::exists(QDir(Expect).filePath(Name)) ? QDir(Expect).filePath(Name)
@@ -298,4 +322,56 @@ TEST(Host, ErrorInsideTheEntryPointIsShownAndTheCallStillSucceeds)
     EXPECT_EQ(Message.Text, "registration refused");
     EXPECT_EQ(Message.Icon, QMessageBox::Critical);
     EXPECT_EQ(Terminate, nullptr);
+}
+
+// The report view reads today's JSON (without consequences) and the one with
+// them; it filters, sorts, and opens the item's file at its line.
+TEST(Host, ReportViewFiltersSortsAndOpensTheLine)
+{
+    THostWindow Host; // without the plug-in
+    TScriptedDialogs Dialogs;
+    TUiDialogsScope Scope(&Dialogs);
+    QTemporaryDir Dir;
+    WriteBytes(Dir.filePath("Main.pas"), "unit Main;\ninterface\nuses DBTables;\nimplementation\nend.\n");
+    const QString Main = Dir.filePath("Main.pas");
+    const QByteArray Today = "{\"total\": 3, \"counts\": {}, \"items\": ["
+                             "{\"kind\": \"droppedProperty\", \"file\": \"" + Main.toUtf8() + "\", \"line\": 2,"
+                             " \"object\": \"Form1.Table1\", \"name\": \"IndexName\", \"value\": \"ByName\"},"
+                             "{\"kind\": \"leftInCode\", \"file\": \"" + Main.toUtf8() + "\", \"line\": 3,"
+                             " \"name\": \"DBTables\"},"
+                             "{\"kind\": \"newKind\", \"file\": \"" + Main.toUtf8() + "\", \"line\": 0,"
+                             " \"name\": \"X\", \"consequence\": \"willNotLoad\"}]}";
+    WriteBytes(Dir.filePath("report.json"), Today);
+    WriteBytes(Dir.filePath("bad.json"), "[1, 2]");
+    EXPECT_FALSE(Host.OpenReportFile(Dir.filePath("bad.json")));
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_TRUE(Dialogs.Messages[0].Text.contains("bad.json"));
+    ASSERT_TRUE(Host.OpenReportFile(Dir.filePath("report.json")));
+    TReportView &View = *Host.ReportView();
+    EXPECT_FALSE(Host.ReportDock()->isHidden());
+    EXPECT_EQ(View.Report().Base, QFileInfo(Dir.filePath("report.json")).absolutePath());
+    ASSERT_EQ(View.VisibleRows(), 3);
+    // The most serious first, each with its consequence (from the kind when
+    // the report does not give it), the kind as given.
+    EXPECT_EQ(View.Cell(0, TReportView::ConsequenceColumn), "will not compile");
+    EXPECT_EQ(View.Cell(0, TReportView::KindColumn), "leftInCode");
+    EXPECT_EQ(View.Cell(1, TReportView::KindColumn), "newKind");
+    EXPECT_EQ(View.Cell(1, TReportView::ConsequenceColumn), "will not load");
+    EXPECT_EQ(View.Cell(2, TReportView::ConsequenceColumn), "for information");
+    EXPECT_EQ(View.Cell(2, TReportView::PlaceColumn), "Main.pas:2");
+    EXPECT_EQ(View.Cell(2, TReportView::DetailColumn), "IndexName = ByName");
+    // By place: the file, then the line as a number.
+    View.Table()->sortByColumn(TReportView::PlaceColumn, Qt::AscendingOrder);
+    EXPECT_EQ(View.Cell(0, TReportView::PlaceColumn), "Main.pas");
+    EXPECT_EQ(View.Cell(2, TReportView::PlaceColumn), "Main.pas:3");
+    View.ConsequenceFilter()->setCurrentIndex(1 + int(TConsequence::WillNotCompile));
+    EXPECT_EQ(View.VisibleRows(), 1);
+    View.ConsequenceFilter()->setCurrentIndex(0);
+    QTest::keyClicks(View.TextFilter(), "table1");
+    ASSERT_EQ(View.VisibleRows(), 1);
+
+    // A double click shows the file with the cursor on the item's line.
+    View.Table()->doubleClicked(View.Table()->model()->index(0, TReportView::PlaceColumn));
+    EXPECT_EQ(Host.ShownFile(), Main);
+    EXPECT_EQ(Host.UnitView()->textCursor().blockNumber(), 1);
 }

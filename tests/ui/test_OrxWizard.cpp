@@ -3,11 +3,15 @@
 #include "OrxWizard.h"
 
 #include "FakeIde.h"
+#include "OrxReplacer.h"
+#include "TestFiles.h"
 #include "RegIniFile.h"
 #include "Replacer.h"
 #include "UiTestSupport.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTest>
@@ -108,4 +112,42 @@ TEST_F(OrxWizardForm, SavedRestoreModeShowsBdeWithTheBoxDisabled)
     EXPECT_FALSE(Form.cbReplaceComponents->isEnabled());
     EXPECT_EQ(Form.GetWizardMode(), 100);
     EXPECT_EQ(Form.windowTitle(), "Orvex Migration Wizard - Step 1 of 3");
+}
+
+// The source set starts on the one the forms hold most of: the project's
+// units' forms, or the stored folder's; BDE when none is found.
+TEST_F(OrxWizardForm, SourceSetStartsOnTheOneTheFormsHold)
+{
+    TOrxProduct Product;
+    std::vector<const TComponentReplacer *> Replacers;
+    for (int I = 0; I < TOrxProduct::ReplacerCount; ++I)
+        Replacers.push_back(Product.Replacer(I));
+    Form.SetReplacers(Replacers);
+    QTemporaryDir Dir;
+    for (const char *Set : {"ibx", "fibplus"}) {
+        const QString Source = QStringLiteral(MIGWIZ_SOURCE_DIR "/examples/") + Set;
+        for (const QString &Name : QDir(Source).entryList(QDir::Files))
+            WriteBytes(Dir.filePath(QString(Set) + "/" + Name), ReadBytes(QDir(Source).filePath(Name)));
+    }
+    const struct
+    {
+        bool Project;
+        QString Folder;
+        int Expected;
+    } Rows[] = {
+        {true, QString(), 1},                    // the IBX project's units
+        {false, Dir.filePath("fibplus"), 2},     // the stored folder
+        {false, Dir.filePath("nothing"), 0},     // no such folder: BDE
+    };
+    for (const auto &R : Rows) {
+        QStringList Units;
+        for (const QString &Name : QDir(Dir.filePath("ibx")).entryList({"*.pas"}))
+            Units << QDir::toNativeSeparators(Dir.filePath("ibx/" + Name));
+        Ide.SetProject(R.Project ? Dir.filePath("ibx/Inventory.dpr") : QString(), R.Project ? Units : QStringList());
+        Options.Dest = R.Project ? sdProject : sdDirectory;
+        Options.Directory = R.Folder;
+        Form.hide();
+        Form.show();
+        EXPECT_EQ(Form.cbReplaceComponents->currentIndex(), R.Expected) << R.Folder.toStdString();
+    }
 }

@@ -63,3 +63,57 @@ TEST(QtExpertUI, RestoreQuestionsNameTheFilesAndEscAnswersNo)
     EXPECT_FALSE(UI.OverwriteChangedFiles("T", {"/p/Main.pas"}));
     EXPECT_EQ(Driver.Pending(), 0u);
 }
+
+// The result box: the message, the counts, and buttons that open the report
+// (the IDE's view first) and the log; what cannot be opened is said.
+TEST(QtExpertUI, ResultBoxCountsAndOpensTheReportAndTheLog)
+{
+    TScriptedDialogs Dialogs;
+    TUiDialogsScope Scope(&Dialogs);
+    TQtExpertUI UI;
+    TReplaceResult Result;
+    Result.FilesChanged = 3;
+    Result.ObjectsRecreated = 1;
+    Result.Items = {2, 0, 1, 0};
+    Result.LogPath = "/p/Wiz_Log.txt";
+    Result.ReportPath = "/p/Wiz_Report.txt";
+    Result.ReportJson = "{}";
+    Result.Notice = "No IBX components were found; the project uses BDE components.";
+    // Each row: the button pressed, whether programs open documents, what
+    // was opened and what was said after.
+    const struct
+    {
+        int Pressed;
+        bool Opens;
+        QStringList Opened;
+        int Said;
+    } Rows[] = {{-1, true, {}, 0}, {1, true, {"/p/Wiz_Log.txt"}, 0}, {0, true, {"/p/Wiz_Report.txt"}, 0},
+                {1, false, {"/p/Wiz_Log.txt"}, 1}};
+    for (const auto &R : Rows) {
+        Dialogs.Documents.clear();
+        Dialogs.Messages.clear();
+        Dialogs.OpensDocuments = R.Opens;
+        Dialogs.ChoiceAnswers = {R.Pressed};
+        UI.ReplaceResult("Replace procedure was performed sucessfully.", "T", Result);
+        EXPECT_EQ(Dialogs.Documents, R.Opened);
+        EXPECT_EQ(int(Dialogs.Messages.size()), R.Said);
+    }
+    EXPECT_EQ(Dialogs.ChoiceButtons.back(), QStringList({sOpenReport, sOpenLog}));
+    EXPECT_EQ(Dialogs.Choices.back().Caption, "T");
+    EXPECT_EQ(Dialogs.Choices.back().Text, "Replace procedure was performed sucessfully.\n\n"
+                                           "No IBX components were found; the project uses BDE components.\n"
+                                           "3 files changed, 1 object re-created.\n"
+                                           "3 items need manual work:\n"
+                                           "  2 will not compile\n"
+                                           "  1 behaves differently");
+    EXPECT_TRUE(Dialogs.Messages.back().Text.contains("/p/Wiz_Log.txt"));
+
+    // "View log after replace" says when nothing can open the log.
+    Dialogs.Messages.clear();
+    TQtReplaceProgress Progress;
+    Progress.SetCaption("T");
+    Progress.ViewLog("/p/Wiz_Log.txt");
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Caption, "T");
+    EXPECT_TRUE(Dialogs.Messages[0].Text.startsWith("Cannot open the log \"/p/Wiz_Log.txt\""));
+}

@@ -5,6 +5,7 @@
 #include "Wizard.h"
 
 #include "FakeIde.h"
+#include "QtPrinters.h"
 #include "RegIniFile.h"
 #include "Replacer.h"
 #include "TestFiles.h"
@@ -22,6 +23,8 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -81,8 +84,11 @@ protected:
 TEST_F(WizardForm, LayoutAndTextsAreThoseOfTheForm)
 {
     show();
-    EXPECT_EQ(Form->size(), QSize(468, 324));
-    EXPECT_EQ(Form->StepsPageControl->geometry(), QRect(129, 2, 338, 271));
+    // The design's places, scaled for the font the dialog is shown in.
+    const double Scale = Form->ScaleFactor();
+    EXPECT_GE(Scale, 1.0);
+    EXPECT_EQ(Form->size(), TFontFit::Scaled(QSize(468, 324), Scale));
+    EXPECT_EQ(Form->StepsPageControl->geometry(), TFontFit::Scaled(QRect(129, 2, 338, 271), Scale));
     EXPECT_EQ(Form->StepsPageControl->count(), 7);
     const struct
     {
@@ -98,6 +104,9 @@ TEST_F(WizardForm, LayoutAndTextsAreThoseOfTheForm)
         {"Label1", "Welcome to Migration Wizard", {}},
         {"rbModeReplace", "&Replace BDE components", QRect(16, 200, 149, 17)},
         {"rbModeRestore", "R&estore original files from backup", {}},
+        {"Label11", "If any problem occurs during the migration process, you can restore your project from backup "
+                    "files. However, it is highly recommended to make a reserved copy of your project before running "
+                    "the migration process.", {}},
         {"Step2RestoreTitle", "Step 2 - Select backup file", {}},
         {"lUndo", "&Backup file:", {}},
         {"btRestoreBrowse", "Bro&wse...", {}},
@@ -136,7 +145,7 @@ TEST_F(WizardForm, LayoutAndTextsAreThoseOfTheForm)
             Text = B->text();
         EXPECT_EQ(Text, Row.Text) << Row.Name;
         if (!Row.Geometry.isEmpty())
-            EXPECT_EQ(W->geometry(), Row.Geometry) << Row.Name;
+            EXPECT_EQ(W->geometry(), TFontFit::Scaled(Row.Geometry, Scale)) << Row.Name;
     }
     EXPECT_TRUE(Form->Label1->font().bold());
     EXPECT_TRUE(Form->findChild<QLabel *>("Step4Title")->font().bold());
@@ -198,7 +207,7 @@ TEST_F(WizardForm, ProjectReplaceRoad)
 
 TEST_F(WizardForm, FolderReplaceRoadWithSubfoldersAndTheBackupFolderFollowingTheDestination)
 {
-    ASSERT_TRUE(QDir().mkpath(path("src/sub")));
+    WriteBytes(path("src/sub/A.pas"), "unit A;\ninterface\nimplementation\nend.\n");
     ASSERT_TRUE(QDir().mkpath(path("other")));
     show(); // no project open
     EXPECT_FALSE(Form->rbDestProject->isEnabled());
@@ -506,4 +515,107 @@ TEST_F(WizardForm, StateRoundTripAndCancelWritesNoOption)
     Form->cbBackupDir->setEditText("/keep");
     Form->SaveState(Ini, Section);
     EXPECT_EQ(Ini.ReadString(Section, "LastUndo", "?"), QDir::toNativeSeparators("/keep/RExpert.reu"));
+}
+
+TEST_F(WizardForm, ShownWithTheOptionsAndFinishOnlyOnTheSummary)
+{
+    ASSERT_TRUE(QDir().mkpath(path("src")));
+    // Each row: project open or not, the stored destination, and the
+    // destination radio that the shown dialog checks.
+    const struct
+    {
+        bool Project;
+        TSearchDestination Dest;
+        const char *Checked;
+    } Rows[] = {
+        {true, sdProject, "rbDestProject"},
+        {true, sdDirectory, "rbDestFolder"},
+        {false, sdProject, "rbDestFolder"},
+    };
+    for (const auto &R : Rows) {
+        if (R.Project)
+            openProject();
+        else
+            Ide.SetProject(QString(), {});
+        Options.Dest = R.Dest;
+        Options.Directory = path("src");
+        Options.IncludeSubDirs = true;
+        Options.MakeBackup = false;
+        Options.WriteLog = false;
+        Options.ViewLog = true;
+        show();
+        EXPECT_TRUE(Form->findChild<QRadioButton *>(R.Checked)->isChecked()) << R.Checked;
+        EXPECT_EQ(Form->rbDestProject->isEnabled(), R.Project);
+        EXPECT_EQ(Form->cbDirectory->currentText(), path("src"));
+        EXPECT_TRUE(Form->chSubDirs->isChecked());
+        EXPECT_FALSE(Form->chMakeBackup->isChecked());
+        EXPECT_FALSE(Form->chWriteLog->isChecked());
+        EXPECT_TRUE(Form->chViewLog->isChecked());
+        EXPECT_EQ(Form->cbBackupDir->currentText(), "");
+    }
+    // Finish on the summary only, in either mode.
+    for (bool Restore : {false, true}) {
+        (Restore ? Form->rbModeRestore : Form->rbModeReplace)->click();
+        for (int I = 0; I < Form->StepsPageControl->count(); ++I) {
+            QWidget *Page = Form->StepsPageControl->widget(I);
+            Form->StepsPageControl->setCurrentWidget(Page);
+            EXPECT_EQ(Form->btFinish->isEnabled(), Page == Form->FinalStepSheet) << Page->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(WizardForm, BrowseStartsInTheTypedFolderAndARestoreRemembersItsUndoFile)
+{
+    ASSERT_TRUE(QDir().mkpath(path("src/deep")));
+    show();
+    Dialogs.Folders = {std::nullopt, std::nullopt, std::nullopt};
+    for (const QString &Typed : {path("src/deep"), path("src/deep/not/yet"), QString("relative")}) {
+        Form->cbDirectory->setEditText(Typed);
+        Form->btBrowseFolder->click();
+    }
+    EXPECT_EQ(Dialogs.StartDirs, QStringList({path("src/deep"), path("src/deep"), ""}));
+
+    ResetRegistry();
+    WriteBytes(path("Elsewhere/RExpert.reu"), "x");
+    Form->rbModeRestore->click();
+    Form->edUndoFile->setText(path("Elsewhere/RExpert.reu"));
+    TRegIniFile Ini(OrvexKey());
+    Form->SaveState(Ini, Caption);
+    EXPECT_EQ(Ini.ReadString(Caption, "LastUndo", "?"), path("Elsewhere/RExpert.reu"));
+}
+
+TEST_F(WizardForm, SummaryChecksStopFinishWithTheReason)
+{
+    ASSERT_TRUE(QDir().mkpath(path("empty")));
+    WriteBytes(path("src/Main.pas"), "unit Main;\ninterface\nimplementation\nend.\n");
+    WriteBytes(path("src/RBackup/RExpert.reu"), "Main.pas=Main.~pas\r\n");
+    show();
+    Form->rbDestFolder->click();
+    // Each row: the folder and whether its summary lets Finish run.
+    const struct
+    {
+        QString Folder;
+        const char *Says;
+        bool Finish;
+    } Rows[] = {
+        {path("empty"), "holds no Delphi units", false},
+        {path("src"), "already holds the undo file", false},
+    };
+    for (const auto &R : Rows) {
+        Form->StepsPageControl->setCurrentWidget(Form->Step3DirSheet);
+        typeInto(Form->cbDirectory, R.Folder);
+        next();
+        next();
+        EXPECT_EQ(page(), "FinalStepSheet");
+        EXPECT_TRUE(Form->lChecks->text().contains(R.Says)) << Form->lChecks->text().toStdString();
+        EXPECT_TRUE(Form->lChecksTitle->isVisibleTo(Form.get()));
+        EXPECT_EQ(Form->btFinish->isEnabled(), R.Finish) << R.Says;
+        EXPECT_TRUE(Form->StopReason().contains(R.Says));
+    }
+    // Without backups the earlier run is no obstacle.
+    back();
+    Form->chMakeBackup->click();
+    next();
+    EXPECT_TRUE(Form->btFinish->isEnabled()) << Form->lChecks->text().toStdString();
+    EXPECT_TRUE(Form->lChecks->text().contains("1 unit and 0 forms")) << Form->lChecks->text().toStdString();
 }

@@ -1,11 +1,15 @@
 #include "HostWindow.h"
 
+#include "Errors.h"
+#include "ReportView.h"
+#include "Replacer.h"
 #include "TextCodec.h"
 #include "UiDialogs.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -14,6 +18,9 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextBlock>
+
+#include <algorithm>
 
 THostWindow *THostWindow::FLoading = nullptr;
 
@@ -21,6 +28,7 @@ namespace {
 
 const QString sProjectFilter =
     QStringLiteral("Delphi projects (*.dpr *.dproj)|*.dpr;*.dproj|All files (*)|*");
+const QString sReportFilter = QStringLiteral("Reports of work left (*.json)|*.json|All files (*)|*");
 
 void addItem(TZuMenuItem &Parent, const QString &Name, const QString &Caption, TZuMenuClickEvent OnClick = {})
 {
@@ -51,6 +59,14 @@ THostWindow::THostWindow(QWidget *Parent)
         if (Item)
             ShowFile(Item->data(Qt::UserRole).toString());
     });
+
+    FReportView = new TReportView;
+    FReportView->OnOpenLocation = [this](const QString &File, int Line) { ShowFileAtLine(File, Line); };
+    FReportDock = new QDockWidget(QStringLiteral("Work Report"), this);
+    FReportDock->setObjectName(QStringLiteral("ReportDock"));
+    FReportDock->setWidget(FReportView);
+    addDockWidget(Qt::BottomDockWidgetArea, FReportDock);
+    FReportDock->hide();
 
     BuildMainMenuModel();
     RebuildMenuBar();
@@ -107,8 +123,18 @@ void THostWindow::BuildMainMenuModel()
             [this](TZuMenuItem *) { CloseProjectClick(); });
     addItem(File, QStringLiteral("FileSeparator"), QStringLiteral("-"));
     addItem(File, QStringLiteral("FileExitItem"), QStringLiteral("E&xit"), [this](TZuMenuItem *) { close(); });
+    addItem(Top, QStringLiteral("ViewMenu"), QStringLiteral("&View"));
+    TZuMenuItem &View = *Top.Item(1);
+    addItem(View, QStringLiteral("ViewReportItem"), QStringLiteral("Work &Report"), [this](TZuMenuItem *) {
+        if (FReportView->Report().Base.isEmpty())
+            OpenReportDialog();
+        else
+            FReportDock->show();
+    });
+    addItem(View, QStringLiteral("ViewOpenReportItem"), QStringLiteral("&Open Work Report..."),
+            [this](TZuMenuItem *) { OpenReportDialog(); });
     addItem(Top, QStringLiteral("HelpMenu"), QStringLiteral("&Help"));
-    addItem(*Top.Item(1), QStringLiteral("HelpAboutItem"), QStringLiteral("&About"), [this](TZuMenuItem *) {
+    addItem(*Top.Item(2), QStringLiteral("HelpAboutItem"), QStringLiteral("&About"), [this](TZuMenuItem *) {
         TUiDialogs::Current().MessageBox(this,
                                          QStringLiteral("A stand-in for the Delphi IDE that loads the migration "
                                                         "wizard's plug-in."),
@@ -249,7 +275,84 @@ void THostWindow::ShowFile(const QString &Path)
         return;
     }
     TTextEncoding Encoding;
+    if (Path.endsWith(QLatin1String(".dfm"), Qt::CaseInsensitive)
+        || Path.endsWith(QLatin1String(".nfm"), Qt::CaseInsensitive)) {
+        // A form as its text, binary or not: the report's lines are those.
+        QString Text;
+        try {
+            TRCData RCData;
+            bool Binary = false;
+            TComponentReplacer::ReadFormText(File, Path, RCData, Text, Encoding, Binary);
+        } catch (const EMigError &E) {
+            Status(E.Message());
+        }
+        FUnitView->setPlainText(Text);
+        return;
+    }
     FUnitView->setPlainText(TextCodec::DecodeFile(File.readAll(), Encoding));
+}
+
+void THostWindow::ShowFileAtLine(const QString &Path, int Line)
+{
+    // Through the module list when the file is one of the project's.
+    bool Listed = false;
+    for (int I = 0; I < FModuleList->count() && !Listed; ++I)
+        if (FModuleList->item(I)->data(Qt::UserRole).toString() == Path) {
+            FModuleList->setCurrentRow(I);
+            Listed = true;
+        }
+    if (!Listed || FShownFile != Path)
+        ShowFile(Path);
+    const QTextBlock Block = FUnitView->document()->findBlockByNumber(std::max(Line, 1) - 1);
+    if (Block.isValid()) {
+        QTextCursor Cursor(Block);
+        FUnitView->setTextCursor(Cursor);
+        FUnitView->centerCursor();
+    }
+    FUnitView->setFocus();
+}
+
+bool THostWindow::ShowWorkReport(const QByteArray &Json)
+{
+    TReportFile Report;
+    QString Error;
+    if (!TReportFile::FromJson(Json, IsProjectGroupOpen() ? QFileInfo(ActiveProjectFileName()).path() : QString(),
+                               Report, &Error)) {
+        Status(Error);
+        return false;
+    }
+    FReportView->SetReport(Report);
+    FReportDock->show();
+    FReportDock->raise();
+    return true;
+}
+
+bool THostWindow::OpenReportFile(const QString &Path)
+{
+    QFile File(Path);
+    TReportFile Report;
+    QString Error;
+    if (!File.open(QIODevice::ReadOnly))
+        Error = QStringLiteral("Cannot open the report \"%1\": %2").arg(Path, File.errorString());
+    else if (!TReportFile::FromJson(File.readAll(), QFileInfo(Path).absolutePath(), Report, &Error))
+        Error = QStringLiteral("Cannot read the report \"%1\": %2").arg(Path, Error);
+    if (!Error.isEmpty()) {
+        TUiDialogs::Current().MessageBox(this, Error, windowTitle(), QMessageBox::Critical);
+        return false;
+    }
+    FReportView->SetReport(Report);
+    FReportDock->show();
+    FReportDock->raise();
+    Status(QStringLiteral("Report %1: %2 item(s)").arg(Path).arg(Report.Rows.size()));
+    return true;
+}
+
+void THostWindow::OpenReportDialog()
+{
+    QString FileName;
+    const QString Folder = IsProjectGroupOpen() ? QFileInfo(ActiveProjectFileName()).path() : QDir::currentPath();
+    if (TUiDialogs::Current().OpenFileName(this, Folder, sReportFilter, FileName))
+        OpenReportFile(FileName);
 }
 
 void THostWindow::Status(const QString &Text)

@@ -16,8 +16,10 @@
 #include <memory>
 #include <vector>
 
+class QDockWidget;
 class QLabel;
 class QListWidget;
+class TReportView;
 class QPlainTextEdit;
 class QSplitter;
 
@@ -52,8 +54,19 @@ public:
     QPlainTextEdit *UnitView() const { return FUnitView; }
     // The file shown in the unit view.
     const QString &ShownFile() const { return FShownFile; }
-    // Shows the file of that full path, as it is on disk.
+    // Shows the file of that full path, as it is on disk (a binary form as
+    // its text).
     void ShowFile(const QString &Path);
+    // Shows the file with the cursor on that line (one-based; 0: the top).
+    void ShowFileAtLine(const QString &Path, int Line);
+
+    // View menu: the report of work left in a dock below the unit view.
+    TReportView *ReportView() const { return FReportView; }
+    QDockWidget *ReportDock() const { return FReportDock; }
+    // Reads a JSON report (`migwiz replace --report`) into the report view
+    // and shows it; false, with the reason said, when it cannot be read.
+    bool OpenReportFile(const QString &Path);
+    void OpenReportDialog();
 
     // TIDEServices
     bool IsProjectGroupOpen() const override { return FProject.IsProjectGroupOpen(); }
@@ -66,6 +79,8 @@ public:
     bool ReloadFile(const QString &FileName) override;
     void ShowProjectCodeEditors() override;
     TZuMainMenu &MainMenu() override { return FMainMenu; }
+    // The wizard's result box hands its report here.
+    bool ShowWorkReport(const QByteArray &Json) override;
 
 private:
     void BuildMainMenuModel();
@@ -79,6 +94,8 @@ private:
     QListWidget *FModuleList;
     QPlainTextEdit *FUnitView;
     QSplitter *FSplitter;
+    TReportView *FReportView;
+    QDockWidget *FReportDock;
     QString FShownFile;
     QLibrary FLibrary;
     TWizardTerminateProc FTerminate = nullptr;

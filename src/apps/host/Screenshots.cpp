@@ -1,13 +1,19 @@
 // migwiz-screenshots OUTDIR PROJECT: renders every page of the wizard
-// dialog, the confirmation dialog and the host with PROJECT open (and the
-// wizard plug-in loaded) into PNG files in OUTDIR, each with a drawn title
-// bar that shows its window caption. Meant for the offscreen platform.
+// dialog (the summary with its checks), both confirmation questions, the
+// result box of a real replace of PROJECT with its counts, and the host with
+// PROJECT open, the wizard plug-in loaded and the run's report in its report
+// view, into PNG files in OUTDIR, each with a drawn title bar that shows its
+// window caption. Meant for the offscreen platform. PROJECT is converted.
 #include "HostWindow.h"
 #include "OrxWizard.h"
 #include "SaveWarn.h"
 
 #include "FileUtils.h"
+#include "OrxReplacer.h"
+#include "QtExpertUI.h"
+#include "ReplaceExpert.h"
 #include "Replacer.h"
+#include "ReportView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +25,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QTableView>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -56,12 +65,26 @@ void save(QWidget *Window, const QString &Name, const QImage &Contents = {})
         QTextStream(stderr) << "cannot write " << Path << '\n';
 }
 
+// Keeps the result of a replace instead of showing it.
+class TKeptResult : public TExpertUI
+{
+public:
+    QString Text;
+    TReplaceResult Result;
+    void MessageBox(const QString &Message, const QString &, TMessageIcon) override { Text = Message; }
+    bool ConfirmAction(const QString &, bool, const QString &, bool) override { return true; }
+    void ReplaceResult(const QString &Message, const QString &, const TReplaceResult &Kept) override
+    {
+        Text = Message;
+        Result = Kept;
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication App(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Delphi IDE stand-in"));
     if (App.arguments().size() != 3) {
         QTextStream(stderr) << "usage: migwiz-screenshots OUTDIR PROJECT\n";
         return 2;
@@ -80,10 +103,15 @@ int main(int argc, char **argv)
     TIDEServicesScope Scope(&Host);
 
     // The wizard as the expert prepares it.
-    TReplaceOptions Options(QStringLiteral("BDE/IBX/FibPlus"));
+    TOrxProduct Product;
+    TReplaceOptions &Options = Product.ReplaceOptions();
+    std::vector<const TComponentReplacer *> Replacers;
+    for (int I = 0; I < TOrxProduct::ReplacerCount; ++I)
+        Replacers.push_back(Product.Replacer(I));
     TOrxWizardForm Form;
     Form.SetProductName(QStringLiteral("Orvex"));
     Form.SetReplaceOptions(&Options);
+    Form.SetReplacers(Replacers);
     Form.SetLabel2Caption(Options.SourceName(), QStringLiteral("Orvex"));
     Form.SetReplaceModeCaption(QStringLiteral("&Replace BDE/IBX/FibPlus components"));
     Form.show();
@@ -97,6 +125,9 @@ int main(int argc, char **argv)
     save(&Form, QStringLiteral("wizard-4-options"));
     Form.btNext->click();
     save(&Form, QStringLiteral("wizard-5-summary"));
+    // The summary scrolled down to its checks.
+    Form.sbSummary->ensureWidgetVisible(Form.lChecks);
+    save(&Form, QStringLiteral("wizard-5-checks"));
     Form.btPrev->click();
     Form.btPrev->click();
     Form.btPrev->click();
@@ -121,13 +152,45 @@ int main(int argc, char **argv)
     save(&Form, QStringLiteral("wizard-restore-3-summary"));
     Form.reject();
 
-    TSaveWarnForm Warn;
-    Warn.setWindowTitle(Options.Caption());
-    Warn.lblNote->setText(QStringLiteral("Project forms will be hidden."));
-    Warn.lblWarn->setText(QStringLiteral("Current project will be saved. Continue?"));
-    Warn.show();
-    save(&Warn, QStringLiteral("confirm"));
-    Warn.hide();
+    {
+        TSaveWarnForm Warn;
+        Warn.setWindowTitle(Options.Caption());
+        Warn.lblNote->setText(QStringLiteral("Project forms will be hidden."));
+        Warn.lblWarn->setText(QStringLiteral("Current project will be saved. Continue?"));
+        Warn.show();
+        save(&Warn, QStringLiteral("confirm"));
+    }
+    {
+        TSaveWarnForm Warn;
+        Warn.setWindowTitle(Options.Caption());
+        Warn.lblNote->setText(QStringLiteral("Current project will be closed."));
+        Warn.lblWarn->setText(QStringLiteral("Old files will be restored from backup. Continue?"));
+        Warn.show();
+        save(&Warn, QStringLiteral("confirm-restore"));
+    }
+
+    // A real replace of the project, and its result box as the wizard shows
+    // it (the same text and buttons, not run modally).
+    QFile::remove(Undo);
+    TKeptResult Kept;
+    TCompReplaceExpert Expert(QStringLiteral("Orvex"), Product.Replacer(0), &Kept);
+    Options.Dest = sdProject;
+    Options.ModuleList.clear();
+    for (int I = 0; I < Host.ModuleCount(); ++I)
+        Options.ModuleList += QFileInfo(Host.ModuleFileName(I)).fileName() + u'\n';
+    Options.MakeBackup = true;
+    Options.BackupDir = Backup;
+    Options.WriteLog = true;
+    Options.ViewLog = false;
+    Expert.PerformReplace(*Product.Replacer(0));
+    {
+        QMessageBox Box(QMessageBox::Information, Options.Caption(),
+                        Kept.Text + QStringLiteral("\n\n") + Kept.Result.Details(), QMessageBox::Ok);
+        Box.addButton(sOpenReport, QMessageBox::ActionRole);
+        Box.addButton(sOpenLog, QMessageBox::ActionRole);
+        Box.show();
+        save(&Box, QStringLiteral("result"));
+    }
 
     // The host with the product menu open.
     Host.resize(900, 560);
@@ -145,5 +208,13 @@ int main(int argc, char **argv)
         Menu->hide();
     }
     save(&Host, QStringLiteral("host"), Picture);
+
+    // The report view with the run's report, an item opened at its line.
+    Host.resize(900, 640);
+    Host.ShowWorkReport(Kept.Result.ReportJson);
+    QApplication::processEvents();
+    if (Host.ReportView()->VisibleRows() > 0)
+        Host.ReportView()->Table()->doubleClicked(Host.ReportView()->Table()->model()->index(0, 0));
+    save(&Host, QStringLiteral("report-view"));
     return 0;
 }

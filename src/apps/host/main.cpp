@@ -1,5 +1,6 @@
-// host [--plugin LIBRARY] [PROJECT]: the IDE stand-in. It loads the wizard
-// plug-in (by default the one beside this program) and opens PROJECT.
+// host [--plugin LIBRARY] [--report FILE.json] [PROJECT]: the IDE stand-in.
+// It loads the wizard plug-in (by default the one beside this program),
+// opens PROJECT and shows the report of work left in FILE.json.
 #include "HostWindow.h"
 
 #include <QApplication>
@@ -12,13 +13,19 @@ int main(int argc, char **argv)
         if (qstrcmp(argv[I], "--help") == 0 || qstrcmp(argv[I], "-h") == 0)
             qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Delphi IDE stand-in"));
+    // A name, but no display name: the window system would append a display
+    // name to every dialog's title, and the wizard's titles are its own.
+    QApplication::setApplicationName(QStringLiteral("Delphi IDE stand-in"));
     QCommandLineParser Parser;
     Parser.setApplicationDescription(QStringLiteral("Stands in for the Delphi IDE and runs the migration wizard."));
     Parser.addHelpOption();
     QCommandLineOption Plugin(QStringLiteral("plugin"), QStringLiteral("The wizard library to load."),
                               QStringLiteral("LIBRARY"), THostWindow::DefaultPluginPath());
     Parser.addOption(Plugin);
+    QCommandLineOption Report(QStringLiteral("report"),
+                              QStringLiteral("A report of work left (migwiz replace --report) to show."),
+                              QStringLiteral("FILE.json"));
+    Parser.addOption(Report);
     Parser.addPositionalArgument(QStringLiteral("PROJECT"), QStringLiteral("A .dpr or .dproj to open."),
                                  QStringLiteral("[PROJECT]"));
     Parser.process(App);
@@ -28,5 +35,7 @@ int main(int argc, char **argv)
     Window.LoadPlugin(Parser.value(Plugin));
     if (!Parser.positionalArguments().isEmpty())
         Window.OpenProject(Parser.positionalArguments().constFirst());
+    if (Parser.isSet(Report))
+        Window.OpenReportFile(Parser.value(Report));
     return App.exec();
 }

@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "Errors.h"
+#include "FamilyScan.h"
 #include "FileUtils.h"
 #include "IDEUtils.h"
 #include "OrxReplacer.h"
@@ -43,7 +44,7 @@ const QString ProductName = QStringLiteral("Orvex");
 constexpr int MaxJobs = 256;
 
 const char *const HelpText = R"(Usage:
-  migwiz replace --from bde|ibx|fibplus
+  migwiz replace --from bde|ibx|fibplus|auto
                  (--project APP.dpr|APP.dproj [--units A.pas,B.pas] | --dir DIR [--subdirs])
                  [--backup-dir DIR | --no-backup] [--no-log] [--codepage NAME]
                  [--dry-run] [--report FILE.json] [--jobs N] [--rename-members]
@@ -55,7 +56,11 @@ datasets), IBX or FIBPlus so that they use the Orvex components, or puts the
 originals back from the undo file of an earlier run.
 
 replace
-  --from SET          the component set to convert from: bde, ibx or fibplus.
+  --from SET          the component set to convert from: bde, ibx or fibplus;
+                      auto: the one whose components the forms of the
+                      chosen units (or of DIR) hold most of, as a quick
+                      scan of their object headers finds (the counts are
+                      printed; none found is a usage error).
   --project FILE      project mode: convert the .pas units of a .dpr (the
                       "Name in 'path'" entries of its uses clause) or of a
                       .dproj (its DCCReference items), and the form files
@@ -420,15 +425,46 @@ bool reportWorkLeft(const TWorkReport &Report, const TReplaceOptions &Options, c
     return Result;
 }
 
+// --from auto: the set whose paired objects the run's forms hold most of.
+int detectSourceSet(const TReplaceOptions &Options, const TProjectFileIde &Ide,
+                    const std::vector<const TComponentReplacer *> &Replacers, QTextStream &Out)
+{
+    TFamilyScan Scan;
+    if (Options.Dest == sdProject) {
+        const QStringList Chosen = Options.ModuleList.split(u'\n', Qt::SkipEmptyParts);
+        QStringList Units;
+        for (int I = 0; I < Ide.ModuleCount(); ++I)
+            if (Chosen.contains(QFileInfo(Ide.ModuleFileName(I)).fileName(), Qt::CaseInsensitive))
+                Units << Ide.ModuleFileName(I);
+        Scan = ScanFamilies(FormsOfUnits(Units), Replacers);
+    } else {
+        Scan = ScanFolderFamilies(Options.Directory, Options.IncludeSubDirs, Replacers);
+    }
+    const int Found = Scan.Largest();
+    if (Found < 0)
+        throw EUsage(QStringLiteral("--from auto: the forms hold no BDE, IBX or FIBPlus components; give the set"));
+    QStringList Seen;
+    for (size_t F = 0; F < Replacers.size(); ++F)
+        if (Scan.Families[F].Objects > 0)
+            Seen << QStringLiteral("%1 %2 in %3 form(s)")
+                        .arg(Scan.Families[F].Objects)
+                        .arg(Replacers[F]->Family().Name)
+                        .arg(Scan.Families[F].Forms);
+    Out << "Components found: " << Seen.join(QStringLiteral(", ")) << "; converting from "
+        << Replacers[size_t(Found)]->Family().Name << '\n';
+    return Found;
+}
+
 int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool ShowProgress)
 {
     if (!A.Positional.isEmpty())
         throw EUsage(QStringLiteral("unexpected argument \"%1\"").arg(A.Positional.first()));
     if (!A.From)
-        throw EUsage(QStringLiteral("replace needs --from bde|ibx|fibplus"));
-    const int SourceSet = TOrxProduct::ReplacerIndexOf(*A.From);
+        throw EUsage(QStringLiteral("replace needs --from bde|ibx|fibplus|auto"));
+    const bool AutoSet = A.From->compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
+    int SourceSet = AutoSet ? 0 : TOrxProduct::ReplacerIndexOf(*A.From);
     if (SourceSet < 0)
-        throw EUsage(QStringLiteral("unknown source set \"%1\" (bde, ibx or fibplus)").arg(*A.From));
+        throw EUsage(QStringLiteral("unknown source set \"%1\" (bde, ibx, fibplus or auto)").arg(*A.From));
     if (A.Project.has_value() == A.Dir.has_value())
         throw EUsage(QStringLiteral("replace needs either --project or --dir"));
     if (A.Units && !A.Project)
@@ -489,6 +525,8 @@ int runReplace(const TArguments &A, QTextStream &Out, QTextStream &Err, bool Sho
     TCompReplaceExpert Expert(ProductName, Product.Replacer(0), &UI);
     for (int I = 1; I < TOrxProduct::ReplacerCount; ++I)
         Expert.RegisterReplacer(Product.Replacer(I));
+    if (AutoSet)
+        SourceSet = detectSourceSet(Options, Ide, Expert.Replacers(), Out);
     TComponentReplacer &Replacer = *Expert.GetReplacer(SourceSet);
     TCliProgress Progress(Out, Err, ShowProgress);
     Replacer.SetProgress(&Progress);

@@ -151,6 +151,11 @@ void TIDEUtils::ShowProjectCodeEditors()
         CurrentServices->ShowProjectCodeEditors();
 }
 
+bool TIDEUtils::ShowWorkReport(const QByteArray &Json)
+{
+    return CurrentServices && CurrentServices->ShowWorkReport(Json);
+}
+
 TZuMenuItem *TIDEUtils::AddWizard(const TZuProductMenu &MainMenu, const QString &Caption, const QString &Name,
                                   TZuMenuClickEvent ClickEvent)
 {

@@ -9,6 +9,7 @@
 // TZuMainMenu, on which AddWizard places the product menu and its items.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -98,6 +99,9 @@ public:
     // front of its form designer.
     virtual void ShowProjectCodeEditors() = 0;
     virtual TZuMainMenu &MainMenu() = 0;
+    // Shows a report of work left (the JSON of TWorkReport::ToJson) in the
+    // IDE's report view; false when the IDE has none.
+    virtual bool ShowWorkReport(const QByteArray & /*Json*/) { return false; }
 };
 
 // Class operations only; no state besides the current services object.
@@ -126,6 +130,8 @@ public:
     static bool ReloadFile(const QString &FileName);
     // The editor walk before a project's units are rewritten.
     static void ShowProjectCodeEditors();
+    // False without an IDE or when it has no report view.
+    static bool ShowWorkReport(const QByteArray &Json);
 
     // Puts an item (Caption, component name Name, ClickEvent) under the
     // product's top-level menu, creating that menu just before the last

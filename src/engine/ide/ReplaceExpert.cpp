@@ -1,10 +1,17 @@
 #include "ReplaceExpert.h"
 
 #include "Errors.h"
+#include "FamilyScan.h"
+#include "FileUtils.h"
 #include "IDEUtils.h"
 #include "RExpertRes.h"
 #include "RegIniFile.h"
 #include "Replacer.h"
+#include "ReportFile.h"
+#include "RunChecks.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -43,7 +50,38 @@ private:
     QString FProjName;
 };
 
+QString plural(int Count, const char *One, const char *Many)
+{
+    return QStringLiteral("%1 %2").arg(Count).arg(QLatin1String(Count == 1 ? One : Many));
+}
+
 } // namespace
+
+QString TReplaceResult::Details() const
+{
+    QString Text;
+    if (!Notice.isEmpty())
+        Text += Notice + u'\n';
+    Text += plural(FilesChanged, "file", "files") + QStringLiteral(" changed, ")
+            + plural(ObjectsRecreated, "object", "objects") + QStringLiteral(" re-created.");
+    int Total = 0;
+    for (int N : Items)
+        Total += N;
+    if (Total == 0) {
+        Text += QStringLiteral("\nNothing needs manual work.");
+        return Text;
+    }
+    Text += QStringLiteral("\n%1 need manual work:").arg(plural(Total, "item", "items"));
+    for (int C = 0; C < ConsequenceCount; ++C)
+        if (Items[size_t(C)] > 0)
+            Text += QStringLiteral("\n  %1 %2").arg(Items[size_t(C)]).arg(TReportFile::ConsequenceText(TConsequence(C)));
+    return Text;
+}
+
+void TExpertUI::ReplaceResult(const QString &Text, const QString &Caption, const TReplaceResult &Result)
+{
+    MessageBox(Result.Notice.isEmpty() ? Text : Text + u'\n' + Result.Notice, Caption, TMessageIcon::Information);
+}
 
 TCompReplaceExpert::TCompReplaceExpert(const QString &ProductName, TComponentReplacer *ComponentReplacer,
                                        TExpertUI *UI)
@@ -91,6 +129,11 @@ QString TCompReplaceExpert::GetName() const
     return GetDefaultReplacer()->ReplaceOptions()->Caption();
 }
 
+std::vector<const TComponentReplacer *> TCompReplaceExpert::Replacers() const
+{
+    return {FReplacers.cbegin(), FReplacers.cend()};
+}
+
 void TCompReplaceExpert::LoadDesktop()
 {
     TReplaceOptions &Options = *GetDefaultReplacer()->ReplaceOptions();
@@ -133,14 +176,24 @@ void TCompReplaceExpert::ShowWizard(TZuMenuItem *Sender)
     Form->SetReplaceOptions(Default->ReplaceOptions());
     Form->SetLabel2Caption(SourceName, ProductName);
     Form->SetReplaceModeCaption(sReplaceComponentsFmt.arg(SourceName));
+    Form->SetReplacers(Replacers());
     LoadDesktop();
     if (!Form->ShowModal())
         return;
     const int Mode = Form->GetWizardMode();
-    if (Mode == WizardModeRestore)
-        PerformRestore(Form->UndoFileName());
-    else
-        PerformReplace(*GetReplacer(Mode));
+    // An error that stops the run is the wizard's failure, shown in its own
+    // box: the outcome first, then the reason.
+    try {
+        if (Mode == WizardModeRestore)
+            PerformRestore(Form->UndoFileName());
+        else
+            PerformReplace(*GetReplacer(Mode));
+    } catch (const EMigError &E) {
+        const TComponentReplacer *Used = Mode == WizardModeRestore ? GetDefaultReplacer() : GetReplacer(Mode);
+        FUI->MessageBox((Mode == WizardModeRestore ? RExpertRes::sRestoreFailed : RExpertRes::sReplaceFailed) + u'\n'
+                            + E.Message(),
+                        Used->ReplaceOptions()->Caption(), TMessageIcon::Error);
+    }
     SaveDesktop();
 }
 
@@ -182,6 +235,19 @@ TExpertOutcome TCompReplaceExpert::PerformReplace(TComponentReplacer &ComponentR
         TIDEUtils::ShowProjectCodeEditors();
     }
 
+    // A folder without units would "succeed" with nothing done. (One that
+    // cannot be listed stops the run with its own error.)
+    if (!ProjectMode && QFileInfo(Options.Directory).isDir()) {
+        QStringList Units, Forms;
+        ListDelphiFiles(Options.Directory, Options.IncludeSubDirs, Units, Forms);
+        if (Units.isEmpty()) {
+            FUI->MessageBox(RExpertRes::sReplaceFailed + u'\n'
+                                + NoUnitsMessage(Options.Directory, Options.IncludeSubDirs),
+                            Caption, TMessageIcon::Error);
+            return TExpertOutcome::Failed;
+        }
+    }
+
     if (!ComponentReplacer.PerformReplace()) {
         QString Text = RExpertRes::sReplaceFailed;
         for (const QString &Error : ComponentReplacer.RunErrors())
@@ -198,8 +264,62 @@ TExpertOutcome TCompReplaceExpert::PerformReplace(TComponentReplacer &ComponentR
                 TIDEUtils::ReloadFile(Name);
         }
     }
-    FUI->MessageBox(RExpertRes::sReplaceSucceeded, Caption, TMessageIcon::Information);
+    FUI->ReplaceResult(RExpertRes::sReplaceSucceeded, Caption, ResultOf(ComponentReplacer));
     return TExpertOutcome::Succeeded;
+}
+
+TReplaceResult TCompReplaceExpert::ResultOf(TComponentReplacer &Replacer) const
+{
+    const TReplaceOptions &Options = *Replacer.ReplaceOptions();
+    TReplaceResult Result;
+    Result.FilesChanged = Replacer.ChangedFilesCount();
+    Result.ObjectsRecreated = Replacer.RecreatedObjectsCount();
+    const QString RunFolder = Options.Dest == sdProject ? QFileInfo(NativePath(TIDEUtils::GetProjectName())).path()
+                                                        : QDir::fromNativeSeparators(Options.Directory);
+    Result.ReportJson = Replacer.WorkReport().ToJson(RunFolder);
+    if (Options.WriteLog && !Options.DryRun) {
+        Result.LogPath = Replacer.Log().FileName();
+        if (!Result.LogPath.isEmpty())
+            Result.ReportPath = JoinPath(QFileInfo(Result.LogPath).path(), RExpertRes::sReportFileName);
+    }
+    TReportFile Report;
+    if (TReportFile::FromJson(Result.ReportJson, QString(), Report, nullptr))
+        Result.Items = Report.Counts;
+    Result.Notice = FamilyNotice(Replacer);
+    return Result;
+}
+
+QString TCompReplaceExpert::FamilyNotice(const TComponentReplacer &Replacer) const
+{
+    // Only a run that changed nothing: one that renamed classes in the code
+    // found its family there.
+    if (Replacer.ChangedFilesCount() > 0 || Replacer.WorkReport().Count(TWorkItemKind::ObjectNotConverted) > 0)
+        return QString();
+    const TReplaceOptions &Options = *Replacer.ReplaceOptions();
+    const std::vector<const TComponentReplacer *> All = Replacers();
+    TFamilyScan Scan;
+    if (Options.Dest == sdProject) {
+        const QStringList Chosen = Options.ModuleList.split(u'\n', Qt::SkipEmptyParts);
+        QStringList Units;
+        for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I) {
+            const QString Name = TIDEUtils::GetUnitName(I);
+            if (Chosen.contains(QFileInfo(NativePath(Name)).fileName(), Qt::CaseInsensitive))
+                Units << NativePath(Name);
+        }
+        Scan = ScanFamilies(FormsOfUnits(Units), All);
+    } else {
+        Scan = ScanFolderFamilies(Options.Directory, Options.IncludeSubDirs, All);
+    }
+    const auto Own = std::find(All.cbegin(), All.cend(), &Replacer);
+    if (Own == All.cend() || Scan.Families[size_t(Own - All.cbegin())].Objects > 0)
+        return QString();
+    QString Text = QStringLiteral("No %1 components were found").arg(Replacer.Family().Name);
+    const int Found = Scan.Largest();
+    if (Found >= 0)
+        Text += QStringLiteral("; the %1 uses %2 components")
+                    .arg(Options.Dest == sdProject ? QStringLiteral("project") : QStringLiteral("folder"),
+                         All[size_t(Found)]->Family().Name);
+    return Text + u'.';
 }
 
 TExpertOutcome TCompReplaceExpert::PerformRestore(const QString &UndoFile)

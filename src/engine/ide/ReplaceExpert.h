@@ -15,8 +15,10 @@
 
 #include "WizardIntf.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -25,6 +27,27 @@ class TZuMenuItem;
 struct TZuProductMenu;
 
 enum class TMessageIcon { Information, Error };
+
+// What a replace run that put its converted files in place leaves for its
+// result box beyond the message.
+struct TReplaceResult
+{
+    int FilesChanged = 0;
+    int ObjectsRecreated = 0;
+    // Items of the report of work left, by consequence (TConsequence order:
+    // will not compile, will not load, behaves differently, information).
+    std::array<int, 4> Items{};
+    QString LogPath;       // empty without a log
+    QString ReportPath;    // Wiz_Report.txt beside the log; empty without
+    QByteArray ReportJson; // the report as JSON, for a report view
+    // Said when the run found nothing of its family to convert, e.g. "No
+    // IBX components were found; the project uses BDE components."
+    QString Notice;
+
+    // "3 files changed, 12 objects re-created." and the report items by
+    // consequence, one line each, after the notice.
+    QString Details() const;
+};
 
 // How the user is asked and told.
 class TExpertUI
@@ -46,6 +69,10 @@ public:
     // creates them from their backups. The default creates nothing; the
     // restore then names them.
     virtual bool CreateMissingFiles(const QString & /*Caption*/, const QStringList & /*Files*/) { return false; }
+    // The outcome of a replace run that put its files in place: Text is the
+    // message ("Replace procedure was performed sucessfully."). The default
+    // shows the message with the notice, if any, in a message box.
+    virtual void ReplaceResult(const QString &Text, const QString &Caption, const TReplaceResult &Result);
 };
 
 // What came of an operation; the message box has told the user already.
@@ -99,8 +126,10 @@ public:
     // The click on the menu item: shows the wizard dialog with the desktop
     // loaded; after Finish runs the restore (mode 100) or the replace with
     // the replacer at the mode's position, then saves the desktop. A
-    // cancelled dialog runs nothing and writes nothing. Errors that stop a
-    // run propagate (the desktop is then not saved).
+    // cancelled dialog runs nothing and writes nothing. An error that stops
+    // a run is shown in the wizard's own error box, after "Replace failed."
+    // or "Failed to restore files.", and the desktop is saved as after any
+    // failure.
     void ShowWizard(TZuMenuItem *Sender);
     // The options of the default replacer and the state of the dialog being
     // shown (when there is one), in the registry section named by the
@@ -124,10 +153,18 @@ public:
     QString GetIDString() const override;
     // The Caption of the default replacer's options.
     QString GetName() const override;
+    // The registered replacers, by position.
+    std::vector<const TComponentReplacer *> Replacers() const;
     TWizardState GetState() const override { return TWizardState{}; }
     void Execute() override {}
 
 private:
+    // What the finished run leaves for its result box.
+    TReplaceResult ResultOf(TComponentReplacer &Replacer) const;
+    // "No IBX components were found; ..." when the run changed no file and
+    // the forms of its files hold no object of its family; otherwise empty.
+    QString FamilyNotice(const TComponentReplacer &Replacer) const;
+
     QString FProductName;
     TWizardFormClass FWizardFormClass;
     std::vector<TComponentReplacer *> FReplacers;

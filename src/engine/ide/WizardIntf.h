@@ -12,7 +12,9 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
+class TComponentReplacer;
 class TIDEServices;
 class TRegIniFile;
 class TReplaceOptions;
@@ -65,6 +67,9 @@ public:
     virtual void SetLabel2Caption(const QString &ASourceName, const QString &AProductName) = 0;
     // The caption of the replace-mode button.
     virtual void SetReplaceModeCaption(const QString &Caption) = 0;
+    // The expert's replacers by position (not owned), so that the dialog can
+    // look at what the chosen files hold before the run.
+    virtual void SetReplacers(const std::vector<const TComponentReplacer *> & /*Replacers*/) {}
     virtual void LoadState(TRegIniFile &IniFile, const QString &Section) = 0;
     virtual void SaveState(TRegIniFile &IniFile, const QString &Section) = 0;
     // Runs the dialog modally; true when it closed with Finish.

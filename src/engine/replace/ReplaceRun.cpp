@@ -5,6 +5,7 @@
 #include "IDEUtils.h"
 #include "RExpertRes.h"
 #include "Replacer.h"
+#include "RunChecks.h"
 #include "RunLock.h"
 #include "TextCodec.h"
 
@@ -271,23 +272,8 @@ void TReplaceRun::TakeLocks(const QString &RunFolder)
 
 void TReplaceRun::RefuseEarlierRun() const
 {
-    // A second run into the same backup folder would replace the backups of
-    // the originals by those of already converted files. (An empty undo
-    // file, of a run that changed nothing, guards nothing; nor does the undo
-    // set of a run whose originals a restore has put back: the new run
-    // replaces it.)
-    const QFileInfo Undo(FUndoFile);
-    if (!Undo.exists() || (Undo.isFile() && Undo.size() == 0))
-        return;
-    TRunRecord Record;
-    QByteArray Bytes;
-    const bool HasRecord = FFs.ReadFile(TRunRecord::FileNameFor(FUndoFile), Bytes, nullptr)
-        && TRunRecord::FromBytes(Bytes, Record);
-    if (HasRecord && Record.Restored)
-        return;
-    throw EFileError(QStringLiteral("The backup folder already holds the undo file \"%1\" of an earlier %2run; "
-                                    "restore from it, or move it away, or choose another backup folder.")
-                         .arg(FUndoFile, HasRecord && !Record.Finished ? QStringLiteral("unfinished ") : QString()));
+    if (const QString Why = EarlierRunMessage(FUndoFile, FFs); !Why.isEmpty())
+        throw EFileError(Why);
 }
 
 bool TReplaceRun::Execute()
@@ -295,6 +281,7 @@ bool TReplaceRun::Execute()
     R.FWorkReport.Clear();
     R.FUndoList.Clear();
     R.FChangedFilesCount = 0;
+    R.FRecreatedObjectsCount = 0;
     R.FRunErrors.clear();
     FStopRequested = 0;
     const TReplaceOptions &Options = *R.FReplaceOptions;
@@ -899,6 +886,7 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         if (C->HasOutput)
             R.WriteWholeFile(JoinPath(Folder, FileNameOf(Units[I])), C->Output);
         R.FChangedFilesCount += C->ChangedFiles;
+        R.FRecreatedObjectsCount += C->RecreatedObjects;
         if (C->ChangedFiles > 0 && R.FReplaceOptions->MakeBackup)
             BackupOriginal(I);
     }

@@ -197,6 +197,15 @@ void TComponentReplacer::CountChangedFile()
         ++FChangedFilesCount;
 }
 
+void TComponentReplacer::CountRecreatedObjects(int Count)
+{
+    TConversion &C = Current();
+    if (C.Collect)
+        C.RecreatedObjects += Count;
+    else
+        FRecreatedObjectsCount += Count;
+}
+
 void TComponentReplacer::LogLine(const QString &Line)
 {
     TConversion &C = Current();
@@ -503,6 +512,7 @@ void TComponentReplacer::RewriteForm(const QString &Text, const QString &OutputP
         return;
     CopyUpTo(Text.size());
     WriteFormFile(OutputPath, Output, Encoding, Binary, RCData);
+    CountRecreatedObjects(Changes);
     CountChangedFile();
 }
 

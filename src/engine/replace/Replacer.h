@@ -168,6 +168,8 @@ struct TSourceFamily
     QStringList ClassPrefixes;
     // The prefix of the set's API functions ("Dbi"), followed by a capital.
     QString ApiPrefix;
+    // The set's name as the user knows it ("BDE", "IBX", "FIBPlus").
+    QString Name;
 };
 
 // What the restore asks when an original cannot simply be put back. The
@@ -280,6 +282,8 @@ public:
     // Steps of a run, public so that they can be driven one by one.
     QStringList &UnitList() { return FUnitList; }
     int ChangedFilesCount() const { return FChangedFilesCount; }
+    // Form objects that the last run re-created under their new class.
+    int RecreatedObjectsCount() const { return FRecreatedObjectsCount; }
 
     // Reads the rest of the stream and decodes it (UTF-16 LE after FF FE,
     // UTF-8 after EF BB BF, otherwise the ANSI code page).
@@ -374,6 +378,7 @@ protected:
     TLogWriter FLog;
     QStringList FUnitList;
     int FChangedFilesCount = 0;
+    int FRecreatedObjectsCount = 0;
     TNameValueList FUndoList{FileNameCase()};
     TNameValueList FDBList;
 
@@ -418,6 +423,7 @@ protected:
         QByteArray OriginalBytes;
         TFileAttributes OriginalAttributes;
         int ChangedFiles = 0;
+        int RecreatedObjects = 0;
         std::exception_ptr Error;
     };
     // The conversion that the calling thread runs for this replacer, or the
@@ -431,6 +437,7 @@ protected:
     void ConvertInto(TConversion &Conversion, const QString &FileName);
     void LogLine(const QString &Line);
     void CountChangedFile();
+    void CountRecreatedObjects(int Count);
     void AddWorkItem(TWorkItem Item);
     void NoteHandler(THandlerNote Note);
 

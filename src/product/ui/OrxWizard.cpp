@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QRadioButton>
 
+#include <algorithm>
+
 TOrxWizardForm::TOrxWizardForm(QWidget *Parent)
     : TWizardForm(Parent)
 {
@@ -32,13 +34,16 @@ void TOrxWizardForm::FormShow()
     TWizardForm::FormShow();
     if (!rbModeReplace->isChecked())
         rbModeRestore->setChecked(true);
-    cbReplaceComponents->setCurrentIndex(0);
+    // The set that the project's or folder's forms hold; BDE when none.
+    cbReplaceComponents->setCurrentIndex(std::max(DetectFamily(), 0));
     cbReplaceComponentsChange();
 }
 
 void TOrxWizardForm::cbReplaceComponentsChange()
 {
     rbModeReplace->setText(QStringLiteral("Replace %1 components").arg(cbReplaceComponents->currentText()));
+    if (isVisible())
+        FitToFont();
 }
 
 void TOrxWizardForm::rbModeReplaceClick()

@@ -19,7 +19,9 @@ public:
     QComboBox *cbReplaceComponents;
 
     // The base FormShow, then the mode buttons made consistent and the
-    // source set back at "BDE" (the choice of an earlier run is not kept).
+    // source set on the one whose objects the project's or folder's forms
+    // hold most of ("BDE" when they hold none; the choice of an earlier run
+    // is not kept).
     void FormShow() override;
     // The replace button reads "Replace <set> components".
     void cbReplaceComponentsChange();
