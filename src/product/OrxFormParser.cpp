@@ -502,13 +502,13 @@ TMemberFate TOrxFormParser::MemberFate(const QString &OldClass, const QString &N
         const QStringView Property(Rule.Property.data(), qsizetype(Rule.Property.size()));
         switch (Rule.Kind) {
         case TRuleKind::Rename: {
-            const QString Target = QString::fromUtf16(Rule.Target);
+            const QStringView Target(Rule.Target);
             if (Dot >= 0 && Is(Property, Member))
-                return {TKind::Renamed, Target, 2};
+                return {TKind::Renamed, Target.toString(), 2};
             if (Is(Property, First))
-                return {TKind::Renamed, Target};
+                return {TKind::Renamed, Target.toString()};
             if (IsStrings(Rule.Property) && Target.endsWith(u".Strings"))
-                return {TKind::Renamed, Target.chopped(8)};
+                return {TKind::Renamed, Target.chopped(8).toString()};
             break;
         }
         case TRuleKind::Values:

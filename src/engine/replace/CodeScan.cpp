@@ -101,6 +101,7 @@ private:
                 if (Name.Code != lexIdentifier || Name.NewName)
                     break;
                 FDeclared[key(textOf(Name))].push_back({Name.Start, &Type});
+                FDeclaredNames.Add(textOf(Name));
                 if (N < 2 || lexem(N - 1).Code != symComma)
                     break;
             }
@@ -111,6 +112,8 @@ private:
     // one when all follow it (a field used in a method body above the class).
     const TDeclaration *declarationOf(QStringView Name, qsizetype Pos) const
     {
+        if (!FDeclaredNames.MayContain(Name))
+            return nullptr; // most identifiers, without building a key
         const auto It = FDeclared.constFind(key(Name));
         if (It == FDeclared.constEnd())
             return nullptr;
@@ -148,7 +151,13 @@ private:
             Path += u'.';
             Path += textOf(*Sub);
         }
-        TMemberFate Fate = FLookup(OldClass, NewClass, Path);
+        // A unit uses the same few members again and again: each is looked
+        // up once.
+        const QString FateKey = OldClass.toCaseFolded() + u'\0' + NewClass + u'\0' + Path.toCaseFolded();
+        auto Known = FFates.constFind(FateKey);
+        if (Known == FFates.constEnd())
+            Known = FFates.insert(FateKey, FLookup(OldClass, NewClass, Path));
+        const TMemberFate Fate = *Known;
         if (Fate.IsKept())
             return;
         TCodeUse Use{TCodeUse::TKind::Member, Ident.Start, textOf(Ident).toString(), OldClass, NewClass,
@@ -203,6 +212,8 @@ private:
     const TMemberLookup &FLookup;
     std::vector<size_t> FCode; // indexes into FAll of the code lexemes
     QHash<QString, std::vector<TDeclaration>> FDeclared;
+    TNameFilter FDeclaredNames;
+    QHash<QString, TMemberFate> FFates;
 };
 
 } // namespace

@@ -66,15 +66,20 @@ QList<TRenamedParameter> methodsWithRenamedParameters(const QString &Text, const
     constexpr int symOpenParen = 7, symCloseParen = 8, symDot = 13;
     QList<TRenamedParameter> Methods;
     const auto Word = [&](const TUnitLexem &L) { return QStringView(Text).mid(L.Start, L.End - L.Start); };
-    std::vector<size_t> Code; // without comments
-    Code.reserve(Lexems.size());
+    const auto IsHead = [&](const TUnitLexem &L) {
+        const qsizetype Size = L.End - L.Start;
+        return L.Code == lexIdentifier
+               && ((Size == 9 && compareIgnoringCase(Word(L), u"procedure") == 0)
+                   || (Size == 8 && compareIgnoringCase(Word(L), u"function") == 0));
+    };
+    // The lexemes without comments, from the first method heading on.
+    std::vector<size_t> Code;
     for (size_t I = 0; I < Lexems.size(); ++I)
-        if (Lexems[I].Code != lexComment)
+        if (Lexems[I].Code != lexComment && (!Code.empty() || IsHead(Lexems[I])))
             Code.push_back(I);
     for (size_t K = 0; K + 2 < Code.size(); ++K) {
         const TUnitLexem &Head = Lexems[Code[K]];
-        if (Head.Code != lexIdentifier
-            || (compareIgnoringCase(Word(Head), u"procedure") != 0 && compareIgnoringCase(Word(Head), u"function") != 0))
+        if (!IsHead(Head))
             continue;
         size_t N = K + 1;
         if (Lexems[Code[N]].Code != lexIdentifier)

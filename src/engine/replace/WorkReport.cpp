@@ -33,7 +33,7 @@ const TKindInfo Kinds[WorkItemKindCount] = {
     {"droppedProperty", "Properties dropped", "%1 dropped on %2 %3 object(s) in %4 form(s)"},
     {"droppedEvent", "Event handlers dropped", "%1 handlers dropped on %2 %3 object(s) in %4 form(s)"},
     {"unknownDatabase", "Database names that no TDatabase of the run defines (BDE aliases)",
-     "%1 naming no TDatabase of the run on %2 object(s) in %4 form(s)"},
+     "%1 naming no TDatabase of the run on %2 %3 object(s) in %4 form(s)"},
     {"unpairedComponent", "Components of the old source set without an Orvex class",
      "%2 %1 component(s) without an Orvex class in %4 form(s)"},
     {"leftInCode", "Identifiers of the old source set left in the code", "%1 left in the code %2 time(s) in %4 file(s)"},

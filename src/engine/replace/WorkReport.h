@@ -86,6 +86,9 @@ struct TWorkItem
     QString Class;      // the class the item concerns, for the groups
     TConsequence Consequence = TConsequence::ByKind;
 };
+// A run may note tens of thousands of items: the list grows by moving them
+// as bytes, not one string at a time.
+Q_DECLARE_TYPEINFO(TWorkItem, Q_RELOCATABLE_TYPE);
 
 // The one-based line of a zero-based offset in a text. The line starts are
 // found on the first question, once per text, so that a form with hundreds
