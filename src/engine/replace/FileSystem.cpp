@@ -503,8 +503,6 @@ bool TFileSystem::MayWriteFolder(const QString &Folder, TFileAttributes &FolderA
     }
     return true;
 }
-    return true;
-}
 
 bool TFileSystem::ListFolder(const QString &Folder, QList<TFolderEntry> &Entries, QString *Error)
 {
