@@ -114,7 +114,7 @@ bool TFaultyFileSystem::ReplaceOriginal(const QString &Temporary, const QString 
             *Error = QStringLiteral("Cannot rename \"%1\" to \"%2\". Input/output error").arg(Temporary, Original);
         return false;
     }
-    return TFileSystem::ReplaceOriginal(Temporary, Original, Error);
+    return TFileSystem::Rename(Temporary, Original, Error);
 }
 
 bool TFaultyFileSystem::SyncFolder(const QString &Folder, QString *Error)
@@ -138,7 +138,7 @@ bool TFaultyFileSystem::MayWriteFolder(const QString &Folder, TFileAttributes &F
 {
     Step("may-write", Folder);
     for (const QString &Denied : std::as_const(DenyReplace))
-        if (Folder.contains(Denied)) {
+        if (QDir::fromNativeSeparators(Folder).contains(Denied)) {
             if (Error)
                 *Error = QStringLiteral("The folder \"%1\" may not be written. Permission denied").arg(Folder);
             return false;

@@ -14,6 +14,8 @@ enum class TPosixOnly {
     Signals,          // SIGTERM sent to a running migwiz
     ForkedDeathTest,  // a crash in a copy of the test's process and folders
     LineBreakInName,  // a file whose name holds a line break
+    SpecialFiles,     // FIFOs, links to devices, names that are not UTF-8, hard links made by the test
+    FolderTimes,      // a folder aged by the test with utimensat
 };
 
 inline const char *PosixOnlyReason(TPosixOnly Reason)
@@ -32,6 +34,10 @@ inline const char *PosixOnlyReason(TPosixOnly Reason)
                "crashed run must have used this test's folders, which only fork gives";
     case TPosixOnly::LineBreakInName:
         return "a line break in a file name: Windows does not allow one";
+    case TPosixOnly::SpecialFiles:
+        return "FIFOs, links to /dev/zero and file names that are not valid UTF-8 exist on POSIX systems only";
+    case TPosixOnly::FolderTimes:
+        return "the test ages a folder with utimensat, a POSIX call";
     case TPosixOnly::Signals:
         return "SIGTERM: Windows has no signal that QProcess::terminate could send to a console program";
     }

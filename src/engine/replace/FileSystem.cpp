@@ -435,6 +435,14 @@ bool TFileSystem::SyncFolder(const QString &, QString *)
 
 bool TFileSystem::LinkFile(const QString &Existing, const QString &NewName, QString *Error)
 {
+    // A second name of a read-only file could only be removed by clearing
+    // the attribute, which the file's other name shares: such a file is not
+    // linked, and the caller copies it instead.
+    const DWORD Attributes = GetFileAttributesW(wide(Existing).c_str());
+    if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY)) {
+        setError(Error, QStringLiteral("Cannot link \"%1\" to \"%2\". The file is read-only.").arg(NewName, Existing));
+        return false;
+    }
     if (!CreateHardLinkW(wide(NewName).c_str(), wide(Existing).c_str(), nullptr)) {
         setError(Error, QStringLiteral("Cannot link \"%1\" to \"%2\". %3").arg(NewName, Existing, lastReason()));
         return false;

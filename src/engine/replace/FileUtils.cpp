@@ -332,7 +332,7 @@ QString TFileNameIndex::Find(const QString &Path)
     // listings are shared by the run's conversion threads.
     const std::lock_guard<std::mutex> Guard(FLock);
     const QFileInfo Info(Path);
-    const QString Folder = Info.path();
+    const QString Folder = FolderOf(Path);
     auto It = FFolders.find(Folder);
     if (It == FFolders.end()) {
         const QDir Dir(Folder);

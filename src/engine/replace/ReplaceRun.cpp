@@ -484,7 +484,7 @@ QString TReplaceRun::NotConvertible(const QString &Path)
     const auto Known = FNotRegular.constFind(Path);
     if (Known != FNotRegular.constEnd())
         return *Known;
-    if (FScannedFolders.contains(QFileInfo(Path).path()))
+    if (FScannedFolders.contains(FolderOf(Path)))
         return QString();
     switch (FFs.Kind(Path)) {
     case TFileKind::SymLink:
@@ -530,7 +530,7 @@ void TReplaceRun::Preflight()
             Refused << QStringLiteral("\"%1\" is read-only").arg(Path);
             continue;
         }
-        const QString Parent = QFileInfo(Path).path();
+        const QString Parent = FolderOf(Path);
         auto It = Folders.find(Parent);
         if (It == Folders.end()) {
             TFileAttributes Attributes;
@@ -1075,7 +1075,7 @@ QString CommonFolder(const QString &A, const QString &B)
     QString Folder = A;
     while (!(B.startsWith(Folder, FileNameCase())
              && (B.size() == Folder.size() || B.at(Folder.size()) == PathDelim || Folder.endsWith(PathDelim)))) {
-        const QString Parent = QFileInfo(Folder).path();
+        const QString Parent = FolderOf(Folder);
         if (Parent == Folder)
             break;
         Folder = Parent;
@@ -1096,7 +1096,7 @@ void TReplaceRun::WriteUndoFiles(bool Finished)
     QString Error;
     TRunRecord Record;
     Record.Finished = Finished;
-    Record.Tree = QDir::cleanPath(QFileInfo(Options.Dest == sdProject ? TIDEUtils::GetProjectName()
+    Record.Tree = CleanPath(QFileInfo(Options.Dest == sdProject ? TIDEUtils::GetProjectName()
                                                                       : JoinPath(Options.Directory, QStringLiteral("x")))
                                       .absolutePath());
     QString Text;
@@ -1107,7 +1107,7 @@ void TReplaceRun::WriteUndoFiles(bool Finished)
         Text += Path + u'=' + R.FUndoList.ValueAt(I) + QLatin1String("\r\n");
         const QString Converted = FConvertedSums.value(JoinPath(FOutputFolders.value(Path), FileNameOf(Path)));
         Record.Entries.push_back({Path, Converted, FOriginalSums.value(FileNameKey(Path))});
-        Record.Tree = CommonFolder(Record.Tree, QFileInfo(Path).absolutePath());
+        Record.Tree = CommonFolder(Record.Tree, CleanPath(QFileInfo(Path).absolutePath()));
     }
     const QString RecordFile = TRunRecord::FileNameFor(FUndoFile);
     if (!Finished && !WriteFileAtomically(FFs, RecordFile, Record.ToBytes(), &Error))
