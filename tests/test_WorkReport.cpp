@@ -172,6 +172,18 @@ TEST_F(WorkReport, HandlersOpenObjectsAndAddedDeclarations)
               (QStringList{"addedDeclaration|2||Transaction||declared without an object in the form: it stays nil"}));
 }
 
+TEST(WorkReportConsequence, DroppedPropertiesThatChangeBehaviourAreNotMereInformation)
+{
+    const std::pair<const char *, TConsequence> Rows[] = {
+        {"IndexName", TConsequence::BehavesDifferently},       {"indexfieldnames", TConsequence::BehavesDifferently},
+        {"DataSource", TConsequence::BehavesDifferently},      {"MasterFields", TConsequence::BehavesDifferently},
+        {"TransIsolation", TConsequence::BehavesDifferently},  {"TRParams.Strings", TConsequence::BehavesDifferently},
+        {"SyncSQLByRange", TConsequence::Information},          {"DataSourceName", TConsequence::Information},
+    };
+    for (const auto &[Name, Expected] : Rows)
+        EXPECT_EQ(TWorkReport::ConsequenceOf(TWorkItemKind::DroppedProperty, QString::fromLatin1(Name)), Expected) << Name;
+}
+
 TEST_F(WorkReport, TextJsonAndSummary)
 {
     TWorkReport Report;

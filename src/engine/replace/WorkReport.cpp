@@ -159,11 +159,19 @@ TConsequence TWorkReport::ConsequenceOf(TWorkItemKind Kind, const QString &Name)
     case TWorkItemKind::AddedDeclaration:
     case TWorkItemKind::FileLeftAlone:
         return TConsequence::BehavesDifferently;
-    case TWorkItemKind::DroppedProperty:
-        // Without its index a table is read in another order; a transaction
-        // without its parameters runs in another mode.
-        return Name == u"IndexName" || Name.startsWith(u"TRParams") ? TConsequence::BehavesDifferently
-                                                                    : TConsequence::Information;
+    case TWorkItemKind::DroppedProperty: {
+        // Without its index a table is read in another order; without its
+        // master link a detail dataset no longer follows its master; a
+        // connection or transaction without its isolation or parameters
+        // runs in another mode.
+        static const char16_t *const Changing[] = {u"IndexName", u"IndexFieldNames", u"DataSource",
+                                                   u"MasterSource", u"MasterFields", u"TransIsolation"};
+        for (const char16_t *Changed : Changing)
+            if (Name.compare(QStringView(Changed), Qt::CaseInsensitive) == 0)
+                return TConsequence::BehavesDifferently;
+        return Name.startsWith(u"TRParams", Qt::CaseInsensitive) ? TConsequence::BehavesDifferently
+                                                                 : TConsequence::Information;
+    }
     default:
         return TConsequence::Information;
     }
