@@ -245,16 +245,21 @@ qsizetype RootLength(const QString &Path)
 #endif
 }
 
+bool IsBelow(const QString &Path, const QString &Folder)
+{
+    if (Folder.isEmpty())
+        return false;
+    QString Prefix = QDir::fromNativeSeparators(Folder);
+    if (!Prefix.endsWith(u'/'))
+        Prefix += u'/';
+    return QDir::fromNativeSeparators(Path).startsWith(Prefix, FileNameCase());
+}
+
 bool IsInsideFolder(const QString &Path, const QString &Folder)
 {
     const QString RealPath = QFileInfo(Path).canonicalFilePath();
-    QString RealFolder = QFileInfo(Folder).canonicalFilePath();
-    if (RealPath.isEmpty() || RealFolder.isEmpty())
-        return false;
-    // Qt's canonical paths use "/" on every system.
-    if (!RealFolder.endsWith(u'/'))
-        RealFolder += u'/';
-    return RealPath.startsWith(RealFolder, FileNameCase());
+    const QString RealFolder = QFileInfo(Folder).canonicalFilePath();
+    return !RealPath.isEmpty() && IsBelow(RealPath, RealFolder);
 }
 
 QString NativePath(const QString &Path)

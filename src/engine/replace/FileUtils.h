@@ -73,6 +73,12 @@ QString CleanPath(const QString &Path);
 // on POSIX; on Windows "C:\", "C:", "\\server\share\" (either separator),
 // or "\" for a path from the current drive's root. 0 for a relative path.
 qsizetype RootLength(const QString &Path);
+// Whether Path lies below Folder, both clean absolute paths taken as they
+// are written (no link resolved), in native or "/" separators (Qt's
+// canonical paths use "/" on every system), compared as the file system
+// compares names.
+bool IsBelow(const QString &Path, const QString &Folder);
+
 // Whether the file Path is inside the folder Folder (at any depth), both
 // resolved through links to their real paths, compared as the file system
 // compares names and whichever separators they were written with. False

@@ -1073,8 +1073,7 @@ QString CommonFolder(const QString &A, const QString &B)
     if (A.isEmpty())
         return B;
     QString Folder = A;
-    while (!(B.startsWith(Folder, FileNameCase())
-             && (B.size() == Folder.size() || B.at(Folder.size()) == PathDelim || Folder.endsWith(PathDelim)))) {
+    while (!(FileNameKey(B) == FileNameKey(Folder) || IsBelow(B, Folder))) {
         const QString Parent = FolderOf(Folder);
         if (Parent == Folder)
             break;
@@ -1278,18 +1277,6 @@ TRestoreRun::TRestoreRun(TComponentReplacer &Replacer, TFileSystem &Fs, TRestore
 }
 
 namespace {
-
-// Whether Path lies below Folder (both clean absolute paths, in native or
-// "/" separators: Qt's canonical paths use "/" on every system).
-bool IsBelow(const QString &Path, const QString &Folder)
-{
-    if (Folder.isEmpty())
-        return false;
-    QString Prefix = QDir::fromNativeSeparators(Folder);
-    if (!Prefix.endsWith(u'/'))
-        Prefix += u'/';
-    return QDir::fromNativeSeparators(Path).startsWith(Prefix, FileNameCase());
-}
 
 // The canonical path of Path's deepest existing folder: where a file of
 // that name would really be written, links in its folders followed.
