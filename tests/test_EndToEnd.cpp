@@ -390,19 +390,22 @@ TEST_F(EndToEnd, FixturesReportTheLinesThatWillNotCompileAndRenameOnRequest)
     {
         const char *From;
         QStringList WillNotCompile; // file:line
-        QString Unit;
-        QStringList Renamed; // lines of the unit with --rename-members
+        QStringList Units;
+        QStringList Renamed; // lines of the units with --rename-members
     };
     const Row Rows[] = {
-        {"bde", {"Orders.pas:28", "Orders.pas:29", "Orders.pas:30"}, "Orders.pas", {"  Lines.MasterSource := nil;"}},
+        {"bde",
+         {"Billing.pas:26", "Billing.pas:28", "Orders.pas:31", "Orders.pas:32", "Orders.pas:33"},
+         {"Orders.pas", "Billing.pas"},
+         {"  Lines.MasterSource := nil;", "  FDM.Lines.MasterSource := nil;"}},
         {"ibx",
          {"Stock.pas:26", "Stock.pas:27", "Stock.pas:28", "Stock.pas:29"},
-         "Stock.pas",
+         {"Stock.pas"},
          {"  Items.SQL.Text := 'select * from ITEMS';", "  Items.SQLUpdate.Clear;", "  Counts.Connection := StockDb;",
           "  StockDb.Database := 'stock.gdb';"}},
         {"fibplus",
          {"AccDM.pas:13", "AccDM.pas:14", "AccDM.pas:35", "AccDM.pas:36", "AccDM.pas:37", "AccDM.pas:40"},
-         "AccDM.pas",
+         {"AccDM.pas"},
          {"  Db.Database := Path; // Db.DBName is set here",
           "  dsAcc.SQL.Text := 'select * from ACC where dsAcc.SelectSQL = 1';", "  dsAcc.KeyFields := 'ID';"}},
     };
@@ -426,7 +429,9 @@ TEST_F(EndToEnd, FixturesReportTheLinesThatWillNotCompileAndRenameOnRequest)
                     Lines << QFileInfo(V.toObject().value("file").toString()).fileName() + u':'
                                  + QString::number(V.toObject().value("line").toInt());
             Lines.sort();
-            const QString Unit = TextCodec::DecodeAnsi(ReadBytes(Folder + u'/' + R.Unit));
+            QString Unit;
+            for (const QString &Name : R.Units)
+                Unit += TextCodec::DecodeAnsi(ReadBytes(Folder + u'/' + Name));
             for (const QString &Line : R.Renamed)
                 EXPECT_EQ(Unit.contains(Line + QStringLiteral("\r\n")), Rename) << Line.toStdString();
             if (!Rename)

@@ -4,6 +4,7 @@
 #include "Errors.h"
 #include "OrxReplacer.h"
 #include "PosixOnly.h"
+#include "UnitIndex.h"
 #include "WorkReport.h"
 
 #include "QtPrinters.h"
@@ -141,6 +142,42 @@ TEST_F(WorkReport, CodeUsesOfConvertedComponents)
                   "memberInCode|17|ds|DataSource||renamed to MasterSource",
                   "withInCode|16|ds2|ds2||TOrxQuery: check the members used inside",
               }));
+}
+
+// Uses of a converted field of another unit's object: through a global of a
+// unit that the unit uses, or through a variable of that object's class (or
+// of a descendant). A unit that does not use it, or a local name that hides
+// the global, reports nothing.
+TEST_F(WorkReport, CodeUsesThroughAnotherUnit)
+{
+    TComponentReplacer &Bde = *Product.Replacer(TOrxProduct::BdePosition);
+    const auto Index = std::make_shared<TUnitIndex>();
+    Index->Add(QStringLiteral("DataA"),
+               readUnitInterface("unit DataA;\r\ninterface\r\nuses DBTables;\r\ntype\r\n"
+                                 "  TDM = class(TDataModule)\r\n    Orders: TTable; // implementation\r\n"
+                                 "    procedure Go(Q: TQuery);\r\n  end;\r\n  TDM2 = class(TDM);\r\n"
+                                 "var\r\n  DM: TDM;\r\n  Other: TObject;\r\nimplementation\r\nvar Hidden: TDM;\r\nend.\r\n",
+                                 [&Bde](QStringView Name) { return Bde.FindNewComp(Name); }));
+    Bde.SetUnitIndex(Index);
+    const QByteArray Head = "unit B;\r\ninterface\r\n";
+    const struct
+    {
+        QByteArray Code;
+        QStringList Items;
+    } Rows[] = {
+        {"uses Data.Other, DataA;\r\nimplementation\r\nbegin\r\n  DM.Orders.IndexName := 'X';\r\n"
+         "  with Self.DM.Orders, Other do;\r\n  DM.Hidden.IndexName := '';\r\n",
+         {"memberInCode|6|DM.Orders|IndexName||TOrxTable has no IndexName",
+          "withInCode|7|DM.Orders|DM.Orders||TOrxTable: check the members used inside"}},
+        {"var F: TDM2;\r\nimplementation\r\nbegin\r\n  F.Orders.DatabaseName := '';\r\n",
+         {"memberInCode|6|F.Orders|DatabaseName||set Connection instead"}},
+        {"uses Other;\r\nimplementation\r\nbegin\r\n  DM.Orders.IndexName := 'X';\r\n", {}},
+        {"uses DataA;\r\nimplementation\r\nprocedure P(DM: TObject);\r\nbegin\r\n  DM.Orders.IndexName := '';\r\n", {}},
+        {"uses DataA;\r\nimplementation\r\nbegin\r\n  Hidden.Orders.IndexName := '';\r\n", {}},
+    };
+    for (const auto &Row : Rows)
+        EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("B.pas"), Head + Row.Code), Row.Items) << Row.Code.data();
+    Bde.SetUnitIndex(nullptr);
 }
 
 // A handler of a component that stays, whose parameters name a class the run

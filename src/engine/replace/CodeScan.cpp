@@ -1,7 +1,11 @@
 #include "CodeScan.h"
 
 #include "CaseCompare.h"
+#include "PasParser.h"
 #include "Tokenizer.h"
+#include "UnitIndex.h"
+
+#include <utility>
 
 #include <QHash>
 
@@ -15,26 +19,31 @@ constexpr int symDot = 13;
 constexpr int symSlash = 14;
 constexpr int symColon = 15;
 
-// A declaration of an identifier with an old class.
+// A declaration of an identifier with an old class (Type), with a class of
+// the run that has fields of an old class (Container, case-folded), or with
+// another type where the name is that of a global variable of the run (it
+// hides the global).
 struct TDeclaration
 {
     qsizetype Pos;
     const TUnitLexem *Type;
+    QString Container;
 };
 
 class TScanner
 {
 public:
-    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup)
-        : FText(Text), FAll(Lexems), FLookup(Lookup)
+    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup,
+             const TCodeScanScope &Scope)
+        : FText(Text), FAll(Lexems), FLookup(Lookup), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
+          FUnit(Scope.Unit.toCaseFolded()), FCode(codeLexemes(Text, Lexems))
     {
-        selectCode();
     }
 
     QList<TCodeUse> Run()
     {
         collectDeclarations();
-        if (FDeclared.isEmpty())
+        if (FDeclared.isEmpty() && !FIndex)
             return {};
         QList<TCodeUse> Uses;
         for (size_t I = 0; I < FCode.size(); ++I) {
@@ -50,35 +59,6 @@ public:
     }
 
 private:
-    // The lexemes that are code: block comments, "//" comments up to the
-    // line's end and "(* *)" comments left out.
-    void selectCode()
-    {
-        FCode.reserve(FAll.size());
-        for (size_t I = 0; I < FAll.size(); ++I) {
-            const TUnitLexem &L = FAll[I];
-            if (L.Code == lexComment)
-                continue;
-            if (L.Code == symSlash && adjacent(I, symSlash)) {
-                const qsizetype LineEnd = FText.indexOf(u'\n', L.Start);
-                while (I + 1 < FAll.size() && (LineEnd < 0 || FAll[I + 1].Start < LineEnd))
-                    ++I;
-                continue;
-            }
-            if (L.Code == symOpenParen && adjacent(I, symStar)) {
-                const qsizetype Close = FText.indexOf(QStringLiteral("*)"), L.End + 1);
-                while (I + 1 < FAll.size() && (Close < 0 || FAll[I + 1].Start < Close + 2))
-                    ++I;
-                continue;
-            }
-            FCode.push_back(I);
-        }
-    }
-    bool adjacent(size_t I, int NextCode) const
-    {
-        return I + 1 < FAll.size() && FAll[I + 1].Code == NextCode && FAll[I + 1].Start == FAll[I].End;
-    }
-
     const TUnitLexem &lexem(size_t CodeIndex) const { return FAll[FCode[CodeIndex]]; }
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
     bool isWord(const TUnitLexem &L, QStringView Word) const
@@ -89,27 +69,64 @@ private:
     static QString key(QStringView Name) { return Name.toString().toCaseFolded(); }
 
     // "A, B: TQuery": every name of the list before the colon that stands
-    // right before an old class is declared with it.
+    // right before an old class is declared with it; so are the names
+    // declared with a class of the run's index, and those that hide a
+    // global variable of the index. The unit's uses clauses give the units
+    // whose globals it sees.
     void collectDeclarations()
     {
-        for (size_t I = 2; I < FCode.size(); ++I) {
+        for (size_t I = 0; I < FCode.size(); ++I) {
             const TUnitLexem &Type = lexem(I);
-            if (!Type.NewName || lexem(I - 1).Code != symColon || Type.Code != lexIdentifier)
+            if (Type.Code == lexKeywordUses && FIndex) {
+                I = readUses(I);
+                continue;
+            }
+            if (I < 2 || lexem(I - 1).Code != symColon || Type.Code != lexIdentifier)
+                continue;
+            QString Container;
+            if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type)))
+                Container = key(textOf(Type));
+            if (!Type.NewName && Container.isEmpty() && !FIndex)
                 continue;
             for (size_t N = I - 2;; N -= 2) {
                 const TUnitLexem &Name = lexem(N);
                 if (Name.Code != lexIdentifier || Name.NewName)
                     break;
-                FDeclared[key(textOf(Name))].push_back({Name.Start, &Type});
-                FDeclaredNames.Add(textOf(Name));
+                if (Type.NewName || !Container.isEmpty() || FIndex->MayBeGlobal(textOf(Name))) {
+                    FDeclared[key(textOf(Name))].push_back({Name.Start, Type.NewName ? &Type : nullptr, Container});
+                    FDeclaredNames.Add(textOf(Name));
+                }
                 if (N < 2 || lexem(N - 1).Code != symComma)
                     break;
             }
         }
     }
 
+    // "uses A, B.C in 'c.pas';" from the keyword at I: the names, dotted
+    // whole. Returns the index of the last lexeme read.
+    size_t readUses(size_t I)
+    {
+        QString Name;
+        for (++I; I < FCode.size() && lexem(I).Code != lexSemicolon; ++I) {
+            const TUnitLexem &L = lexem(I);
+            if (L.Code == lexIdentifier && !isWord(L, u"in")) {
+                if (!Name.isEmpty() && lexem(I - 1).Code == symDot)
+                    Name += u'.';
+                else if (!Name.isEmpty())
+                    FUses << std::exchange(Name, QString());
+                Name += key(textOf(L));
+            } else if (L.Code == symComma && !Name.isEmpty()) {
+                FUses << std::exchange(Name, QString());
+            }
+        }
+        if (!Name.isEmpty())
+            FUses << Name;
+        return I;
+    }
+
     // The declaration in force at Pos: the last one before it, or the first
-    // one when all follow it (a field used in a method body above the class).
+    // one of an object when all follow it (a field used in a method body
+    // above the class).
     const TDeclaration *declarationOf(QStringView Name, qsizetype Pos) const
     {
         if (!FDeclaredNames.MayContain(Name))
@@ -117,11 +134,17 @@ private:
         const auto It = FDeclared.constFind(key(Name));
         if (It == FDeclared.constEnd())
             return nullptr;
-        const TDeclaration *Found = &It->front();
+        const TDeclaration *Found = nullptr;
         for (const TDeclaration &D : *It)
             if (D.Pos < Pos)
                 Found = &D;
-        return Found;
+        if (Found)
+            return Found;
+        // A name that only hides a global further down hides nothing here.
+        for (const TDeclaration &D : *It)
+            if (D.Type || !D.Container.isEmpty())
+                return &D;
+        return nullptr;
     }
 
     // The identifier at I stands for the object itself: it is not a member
@@ -133,19 +156,63 @@ private:
         return I >= 2 && isWord(lexem(I - 2), u"Self") && (I < 3 || lexem(I - 3).Code != symDot);
     }
 
+    // The class of the run's index of the subject at I ("DataModule1", a
+    // field "FDM: TDataModule1"), case-folded, or an empty text.
+    QString containerOf(size_t I) const
+    {
+        if (!FIndex)
+            return {};
+        const TUnitLexem &Ident = lexem(I);
+        if (const TDeclaration *D = declarationOf(textOf(Ident), Ident.Start))
+            return D->Pos == Ident.Start ? QString() : D->Container;
+        return FIndex->GlobalClass(textOf(Ident), FUnit, FUses);
+    }
+
+    // The converted object that the subject at I names, alone or with the
+    // field behind it ("DataModule1.Query1"); Next is the lexeme behind it.
+    struct TObject
+    {
+        QString Ident, OldClass;
+        const QString *NewClass = nullptr;
+        size_t Next = 0;
+    };
+    bool objectAt(size_t I, TObject &Object) const
+    {
+        const TUnitLexem &Ident = lexem(I);
+        const TDeclaration *D = declarationOf(textOf(Ident), Ident.Start);
+        if (D && D->Type) {
+            if (D->Pos == Ident.Start)
+                return false;
+            Object = {textOf(Ident).toString(), textOf(*D->Type).toString(), D->Type->NewName, I + 1};
+            return true;
+        }
+        if (!codeIs(I + 1, symDot) || !codeIs(I + 2, lexIdentifier))
+            return false;
+        const QString Container = containerOf(I);
+        if (Container.isEmpty())
+            return false;
+        const TUnitIndex::TField *Field = FIndex->FieldOf(Container, textOf(lexem(I + 2)));
+        if (!Field)
+            return false;
+        QString Path = textOf(Ident).toString();
+        Path += u'.';
+        Path += textOf(lexem(I + 2));
+        Object = {Path, Field->OldClass, &Field->NewClass, I + 3};
+        return true;
+    }
+
     void scanMemberUse(size_t I, QList<TCodeUse> &Uses)
     {
         if (!codeIs(I + 1, symDot) || !codeIs(I + 2, lexIdentifier) || !isSubject(I))
             return;
-        const TUnitLexem &Ident = lexem(I);
-        const TDeclaration *D = declarationOf(textOf(Ident), Ident.Start);
-        if (!D || D->Pos == Ident.Start)
+        TObject Object;
+        if (!objectAt(I, Object) || !codeIs(Object.Next, symDot) || !codeIs(Object.Next + 1, lexIdentifier))
             return;
-        const TUnitLexem &First = lexem(I + 2);
-        const bool HasSub = codeIs(I + 3, symDot) && codeIs(I + 4, lexIdentifier);
-        const TUnitLexem *Sub = HasSub ? &lexem(I + 4) : nullptr;
-        const QString OldClass = textOf(*D->Type).toString();
-        const QString &NewClass = *D->Type->NewName;
+        const TUnitLexem &First = lexem(Object.Next + 1);
+        const bool HasSub = codeIs(Object.Next + 2, symDot) && codeIs(Object.Next + 3, lexIdentifier);
+        const TUnitLexem *Sub = HasSub ? &lexem(Object.Next + 3) : nullptr;
+        const QString &OldClass = Object.OldClass;
+        const QString &NewClass = *Object.NewClass;
         QString Path = textOf(First).toString();
         if (Sub) {
             Path += u'.';
@@ -160,7 +227,7 @@ private:
         const TMemberFate Fate = *Known;
         if (Fate.IsKept())
             return;
-        TCodeUse Use{TCodeUse::TKind::Member, Ident.Start, textOf(Ident).toString(), OldClass, NewClass,
+        TCodeUse Use{TCodeUse::TKind::Member, lexem(I).Start, Object.Ident, OldClass, NewClass,
                      textOf(First).toString(), Fate};
         if (Fate.Parts == 2 && Sub) {
             Use.Member = Path;
@@ -179,8 +246,8 @@ private:
         Uses << Use;
     }
 
-    // "with A, B do": each subject that is a declared identifier itself
-    // (not a member of it) is reported once.
+    // "with A, B do": each subject that is a converted object itself (not a
+    // member of it, but a field of an object of the index) is reported once.
     void scanWith(size_t I, QList<TCodeUse> &Uses)
     {
         constexpr size_t MaxSubjects = 64;
@@ -192,24 +259,32 @@ private:
                 continue;
             const bool Starts = lexem(J - 1).Code == symComma || J == I + 1
                                 || (J >= 2 && lexem(J - 1).Code == symDot && isSubject(J));
-            const bool Ends = codeIs(J + 1, symComma) || (J + 1 < FCode.size() && isWord(lexem(J + 1), u"do"));
-            if (!Starts || !Ends)
+            if (!Starts)
                 continue;
-            if (const TDeclaration *D = declarationOf(textOf(L), L.Start)) {
-                TCodeUse Use;
-                Use.Kind = TCodeUse::TKind::With;
-                Use.Pos = L.Start;
-                Use.Ident = textOf(L).toString();
-                Use.OldClass = textOf(*D->Type).toString();
-                Use.NewClass = *D->Type->NewName;
-                Uses << Use;
-            }
+            TObject Object;
+            if (!objectAt(J, Object))
+                continue;
+            const bool Ends = codeIs(Object.Next, symComma)
+                              || (Object.Next < FCode.size() && isWord(lexem(Object.Next), u"do"));
+            if (!Ends)
+                continue;
+            TCodeUse Use;
+            Use.Kind = TCodeUse::TKind::With;
+            Use.Pos = L.Start;
+            Use.Ident = Object.Ident;
+            Use.OldClass = Object.OldClass;
+            Use.NewClass = *Object.NewClass;
+            Uses << Use;
+            J = Object.Next - 1;
         }
     }
 
     const QString &FText;
     const std::vector<TUnitLexem> &FAll;
     const TMemberLookup &FLookup;
+    const TUnitIndex *FIndex; // null when it has nothing to find
+    QString FUnit;            // case-folded
+    QStringList FUses;        // the units the uses clauses name, case-folded
     std::vector<size_t> FCode; // indexes into FAll of the code lexemes
     QHash<QString, std::vector<TDeclaration>> FDeclared;
     TNameFilter FDeclaredNames;
@@ -218,7 +293,36 @@ private:
 
 } // namespace
 
-QList<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup)
+QList<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup,
+                             const TCodeScanScope &Scope)
 {
-    return TScanner(Text, Lexems, Lookup).Run();
+    return TScanner(Text, Lexems, Lookup, Scope).Run();
+}
+
+std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems)
+{
+    const auto Adjacent = [&](size_t I, int NextCode) {
+        return I + 1 < Lexems.size() && Lexems[I + 1].Code == NextCode && Lexems[I + 1].Start == Lexems[I].End;
+    };
+    std::vector<size_t> Code;
+    Code.reserve(Lexems.size());
+    for (size_t I = 0; I < Lexems.size(); ++I) {
+        const TUnitLexem &L = Lexems[I];
+        if (L.Code == lexComment)
+            continue;
+        if (L.Code == symSlash && Adjacent(I, symSlash)) {
+            const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
+            while (I + 1 < Lexems.size() && (LineEnd < 0 || Lexems[I + 1].Start < LineEnd))
+                ++I;
+            continue;
+        }
+        if (L.Code == symOpenParen && Adjacent(I, symStar)) {
+            const qsizetype Close = Text.indexOf(QStringLiteral("*)"), L.End + 1);
+            while (I + 1 < Lexems.size() && (Close < 0 || Lexems[I + 1].Start < Close + 2))
+                ++I;
+            continue;
+        }
+        Code.push_back(I);
+    }
+    return Code;
 }

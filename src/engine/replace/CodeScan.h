@@ -13,6 +13,8 @@
 #include "MemberFate.h"
 #include "UsesClauses.h"
 
+class TUnitIndex;
+
 #include <QList>
 #include <QString>
 
@@ -44,7 +46,21 @@ struct TCodeUse
     qsizetype RenameEnd = 0;
 };
 
+// What the scan of a unit knows beyond the unit: the interfaces of the run's
+// units, through which "DataModule1.Query1.IndexName" reaches a field of a
+// class of another unit, and the unit's own name as uses clauses name it.
+struct TCodeScanScope
+{
+    const TUnitIndex *Index = nullptr; // not owned; none: the unit alone
+    QString Unit;
+};
+
 // The uses in text order. Lexems are the unit's lexemes without blanks, as
 // the unit rewriting reads them; an identifier with a NewName names an old
-// class.
-QList<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup);
+// class. A use through a field of another object names both ("DM.Query1").
+QList<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup,
+                             const TCodeScanScope &Scope = {});
+
+// The indexes of the lexemes that are code: block comments, "//" comments up
+// to the line's end and "(* *)" comments left out.
+std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems);

@@ -8,6 +8,7 @@
 #include "RunChecks.h"
 #include "RunLock.h"
 #include "TextCodec.h"
+#include "UnitIndex.h"
 
 #include <QDir>
 #include <QFile>
@@ -682,6 +683,12 @@ void TReplaceRun::ConvertFiles()
     R.FDBList.Clear();
     QStringList &Units = R.FUnitList;
     const int N = int(Units.size());
+    TFinally DropIndex([this] {
+        R.SetUnitIndex(nullptr);
+        FPrescanned.clear();
+        FKeptBytes = 0;
+    });
+    IndexUnits(N);
     // The units first: the forms they name are in the list only when every
     // unit has been committed.
     ConvertRange(0, N);
@@ -695,7 +702,6 @@ void TReplaceRun::ConvertFiles()
         ConvertRange(Begin, End);
         Begin = End;
     }
-    FPrescanned.clear();
 }
 
 const TKeptFile *TReplaceRun::PrescannedFile(const QString &Path) const
@@ -722,7 +728,7 @@ void TReplaceRun::PrescanForms(int Begin, int End)
             Path.clear(); // never read; its conversion reports it
     std::vector<TScan> Scans(size_t(Paths.size()));
     std::atomic<int> Next{0};
-    std::atomic<qint64> Kept{0};
+    std::atomic<qint64> Kept{FKeptBytes};
     const auto Work = [&] {
         for (int I; !FStopRequested && (I = Next++) < int(Paths.size());) {
             TScan &Scan = Scans[size_t(I)];
@@ -751,6 +757,72 @@ void TReplaceRun::PrescanForms(int Begin, int End)
         if (!Scan.File.Bytes.isNull())
             FPrescanned.insert(Paths[I], std::move(Scan.File));
     }
+    FKeptBytes = Kept;
+}
+
+void TReplaceRun::IndexUnits(int End)
+{
+    // The run's units (a file that cannot be read is left to its
+    // conversion, which reports it), then the project's other units.
+    QStringList Paths;
+    QSet<QString> InRun;
+    for (int I = 0; I < End; ++I) {
+        const QString &Path = R.FUnitList[I];
+        InRun.insert(Path.toCaseFolded());
+        if (HasExtension(Path, ".PAS") && NotConvertible(Path).isEmpty())
+            Paths << Path;
+    }
+    const qsizetype Own = Paths.size();
+    if (R.FReplaceOptions->Dest == sdProject)
+        for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I) {
+            const QString Name = TIDEUtils::GetUnitName(I);
+            if (HasExtension(Name, ".PAS") && !InRun.contains(Name.toCaseFolded()))
+                Paths << Name;
+        }
+    struct TRead
+    {
+        TKeptFile File;
+        TUnitInterface Interface;
+    };
+    std::vector<TRead> Reads(size_t(Paths.size()));
+    std::atomic<int> Next{0};
+    std::atomic<qint64> Kept{FKeptBytes};
+    const TComponentReplacer &Replacer = R;
+    const TNewClassOf NewClassOf = [&Replacer](QStringView Name) { return Replacer.FindNewComp(Name); };
+    const auto Work = [&] {
+        for (int I; !FStopRequested && (I = Next++) < int(Paths.size());) {
+            TRead &Read = Reads[size_t(I)];
+            QString Error;
+            if (!FFs.ReadFile(Paths[I], Read.File.Bytes, &Error, &Read.File.Attributes)) {
+                Read.File.Bytes = QByteArray();
+                continue;
+            }
+            TTextEncoding Encoding;
+            try {
+                Read.Interface = readUnitInterface(TextCodec::DecodeFile(Read.File.Bytes, Encoding), NewClassOf);
+            } catch (...) {
+                Read.Interface = {}; // the conversion meets the fault and reports it
+            }
+            if (I >= Own || Kept.fetch_add(Read.File.Bytes.size()) + Read.File.Bytes.size() > MaxKeptBytes)
+                Read.File.Bytes = QByteArray(); // read again for its conversion
+        }
+    };
+    runOnThreads(std::min(std::max(R.FReplaceOptions->Jobs, 1), std::max(int(Paths.size()), 1)), Work);
+    CheckStop();
+    FKeptBytes = Kept;
+    auto Index = std::make_shared<TUnitIndex>();
+    for (qsizetype I = 0; I < Paths.size(); ++I) {
+        TRead &Read = Reads[size_t(I)];
+        if (I >= Own) {
+            R.FWorkReport.NoteDeclaredClasses(Read.Interface.Classes);
+            continue;
+        }
+        Index->Add(unitNameOf(Paths[I]), Read.Interface);
+        if (!Read.File.Bytes.isNull())
+            FPrescanned.insert(Paths[I], std::move(Read.File));
+    }
+    if (!Index->IsEmpty())
+        R.SetUnitIndex(std::move(Index));
 }
 
 void TReplaceRun::ConvertRange(int Begin, int End)

@@ -150,6 +150,12 @@ private:
     // TDatabase objects in list order; keeps what it read for the
     // conversion (MaxKeptBytes).
     void PrescanForms(int Begin, int End);
+    // Reads the interfaces of the units among the first End files of the
+    // list into the replacer's unit index for the code scan, and the class
+    // names of the project's units outside the run into the report (a
+    // project's own class is never taken for an old one); keeps what it
+    // read of the run's units for their conversion.
+    void IndexUnits(int End);
     void BackupOriginal(int Index);
     void WriteUndoRecords();
     // The undo file and the record from FUndoList (less FLeftChanged), each
@@ -188,7 +194,8 @@ private:
     unsigned FOwner = 0, FGroup = 0; // the process's effective user and group
     int FUmask = -1; // the process's umask, -1 when unknown
     bool FTempDeviceKnown = false;
-    QHash<QString, TKeptFile> FPrescanned; // form -> what the pre-scan read
+    QHash<QString, TKeptFile> FPrescanned; // file -> what a pre-scan read
+    qint64 FKeptBytes = 0;                 // the bytes of FPrescanned
     QString FLastReadPath; // the file just read for conversion, and its bytes
     QByteArray FLastReadBytes;
     QHash<QString, QString> FOriginalSums;  // name key of an original -> SHA-256

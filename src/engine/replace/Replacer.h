@@ -35,6 +35,7 @@ class QIODevice;
 class TRegIniFile;
 struct TCodeUse;
 class TStreamOriginals;
+class TUnitIndex;
 class TReplaceRun;
 class TRestoreRun;
 struct TObjectWalk;
@@ -281,6 +282,10 @@ public:
 
     // Steps of a run, public so that they can be driven one by one.
     QStringList &UnitList() { return FUnitList; }
+    // The interfaces of the run's units, through which the code scan of a
+    // unit finds uses of converted fields of other units' objects; null
+    // (the default) when each unit is scanned alone. Read by every worker.
+    void SetUnitIndex(std::shared_ptr<const TUnitIndex> Index) { FUnitIndex = std::move(Index); }
     int ChangedFilesCount() const { return FChangedFilesCount; }
     // Form objects that the last run re-created under their new class.
     int RecreatedObjectsCount() const { return FRecreatedObjectsCount; }
@@ -458,6 +463,7 @@ private:
     QString FNewUsesList;
     TSourceFamily FFamily;
     TWorkReport FWorkReport;
+    std::shared_ptr<const TUnitIndex> FUnitIndex;
     TReplaceOptions *FReplaceOptions;
     TReplaceProgress *FProgress = nullptr;
 

@@ -12,6 +12,7 @@
 #include "FileUtils.h"
 #include "PasParser.h"
 #include "RExpertRes.h"
+#include "UnitIndex.h"
 #include "UsesClauses.h"
 
 #include <QFileInfo>
@@ -256,14 +257,20 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         QString Text;
     };
     std::vector<TMemberEdit> MemberEdits;
-    if (Uses.ClassNames > 0) {
-        for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
-            NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
+    // A unit without an old class name may still use a converted field of
+    // another unit's object.
+    const bool Reaches = FUnitIndex && !FUnitIndex->IsEmpty();
+    if (Uses.ClassNames > 0 || Reaches) {
+        if (Uses.ClassNames > 0)
+            for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
+                NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
         const TFormParser &Rules = *C.Parser;
-        const QList<TCodeUse> CodeUses =
-            scanCodeUses(Text, Lexems, [&Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
+        const QList<TCodeUse> CodeUses = scanCodeUses(
+            Text, Lexems,
+            [&Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
                 return Rules.MemberFate(OldClass, NewClass, Member);
-            });
+            },
+            {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath)});
         for (const TCodeUse &Use : CodeUses) {
             const bool Rename = FReplaceOptions->RenameMembers && Use.RenameEnd > Use.RenameStart;
             if (Rename)

@@ -1,0 +1,255 @@
+#include "UnitIndex.h"
+
+#include "CodeScan.h"
+#include "PasParser.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int symOpenParen = 7;
+constexpr int symCloseParen = 8;
+constexpr int symComma = 11;
+constexpr int symDot = 13;
+constexpr int symColon = 15;
+constexpr int symEquals = 18;
+
+QString key(QStringView Name)
+{
+    return Name.toString().toCaseFolded();
+}
+
+class TInterfaceReader
+{
+public:
+    TInterfaceReader(const QString &Text, const TNewClassOf &NewClassOf) : FText(Text), FNewClassOf(NewClassOf) {}
+
+    TUnitInterface Run()
+    {
+        lexInterface();
+        FCode = codeLexemes(FText, FAll);
+        TUnitInterface Result;
+        // The class whose body each open "end" closes (empty for records
+        // and other bodies).
+        std::vector<QString> Bodies;
+        bool InVar = false;
+        int Parens = 0;
+        for (size_t I = 0; I < FCode.size(); ++I) {
+            const TUnitLexem &L = lexem(I);
+            if (L.Code == symOpenParen) {
+                ++Parens;
+                continue;
+            }
+            if (L.Code == symCloseParen) {
+                Parens = std::max(Parens - 1, 0);
+                continue;
+            }
+            if (Parens > 0)
+                continue; // parameter lists
+            if (L.Code == lexKeywordEnd) {
+                if (!Bodies.empty())
+                    Bodies.pop_back();
+                continue;
+            }
+            if (L.Code == symColon) {
+                readDeclaration(I, Bodies.empty() ? nullptr : &Bodies.back(), InVar && Bodies.empty(), Result);
+                continue;
+            }
+            const bool AfterEquals = I > 0 && lexem(I - 1).Code == symEquals;
+            if (L.Code == lexKeywordObject && AfterEquals) {
+                Bodies.emplace_back();
+                continue;
+            }
+            if (L.Code != lexIdentifier)
+                continue;
+            if (is(L, u"record") || (AfterEquals && (is(L, u"interface") || is(L, u"dispinterface")))) {
+                Bodies.emplace_back();
+            } else if (AfterEquals && is(L, u"class") && I >= 2 && lexem(I - 2).Code == lexIdentifier) {
+                I = readClassHead(I, Bodies, Result);
+            } else if (Bodies.empty()) {
+                if (is(L, u"var") || is(L, u"threadvar"))
+                    InVar = true;
+                else if (is(L, u"type") || is(L, u"const") || is(L, u"resourcestring") || is(L, u"procedure")
+                         || is(L, u"function"))
+                    InVar = false;
+            }
+        }
+        return Result;
+    }
+
+private:
+    // The lexemes up to the word "implementation" (blanks left out).
+    void lexInterface()
+    {
+        FAll.reserve(size_t(FText.size() / 16));
+        TPasParser Lexer(FText);
+        QStringView Lexem;
+        for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+            if (Code == lexBlanks)
+                continue;
+            const qsizetype Start = Lexer.PrevPos();
+            if (Code == lexIdentifier && Lexem.size() == 14 && compareIgnoringCase(Lexem, u"implementation") == 0
+                && !inLineComment(Start))
+                break;
+            FAll.push_back({Start, Start + Lexem.size(), nullptr, Code});
+        }
+    }
+    bool inLineComment(qsizetype Pos) const
+    {
+        const qsizetype LineStart = FText.lastIndexOf(u'\n', Pos) + 1;
+        return QStringView(FText).mid(LineStart, Pos - LineStart).contains(u"//");
+    }
+
+    // "TName = class(TParent) ... end": notes the class and its ancestor and
+    // opens its body; "class of", forward declarations and "class(TParent);"
+    // open none. Returns the last lexeme read.
+    size_t readClassHead(size_t I, std::vector<QString> &Bodies, TUnitInterface &Result)
+    {
+        const QString Name = textOf(lexem(I - 2)).toString();
+        size_t J = I + 1;
+        if (J < FCode.size() && is(lexem(J), u"of"))
+            return J;
+        Result.Classes << Name;
+        if (J < FCode.size() && lexem(J).Code == symOpenParen) {
+            if (J + 1 < FCode.size() && lexem(J + 1).Code == lexIdentifier)
+                Result.Parents.append({Name, lastOfDotted(J + 1).toString()});
+            while (J < FCode.size() && lexem(J).Code != symCloseParen)
+                ++J;
+            ++J;
+        }
+        if (J < FCode.size() && lexem(J).Code == lexSemicolon)
+            return J;
+        Bodies.push_back(Name);
+        return J - 1;
+    }
+
+    // "A, B: TType" at the colon I: fields of an old class in a class body,
+    // variables of any class in a var section of the interface.
+    void readDeclaration(size_t I, const QString *Body, bool Global, TUnitInterface &Result)
+    {
+        if (I == 0 || I + 1 >= FCode.size() || lexem(I + 1).Code != lexIdentifier || (!Global && !Body)
+            || (Body && Body->isEmpty()))
+            return;
+        const QStringView Type = lastOfDotted(I + 1);
+        const QString *NewClass = Global ? nullptr : FNewClassOf(Type);
+        if (!Global && !NewClass)
+            return;
+        for (size_t N = I - 1;; N -= 2) {
+            const TUnitLexem &Name = lexem(N);
+            if (Name.Code != lexIdentifier)
+                break;
+            if (Global)
+                Result.Globals.append({textOf(Name).toString(), Type.toString()});
+            else
+                Result.Fields.append({*Body, textOf(Name).toString(), Type.toString(), *NewClass});
+            if (N < 2 || lexem(N - 1).Code != symComma)
+                break;
+        }
+    }
+
+    // "Unit.TName" from its first lexeme at I gives TName.
+    QStringView lastOfDotted(size_t I) const
+    {
+        while (I + 2 < FCode.size() && lexem(I + 1).Code == symDot && lexem(I + 2).Code == lexIdentifier)
+            I += 2;
+        return textOf(lexem(I));
+    }
+
+    const TUnitLexem &lexem(size_t CodeIndex) const { return FAll[FCode[CodeIndex]]; }
+    QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
+    bool is(const TUnitLexem &L, QStringView Word) const
+    {
+        return L.Code == lexIdentifier && L.End - L.Start == Word.size() && compareIgnoringCase(textOf(L), Word) == 0;
+    }
+
+    const QString &FText;
+    const TNewClassOf &FNewClassOf;
+    std::vector<TUnitLexem> FAll;
+    std::vector<size_t> FCode;
+};
+
+} // namespace
+
+QString unitNameOf(const QString &Path)
+{
+    const qsizetype Slash = std::max(Path.lastIndexOf(u'/'), Path.lastIndexOf(u'\\'));
+    const qsizetype Dot = Path.lastIndexOf(u'.');
+    return Path.mid(Slash + 1, Dot > Slash ? Dot - Slash - 1 : -1);
+}
+
+TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf)
+{
+    return TInterfaceReader(Text, NewClassOf).Run();
+}
+
+void TUnitIndex::Add(const QString &UnitName, const TUnitInterface &Interface)
+{
+    for (const TUnitInterface::TNamed &P : Interface.Parents) {
+        FClasses[key(P.Name)].Parent = key(P.Type);
+        FClassNames.Add(P.Name);
+    }
+    for (const TUnitInterface::TField &F : Interface.Fields) {
+        FClasses[key(F.Class)].Fields.insert(key(F.Name), {F.OldClass, F.NewClass});
+        FClassNames.Add(F.Class);
+        FHasFields = true;
+    }
+    const QString Unit = key(UnitName);
+    for (const TUnitInterface::TNamed &G : Interface.Globals) {
+        FGlobals[key(G.Name)].append({Unit, key(G.Type)});
+        FGlobalNames.Add(G.Name);
+    }
+}
+
+const TUnitIndex::TClass *TUnitIndex::classOf(QStringView Name) const
+{
+    if (!FClassNames.MayContain(Name))
+        return nullptr;
+    const auto It = FClasses.constFind(key(Name));
+    return It == FClasses.constEnd() ? nullptr : &*It;
+}
+
+const TUnitIndex::TField *TUnitIndex::FieldOf(QStringView Class, QStringView Name) const
+{
+    // A chain of ancestors that loops (a fault of the project) ends here.
+    constexpr int MaxDepth = 32;
+    const TClass *C = classOf(Class);
+    for (int Depth = 0; C && Depth < MaxDepth; ++Depth) {
+        const auto It = C->Fields.constFind(key(Name));
+        if (It != C->Fields.constEnd())
+            return &*It;
+        C = C->Parent.isEmpty() ? nullptr : classOf(C->Parent);
+    }
+    return nullptr;
+}
+
+bool TUnitIndex::HasFields(QStringView Class) const
+{
+    constexpr int MaxDepth = 32;
+    const TClass *C = classOf(Class);
+    for (int Depth = 0; C && Depth < MaxDepth; ++Depth) {
+        if (!C->Fields.isEmpty())
+            return true;
+        C = C->Parent.isEmpty() ? nullptr : classOf(C->Parent);
+    }
+    return false;
+}
+
+QString TUnitIndex::GlobalClass(QStringView Name, const QString &OwnUnit, const QStringList &Uses) const
+{
+    if (!FGlobalNames.MayContain(Name))
+        return {};
+    const auto It = FGlobals.constFind(key(Name));
+    if (It == FGlobals.constEnd())
+        return {};
+    const std::pair<QString, QString> *Seen = nullptr;
+    qsizetype SeenAt = -1;
+    for (const auto &Global : *It) {
+        const qsizetype At = Global.first == OwnUnit ? Uses.size() : Uses.lastIndexOf(Global.first);
+        if (At > SeenAt) {
+            Seen = &Global;
+            SeenAt = At;
+        }
+    }
+    return Seen && HasFields(Seen->second) ? Seen->second : QString();
+}
