@@ -442,6 +442,29 @@ TEST_F(EndToEnd, FixturesReportTheLinesThatWillNotCompileAndRenameOnRequest)
     }
 }
 
+// A class that a unit of the project declares is the project's own, also
+// when that unit is not among the units chosen for the run, or lies outside
+// the folder converted.
+TEST_F(EndToEnd, ClassesOfProjectUnitsOutsideTheRunAreNotOldOnes)
+{
+    WriteBytes(path("App/App.dpr"), "program App;\r\nuses\r\n  Main in 'Main.pas',\r\n  Fibs in '..\\Lib\\Fibs.pas';\r\n"
+                                    "begin\r\nend.\r\n");
+    WriteBytes(path("Lib/Fibs.pas"), "unit Fibs;\r\ninterface\r\ntype\r\n  TFIBTools = class(TDataModule)\r\n"
+                                     "  end;\r\nimplementation\r\nend.\r\n");
+    WriteBytes(path("App/Main.pas"), "unit Main;\r\ninterface\r\nuses pFIBDataSet, Fibs;\r\n"
+                                     "var\r\n  Tools: TFIBTools;\r\n  Ds: TpFIBDataSet;\r\n  Left: TFIBSibling;\r\n"
+                                     "implementation\r\nend.\r\n");
+    const QStringList Runs[] = {{"--project", path("App/App.dpr"), "--units", "Main.pas"}, {"--dir", path("App")}};
+    for (const QStringList &Where : Runs) {
+        ASSERT_EQ(run(QStringList{"replace", "--from", "fibplus", "--no-backup", "--report", path("report.json")} + Where), 0)
+            << Err.toStdString();
+        QStringList Left;
+        for (const QJsonValue &V : QJsonDocument::fromJson(ReadBytes(path("report.json"))).object().value("items").toArray())
+            Left << V.toObject().value("name").toString();
+        EXPECT_EQ(Left, QStringList{"TFIBSibling"}) << Where.join(u' ').toStdString();
+    }
+}
+
 TEST_F(EndToEnd, RestoreWithAMissingBackupChangesNothing)
 {
     makeProject();

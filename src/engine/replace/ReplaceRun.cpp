@@ -764,21 +764,37 @@ void TReplaceRun::IndexUnits(int End)
 {
     // The run's units (a file that cannot be read is left to its
     // conversion, which reports it), then the project's other units.
-    QStringList Paths;
+    QStringList Paths, Projects;
     QSet<QString> InRun;
     for (int I = 0; I < End; ++I) {
         const QString &Path = R.FUnitList[I];
-        InRun.insert(Path.toCaseFolded());
-        if (HasExtension(Path, ".PAS") && NotConvertible(Path).isEmpty())
+        InRun.insert(CleanPath(Path).toCaseFolded());
+        if (!NotConvertible(Path).isEmpty())
+            continue;
+        if (HasExtension(Path, ".PAS"))
             Paths << Path;
+        else if (HasExtension(Path, ".DPR"))
+            Projects << Path;
     }
     const qsizetype Own = Paths.size();
-    if (R.FReplaceOptions->Dest == sdProject)
-        for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I) {
-            const QString Name = TIDEUtils::GetUnitName(I);
-            if (HasExtension(Name, ".PAS") && !InRun.contains(Name.toCaseFolded()))
-                Paths << Name;
+    const auto AddOutside = [&](const QString &Path) {
+        if (HasExtension(Path, ".PAS") && !InRun.contains(CleanPath(Path).toCaseFolded())) {
+            InRun.insert(CleanPath(Path).toCaseFolded());
+            Paths << Path;
         }
+    };
+    if (R.FReplaceOptions->Dest == sdProject)
+        for (int I = 0, N = TIDEUtils::GetUnitCount(); I < N; ++I)
+            AddOutside(TIDEUtils::GetUnitName(I));
+    // A project file of the folder may name units elsewhere.
+    for (const QString &Project : std::as_const(Projects)) {
+        QByteArray Bytes;
+        QString Error;
+        TTextEncoding Encoding;
+        if (FFs.ReadFile(Project, Bytes, &Error))
+            for (QString Written : unitPathsOfProject(TextCodec::DecodeFile(Bytes, Encoding)))
+                AddOutside(CleanPath(JoinPath(FolderOf(Project), Written.replace(u'\\', u'/'))));
+    }
     struct TRead
     {
         TKeptFile File;

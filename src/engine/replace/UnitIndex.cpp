@@ -178,6 +178,29 @@ QString unitNameOf(const QString &Path)
     return Path.mid(Slash + 1, Dot > Slash ? Dot - Slash - 1 : -1);
 }
 
+QStringList unitPathsOfProject(const QString &Text)
+{
+    QStringList Paths;
+    TPasParser Lexer(Text);
+    QStringView Lexem;
+    bool InUses = false, AfterIn = false;
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        if (Code == lexKeywordUses) {
+            InUses = true;
+        } else if (!InUses || Code == lexBlanks || Code == lexComment) {
+            continue;
+        } else if (Code == lexSemicolon) {
+            InUses = false;
+        } else if (Code == lexIdentifier) {
+            AfterIn = Lexem.size() == 2 && compareIgnoringCase(Lexem, u"in") == 0;
+        } else if (Code == lexString && AfterIn && Lexem.size() >= 2 && Lexem.front() == u'\'') {
+            Paths << Lexem.mid(1, Lexem.size() - 2).toString().replace(QStringLiteral("''"), QStringLiteral("'"));
+            AfterIn = false;
+        }
+    }
+    return Paths;
+}
+
 TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf)
 {
     return TInterfaceReader(Text, NewClassOf).Run();

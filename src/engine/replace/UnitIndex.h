@@ -45,6 +45,10 @@ struct TUnitInterface
 // without folder and extension ("Data.Main" of "src/Data.Main.pas").
 QString unitNameOf(const QString &Path);
 
+// The paths that the uses clause of a project file's text gives its units
+// ("Main in 'Forms\\Main.pas'" gives Forms\Main.pas), as written.
+QStringList unitPathsOfProject(const QString &Text);
+
 // Reads the interface of a unit's text (up to "implementation").
 TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf);
 
