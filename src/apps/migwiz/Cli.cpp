@@ -165,6 +165,8 @@ public:
         (Icon == TMessageIcon::Error ? FErr : FOut) << Text << '\n';
     }
     bool ConfirmAction(const QString &, bool, const QString &, bool) override { return true; }
+    // The command line writes the report itself (--report).
+    bool ShowsReportView() const override { return false; }
 
 private:
     QTextStream &FOut;

@@ -276,15 +276,17 @@ TReplaceResult TCompReplaceExpert::ResultOf(TComponentReplacer &Replacer) const
     Result.ObjectsRecreated = Replacer.RecreatedObjectsCount();
     const QString RunFolder = Options.Dest == sdProject ? QFileInfo(NativePath(TIDEUtils::GetProjectName())).path()
                                                         : QDir::fromNativeSeparators(Options.Directory);
-    Result.ReportJson = Replacer.WorkReport().ToJson(RunFolder);
+    if (FUI->ShowsReportView())
+        Result.ReportJson = Replacer.WorkReport().ToJson(RunFolder);
     if (Options.WriteLog && !Options.DryRun) {
         Result.LogPath = Replacer.Log().FileName();
         if (!Result.LogPath.isEmpty())
             Result.ReportPath = JoinPath(QFileInfo(Result.LogPath).path(), RExpertRes::sReportFileName);
     }
-    TReportFile Report;
-    if (TReportFile::FromJson(Result.ReportJson, QString(), Report, nullptr))
-        Result.Items = Report.Counts;
+    // Counted in the report itself: reading its JSON back would cost a run
+    // of tens of thousands of items as much as writing it.
+    for (size_t C = 0; C < Result.Items.size(); ++C)
+        Result.Items[C] = Replacer.WorkReport().Count(TConsequence(C));
     Result.Notice = FamilyNotice(Replacer);
     return Result;
 }

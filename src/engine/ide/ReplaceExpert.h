@@ -73,6 +73,9 @@ public:
     // message ("Replace procedure was performed sucessfully."). The default
     // shows the message with the notice, if any, in a message box.
     virtual void ReplaceResult(const QString &Text, const QString &Caption, const TReplaceResult &Result);
+    // Whether ReplaceResult shows the report in a view: only then is the
+    // report's JSON (TReplaceResult::ReportJson) built.
+    virtual bool ShowsReportView() const { return true; }
 };
 
 // What came of an operation; the message box has told the user already.
