@@ -30,19 +30,19 @@
 // to them: x_sed, x_cp_sed (the copy of the tree counted into the sed pass,
 // as a user without backups would copy it first), x_min and x_min_sync.
 //
-// Last, the code scan of the unit rewriting (CodeScan.h) is timed alone over
-// the tree's units, their lexemes read beforehand as the rewriting reads
-// them, and given as a share of a run on one thread, in CPU seconds (on a
-// shared machine the wall time of one pass says little).
+// Last, what the code scan of the unit rewriting (CodeScan.h, with the index
+// of the run's units) adds to a whole run on one thread: runs with it and
+// without it take turns in this process, and the minimum and median of each
+// side give the share, in CPU and wall seconds; then the report's counts by
+// consequence over the tree.
 //
 // `bench_ReplaceRun --make-tree DIR` only writes the tree into DIR (for the
-// system-call count of scripts/syscalls.sh) and prints its figures.
+// system-call count of scripts/syscalls.sh) and prints its figures;
+// `bench_ReplaceRun --scan-share` only measures the code scan's share.
 #include "Cli.h"
-#include "CodeScan.h"
 #include "ComponentStream.h"
 #include "Corpus.h"
 #include "OrxReplacer.h"
-#include "PasParser.h"
 #include "TextCodec.h"
 
 #include <benchmark/benchmark.h>
@@ -50,12 +50,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -196,10 +199,11 @@ TBench &bench()
 
 // The run as the command line makes it; an empty string when it converted
 // every file, else what went wrong.
-QString runMigwiz(const QString &Tree, int Jobs, int Changing)
+QString runMigwiz(const QString &Tree, int Jobs, int Changing, const QStringList &Extra = {})
 {
     QStringList Args{QStringLiteral("replace"), QStringLiteral("--from"), QStringLiteral("bde"),
                      QStringLiteral("--dir"), Tree, QStringLiteral("--subdirs")};
+    Args << Extra;
     if (MigwizTakesJobs)
         Args << QStringLiteral("--jobs") << QString::number(Jobs);
     else if (Jobs != 1)
@@ -486,69 +490,75 @@ bool printBaselines(int Passes)
     return true;
 }
 
-// The code scan alone over the units of the tree, in CPU seconds per pass;
-// Uses gets the number of uses it found. Each unit is lexed as the
-// rewriting lexes it right before its scan, untimed, so that the scan finds
-// the lexemes in the cache as it does in a run.
-double codeScanSeconds(int Passes, qsizetype &Uses)
+double median(std::vector<double> Values)
 {
-    TBench &B = bench();
-    TOrxProduct Product;
-    const TComponentReplacer &Bde = *Product.Replacer(TOrxProduct::BdePosition);
-    QStringList Texts;
-    for (const QString &Relative : B.Facts.RelativePaths) {
-        if (!Relative.endsWith(QLatin1String(".pas")))
-            continue;
-        QFile F(B.Master + u'/' + Relative);
-        F.open(QIODevice::ReadOnly);
-        Texts << TextCodec::DecodeAnsi(F.readAll());
-    }
-    const TFormParser &Rules = Bde.FormParser();
-    const TMemberLookup Lookup = [&Rules](const QString &Old, const QString &New, const QString &Member) {
-        return Rules.MemberFate(Old, New, Member);
-    };
-    // The scan runs on this thread alone: its CPU clock leaves out whatever
-    // else the process still does.
-    const auto ThreadSeconds = [] {
-        timespec T{};
-        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &T);
-        return double(T.tv_sec) + double(T.tv_nsec) / 1e9;
-    };
-    double Seconds = 0;
-    Uses = 0;
-    std::vector<TUnitLexem> Lexems;
-    for (int I = 0; I < Passes; ++I)
-        for (const QString &Text : std::as_const(Texts)) {
-            Lexems.clear();
-            TPasParser Lexer(Text);
-            QStringView Lexem;
-            for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem))
-                if (Code != lexBlanks)
-                    Lexems.push_back({Lexer.PrevPos(), Lexer.PrevPos() + Lexem.size(),
-                                      Code == lexIdentifier ? Bde.FindNewComp(Lexem) : nullptr, Code});
-            const double Start = ThreadSeconds();
-            Uses += scanCodeUses(Text, Lexems, Lookup).size();
-            Seconds += ThreadSeconds() - Start;
-        }
-    Uses /= Passes;
-    return Seconds / Passes;
+    std::sort(Values.begin(), Values.end());
+    const size_t N = Values.size();
+    return N % 2 ? Values[N / 2] : (Values[N / 2 - 1] + Values[N / 2]) / 2;
 }
 
-void printCodeScan(int Passes)
+// What the code scan adds to a whole run on one thread: Pairs runs with it
+// and Pairs without it (TComponentReplacer::SetCodeScan), in this process,
+// each on a fresh copy, the two taking turns at going first so that a
+// change of the machine's load falls on both. The minimum and the median of
+// each side's CPU and wall seconds give the share; the report of a run with
+// the scan gives its counts by consequence.
+bool printCodeScanShare(int Pairs)
 {
-    qsizetype Uses = 0;
-    const double Scan = codeScanSeconds(Passes, Uses);
-    for (const TRunFigures &F : runFigures())
-        if (F.Jobs == 1)
-            std::printf("\nThe code scan alone: %.3f CPU s per pass over the units (%lld uses), %.1f%% of the CPU "
-                        "time of a run on one thread.\n",
-                        Scan, static_cast<long long>(Uses), 100 * Scan / (F.CpuSeconds / F.Runs));
+    TBench &B = bench();
+    QStringList Trees;
+    for (int I = 0; I < 2 * Pairs; ++I)
+        Trees << B.freshCopy(QStringLiteral("scan"));
+    runMigwiz(B.freshCopy(QStringLiteral("warm")), 1, B.Facts.Changing); // the first run pays for the caches
+    ::sync();
+    std::vector<double> Cpu[2], Wall[2]; // [0] without the scan, [1] with it
+    const QString Report = B.Dir.filePath(QStringLiteral("report.json"));
+    for (int I = 0; I < Pairs; ++I)
+        for (const bool On : {I % 2 == 0, I % 2 == 1}) {
+            TComponentReplacer::SetCodeScan(On);
+            const double CpuStart = cpuSeconds();
+            const auto Start = std::chrono::steady_clock::now();
+            const QString Error = runMigwiz(Trees[2 * I + int(On)], 1, B.Facts.Changing);
+            Wall[On].push_back(seconds(std::chrono::steady_clock::now() - Start));
+            Cpu[On].push_back(cpuSeconds() - CpuStart);
+            if (!Error.isEmpty()) {
+                std::fprintf(stderr, "%s\n", qPrintable(Error));
+                return false;
+            }
+        }
+    TComponentReplacer::SetCodeScan(true);
+    const auto Share = [](double With, double Without) { return 100 * (With - Without) / Without; };
+    std::printf("\nThe code scan in a run on one thread (%d runs with it, %d without, taking turns):\n", Pairs, Pairs);
+    std::printf("  %-6s %10s %10s %8s\n", "", "without_s", "with_s", "added");
+    for (const auto &[Name, Figures] : {std::pair{"cpu", Cpu}, std::pair{"wall", Wall}}) {
+        const double MinWithout = *std::min_element(Figures[0].begin(), Figures[0].end());
+        const double MinWith = *std::min_element(Figures[1].begin(), Figures[1].end());
+        std::printf("  %-6s %10.3f %10.3f %7.1f%%  (min)\n", Name, MinWithout, MinWith, Share(MinWith, MinWithout));
+        std::printf("  %-6s %10.3f %10.3f %7.1f%%  (median)\n", Name, median(Figures[0]), median(Figures[1]),
+                    Share(median(Figures[1]), median(Figures[0])));
+    }
+    // The report, untimed: writing it as JSON costs as much again.
+    if (const QString Error = runMigwiz(B.freshCopy(QStringLiteral("scan")), 1, B.Facts.Changing,
+                                        {QStringLiteral("--report"), Report});
+        !Error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(Error));
+        return false;
+    }
+    QFile F(Report);
+    F.open(QIODevice::ReadOnly);
+    const QJsonObject Counts = QJsonDocument::fromJson(F.readAll()).object().value(QStringLiteral("consequences")).toObject();
+    std::printf("The report by consequence:");
+    for (auto It = Counts.begin(); It != Counts.end(); ++It)
+        std::printf(" %s %d", qPrintable(It.key()), It.value().toInt());
+    std::printf("\n");
+    return true;
 }
 
 } // namespace
 
 // The argument is the run's thread count (see MigwizTakesJobs).
 constexpr int Iterations = 3;
+constexpr int ScanPairs = 7;
 BENCHMARK(BM_ReplaceRun)->ArgName("jobs")->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Iterations);
 
 int main(int argc, char **argv)
@@ -559,13 +569,15 @@ int main(int argc, char **argv)
         std::printf("files %d changing %d bytes %lld\n", Facts.Files, Facts.Changing, static_cast<long long>(Facts.Bytes));
         return 0;
     }
+    if (argc == 2 && std::strcmp(argv[1], "--scan-share") == 0)
+        return printCodeScanShare(ScanPairs) ? 0 : 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::fflush(stdout);
     if (!runFigures().empty() && !printBaselines(Iterations))
         return 1;
-    if (!runFigures().empty())
-        printCodeScan(Iterations);
+    if (!runFigures().empty() && !printCodeScanShare(ScanPairs))
+        return 1;
     return 0;
 }

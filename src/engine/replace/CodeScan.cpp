@@ -78,7 +78,7 @@ private:
         for (size_t I = 0; I < FCode.size(); ++I) {
             const TUnitLexem &Type = lexem(I);
             if (Type.Code == lexKeywordUses && FIndex) {
-                I = readUses(I);
+                FUsesAt.push_back(I); // read when a global is looked up
                 continue;
             }
             if (I < 2 || lexem(I - 1).Code != symColon || Type.Code != lexIdentifier)
@@ -104,7 +104,7 @@ private:
 
     // "uses A, B.C in 'c.pas';" from the keyword at I: the names, dotted
     // whole. Returns the index of the last lexeme read.
-    size_t readUses(size_t I)
+    size_t readUses(size_t I) const
     {
         QString Name;
         for (++I; I < FCode.size() && lexem(I).Code != lexSemicolon; ++I) {
@@ -165,14 +165,21 @@ private:
         const TUnitLexem &Ident = lexem(I);
         if (const TDeclaration *D = declarationOf(textOf(Ident), Ident.Start))
             return D->Pos == Ident.Start ? QString() : D->Container;
+        if (!FIndex->MayBeGlobal(textOf(Ident)))
+            return {};
+        for (const size_t Uses : FUsesAt)
+            readUses(Uses);
+        FUsesAt.clear();
         return FIndex->GlobalClass(textOf(Ident), FUnit, FUses);
     }
 
     // The converted object that the subject at I names, alone or with the
-    // field behind it ("DataModule1.Query1"); Next is the lexeme behind it.
+    // field behind it ("DataModule1.Query1", from IdentStart to IdentEnd);
+    // Next is the lexeme behind it.
     struct TObject
     {
-        QString Ident, OldClass;
+        qsizetype IdentStart = 0, IdentEnd = 0;
+        QStringView OldClass;
         const QString *NewClass = nullptr;
         size_t Next = 0;
     };
@@ -183,7 +190,7 @@ private:
         if (D && D->Type) {
             if (D->Pos == Ident.Start)
                 return false;
-            Object = {textOf(Ident).toString(), textOf(*D->Type).toString(), D->Type->NewName, I + 1};
+            Object = {Ident.Start, Ident.End, textOf(*D->Type), D->Type->NewName, I + 1};
             return true;
         }
         if (!codeIs(I + 1, symDot) || !codeIs(I + 2, lexIdentifier))
@@ -194,11 +201,34 @@ private:
         const TUnitIndex::TField *Field = FIndex->FieldOf(Container, textOf(lexem(I + 2)));
         if (!Field)
             return false;
-        QString Path = textOf(Ident).toString();
-        Path += u'.';
-        Path += textOf(lexem(I + 2));
-        Object = {Path, Field->OldClass, &Field->NewClass, I + 3};
+        Object = {Ident.Start, lexem(I + 2).End, Field->OldClass, &Field->NewClass, I + 3};
         return true;
+    }
+    QString identOf(const TObject &Object) const
+    {
+        return FText.mid(Object.IdentStart, Object.IdentEnd - Object.IdentStart);
+    }
+
+    // The fate of First (and Sub, when not empty) on an object of OldClass
+    // converted to NewClass. A unit uses the same few members again and
+    // again: each is asked of the rules once, and found again without a
+    // copy of its names.
+    const TMemberFate &fateOf(QStringView OldClass, const QString *NewClass, QStringView First, QStringView Sub)
+    {
+        const auto Same = [](const QString &A, QStringView B) {
+            return A.size() == B.size() && compareIgnoringCase(A, B) == 0;
+        };
+        for (const TKnownFate &K : FFates)
+            if (K.NewClass == NewClass && Same(K.First, First) && Same(K.Sub, Sub) && Same(K.OldClass, OldClass))
+                return K.Fate;
+        QString Path = First.toString();
+        if (!Sub.isEmpty()) {
+            Path += u'.';
+            Path += Sub;
+        }
+        const QString Old = OldClass.toString();
+        FFates.push_back({Old, NewClass, First.toString(), Sub.toString(), FLookup(Old, *NewClass, Path)});
+        return FFates.back().Fate;
     }
 
     void scanMemberUse(size_t I, QList<TCodeUse> &Uses)
@@ -211,26 +241,14 @@ private:
         const TUnitLexem &First = lexem(Object.Next + 1);
         const bool HasSub = codeIs(Object.Next + 2, symDot) && codeIs(Object.Next + 3, lexIdentifier);
         const TUnitLexem *Sub = HasSub ? &lexem(Object.Next + 3) : nullptr;
-        const QString &OldClass = Object.OldClass;
-        const QString &NewClass = *Object.NewClass;
-        QString Path = textOf(First).toString();
-        if (Sub) {
-            Path += u'.';
-            Path += textOf(*Sub);
-        }
-        // A unit uses the same few members again and again: each is looked
-        // up once.
-        const QString FateKey = OldClass.toCaseFolded() + u'\0' + NewClass + u'\0' + Path.toCaseFolded();
-        auto Known = FFates.constFind(FateKey);
-        if (Known == FFates.constEnd())
-            Known = FFates.insert(FateKey, FLookup(OldClass, NewClass, Path));
-        const TMemberFate Fate = *Known;
+        const TMemberFate &Fate = fateOf(Object.OldClass, Object.NewClass, textOf(First), Sub ? textOf(*Sub) : QStringView());
         if (Fate.IsKept())
             return;
-        TCodeUse Use{TCodeUse::TKind::Member, lexem(I).Start, Object.Ident, OldClass, NewClass,
-                     textOf(First).toString(), Fate};
+        TCodeUse Use{TCodeUse::TKind::Member, lexem(I).Start,          identOf(Object), Object.OldClass.toString(),
+                     *Object.NewClass,         textOf(First).toString(), Fate};
         if (Fate.Parts == 2 && Sub) {
-            Use.Member = Path;
+            Use.Member += u'.';
+            Use.Member += textOf(*Sub);
             // Rewritten in place only when nothing stands between the parts.
             if (Sub->Start == First.End + 1) {
                 Use.RenameStart = First.Start;
@@ -271,8 +289,8 @@ private:
             TCodeUse Use;
             Use.Kind = TCodeUse::TKind::With;
             Use.Pos = L.Start;
-            Use.Ident = Object.Ident;
-            Use.OldClass = Object.OldClass;
+            Use.Ident = identOf(Object);
+            Use.OldClass = Object.OldClass.toString();
             Use.NewClass = *Object.NewClass;
             Uses << Use;
             J = Object.Next - 1;
@@ -284,11 +302,19 @@ private:
     const TMemberLookup &FLookup;
     const TUnitIndex *FIndex; // null when it has nothing to find
     QString FUnit;            // case-folded
-    QStringList FUses;        // the units the uses clauses name, case-folded
+    mutable QStringList FUses; // the units the uses clauses name, case-folded
+    mutable std::vector<size_t> FUsesAt; // uses clauses not read yet
     std::vector<size_t> FCode; // indexes into FAll of the code lexemes
     QHash<QString, std::vector<TDeclaration>> FDeclared;
     TNameFilter FDeclaredNames;
-    QHash<QString, TMemberFate> FFates;
+    struct TKnownFate
+    {
+        QString OldClass;
+        const QString *NewClass;
+        QString First, Sub;
+        TMemberFate Fate;
+    };
+    std::vector<TKnownFate> FFates;
 };
 
 } // namespace

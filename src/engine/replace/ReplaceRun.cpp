@@ -10,6 +10,7 @@
 #include "TextCodec.h"
 #include "UnitIndex.h"
 
+#include <QByteArrayMatcher>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,6 +72,21 @@ public:
 private:
     F FAction;
 };
+
+// The end of a unit's interface in its bytes: behind the first line that
+// starts with "implementation" (any letter case), or the whole file when no
+// line does (such as a UTF-16 file).
+qsizetype interfaceEnd(const QByteArray &Bytes)
+{
+    static const QByteArrayMatcher LineFeed("\n");
+    constexpr QByteArrayView Word("implementation");
+    for (qsizetype At = LineFeed.indexIn(Bytes); At >= 0; At = LineFeed.indexIn(Bytes, At + 1)) {
+        const QByteArrayView Next = QByteArrayView(Bytes).sliced(At + 1).first(std::min(Word.size(), Bytes.size() - At - 1));
+        if (Next.size() == Word.size() && Next.compare(Word, Qt::CaseInsensitive) == 0)
+            return At + 1 + Word.size();
+    }
+    return Bytes.size();
+}
 
 // Runs Work on Count threads, the calling one among them, and returns when
 // every one has returned. Work catches what it throws.
@@ -688,7 +704,8 @@ void TReplaceRun::ConvertFiles()
         FPrescanned.clear();
         FKeptBytes = 0;
     });
-    IndexUnits(N);
+    if (TComponentReplacer::CodeScan())
+        IndexUnits(N);
     // The units first: the forms they name are in the list only when every
     // unit has been committed.
     ConvertRange(0, N);
@@ -813,9 +830,12 @@ void TReplaceRun::IndexUnits(int End)
                 Read.File.Bytes = QByteArray();
                 continue;
             }
+            // Only the interface is decoded: the section begins a line.
+            const qsizetype Implementation = interfaceEnd(Read.File.Bytes);
             TTextEncoding Encoding;
             try {
-                Read.Interface = readUnitInterface(TextCodec::DecodeFile(Read.File.Bytes, Encoding), NewClassOf);
+                Read.Interface = readUnitInterface(
+                    TextCodec::DecodeFile(QByteArrayView(Read.File.Bytes).first(Implementation), Encoding), NewClassOf);
             } catch (...) {
                 Read.Interface = {}; // the conversion meets the fault and reports it
             }

@@ -286,6 +286,11 @@ public:
     // unit finds uses of converted fields of other units' objects; null
     // (the default) when each unit is scanned alone. Read by every worker.
     void SetUnitIndex(std::shared_ptr<const TUnitIndex> Index) { FUnitIndex = std::move(Index); }
+    // The code scan (uses of converted components in the code, and the
+    // index of the run's units it reads them through) is on. Switched off
+    // for the whole process only to measure what it costs; not an option.
+    static void SetCodeScan(bool On);
+    static bool CodeScan();
     int ChangedFilesCount() const { return FChangedFilesCount; }
     // Form objects that the last run re-created under their new class.
     int RecreatedObjectsCount() const { return FRecreatedObjectsCount; }

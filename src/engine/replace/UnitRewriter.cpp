@@ -19,6 +19,21 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <atomic>
+
+namespace {
+std::atomic<bool> CodeScanOn{true};
+} // namespace
+
+void TComponentReplacer::SetCodeScan(bool On)
+{
+    CodeScanOn = On;
+}
+
+bool TComponentReplacer::CodeScan()
+{
+    return CodeScanOn;
+}
 
 void TComponentReplacer::ReadSourceText(QIODevice &Stream, QString &Text, TTextEncoding &Encoding)
 {
@@ -260,7 +275,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     // A unit without an old class name may still use a converted field of
     // another unit's object.
     const bool Reaches = FUnitIndex && !FUnitIndex->IsEmpty();
-    if (Uses.ClassNames > 0 || Reaches) {
+    if ((Uses.ClassNames > 0 || Reaches) && CodeScan()) {
         if (Uses.ClassNames > 0)
             for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
                 NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
