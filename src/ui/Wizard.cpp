@@ -1,6 +1,6 @@
 #include "Wizard.h"
 
-#include "FamilyScan.h"
+#include "BusyCursor.h"
 #include "FileUtils.h"
 #include "IDEUtils.h"
 #include "RExpertRes.h"
@@ -526,8 +526,11 @@ void TWizardForm::BuildReplaceSummary()
     Planned.MakeBackup = chMakeBackup->isChecked();
     Planned.BackupDir = EffectiveBackupDir();
     Planned.WriteLog = chWriteLog->isChecked();
-    const TRunChecks Checks = CheckReplaceRun(Planned, ProjectMode ? ProjectUnitPaths(true) : QStringList(),
-                                              BaseFolder(), GetWizardMode(), FReplacers);
+    const TRunChecks Checks = [&] {
+        const TBusyCursor Busy;
+        return CheckReplaceRun(Planned, ProjectMode ? ProjectUnitPaths(true) : QStringList(), BaseFolder(),
+                               GetWizardMode(), FReplacers, OnScanForm);
+    }();
     FStopReason = Checks.StopReason();
     QStringList Lines;
     for (const TRunCheck &Check : Checks.Items)
@@ -544,12 +547,14 @@ int TWizardForm::DetectFamily() const
 {
     if (FReplacers.empty())
         return -1;
-    if (rbDestProject->isChecked())
-        return ScanFamilies(FormsOfUnits(ProjectUnitPaths(false)), FReplacers).Largest();
     const QString Folder = cbDirectory->currentText();
-    if (Folder.isEmpty() || !QFileInfo(Folder).isDir())
+    const bool ProjectMode = rbDestProject->isChecked();
+    if (!ProjectMode && (Folder.isEmpty() || !QFileInfo(Folder).isDir()))
         return -1;
-    return ScanFolderFamilies(Folder, chSubDirs->isChecked(), FReplacers).Largest();
+    const TBusyCursor Busy;
+    if (ProjectMode)
+        return ScanFamilies(FormsOfUnits(ProjectUnitPaths(false)), FReplacers, OnScanForm).Largest();
+    return ScanFolderFamilies(Folder, chSubDirs->isChecked(), FReplacers, OnScanForm).Largest();
 }
 
 QStringList TWizardForm::ProjectUnitPaths(bool OnlyChecked) const
