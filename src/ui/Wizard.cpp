@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -489,8 +490,8 @@ void TWizardForm::BuildRestoreSummary()
     FStopReason.clear();
     lChecksTitle->hide();
     lChecks->hide();
-    lSummary->setText(QStringLiteral("Mode: ") + QStringLiteral("Restore original files from backup\n\n")
-                      + QStringLiteral("Undo file: \"%1\"\n\n").arg(edUndoFile->text()));
+    SetSummaryText(lSummary, QStringLiteral("Mode: ") + QStringLiteral("Restore original files from backup\n\n")
+                                 + QStringLiteral("Undo file: \"%1\"\n\n").arg(edUndoFile->text()));
 }
 
 void TWizardForm::BuildReplaceSummary()
@@ -517,7 +518,7 @@ void TWizardForm::BuildReplaceSummary()
             if (lbModules->item(I)->checkState() == Qt::Checked)
                 Text += lbModules->item(I)->text() + u'\n';
     }
-    lSummary->setText(Text);
+    SetSummaryText(lSummary, Text);
 
     TReplaceOptions Planned = FReplaceOptions ? *FReplaceOptions : TReplaceOptions(QString());
     Planned.Dest = ProjectMode ? sdProject : sdDirectory;
@@ -537,10 +538,21 @@ void TWizardForm::BuildReplaceSummary()
         Lines << (Check.Stops ? QStringLiteral("Cannot start: ") : QStringLiteral("- ")) + Check.Text;
     if (!FStopReason.isEmpty())
         Lines << QStringLiteral("Finish stays disabled until this is mended (click Back).");
-    lChecks->setText(Lines.join(u'\n'));
+    SetSummaryText(lChecks, Lines.join(u'\n'));
     lChecksTitle->show();
     lChecks->show();
     UpdateActions();
+}
+
+void TWizardForm::SetSummaryText(QLabel *Label, const QString &Text)
+{
+    // The room of the box's panel, with a vertical scroll bar shown.
+    const QMargins Margins = sbSummary->widget()->layout()->contentsMargins();
+    const int Room = sbSummary->contentsRect().width() - sbSummary->verticalScrollBar()->sizeHint().width()
+                     - Margins.left() - Margins.right() - 2 * Label->margin();
+    const QString Shown = TFontFit::ElideLongWords(Text, Label->fontMetrics(), Room);
+    Label->setText(Shown);
+    Label->setToolTip(Shown == Text ? QString() : Text);
 }
 
 int TWizardForm::DetectFamily() const

@@ -213,6 +213,10 @@ private:
     // Enter presses Next on the steps and Finish on the last page.
     void UpdateDefaultButton();
     void FocusFirstControl(QWidget *Page);
+    // Puts Text into a label of the summary's scroll box, a path too long
+    // for the box elided in the middle (the whole text in the tool tip):
+    // the box never scrolls sideways.
+    void SetSummaryText(QLabel *Label, const QString &Text);
     // Where a folder browser starts: the typed folder, or the nearest folder
     // above it that exists.
     static QString BrowseStart(const QString &Typed);
