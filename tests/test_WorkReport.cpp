@@ -144,6 +144,32 @@ TEST_F(WorkReport, CodeUsesOfConvertedComponents)
               }));
 }
 
+// Inside "with T do" a bare member that the rules drop or rename is T's; a
+// nested "with", a second subject, a member of something else or the end of
+// the statement ends what can be told.
+TEST_F(WorkReport, MembersUsedInsideAWith)
+{
+    const QByteArray Head = "var T: TTable; O: TObject;\r\nbegin\r\n";
+    const QString With = QStringLiteral("withInCode|3|T|T||TOrxTable: check the members used inside");
+    const struct
+    {
+        QByteArray Code;
+        QStringList Items;
+    } Rows[] = {
+        {"with T do begin\r\n  IndexName := 'X'; if Active then begin First; end;\r\n  DatabaseName := ''; end;\r\n",
+         {"memberInCode|4|T|IndexName||TOrxTable has no IndexName",
+          "memberInCode|5|T|DatabaseName||set Connection instead", With}},
+        {"with T do\r\n  if Active then IndexName := 'X' else First;\r\n",
+         {"memberInCode|4|T|IndexName||TOrxTable has no IndexName", With}},
+        {"with T do with O do IndexName := '';\r\n", {With}},
+        {"with T, O do IndexName := '';\r\n", {With}},
+        {"with T do First; IndexName := '';\r\n", {With}},
+        {"with T do O.IndexName := '';\r\n", {With}},
+    };
+    for (const auto &Row : Rows)
+        EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("W.pas"), Head + Row.Code), Row.Items) << Row.Code.data();
+}
+
 // Uses of a converted field of another unit's object: through a global of a
 // unit that the unit uses, or through a variable of that object's class (or
 // of a descendant). A unit that does not use it, or a local name that hides

@@ -269,10 +269,16 @@ private:
     void scanWith(size_t I, QList<TCodeUse> &Uses)
     {
         constexpr size_t MaxSubjects = 64;
+        bool Several = false;
+        TObject Converted;
         for (size_t J = I + 1; J < FCode.size() && J < I + MaxSubjects; ++J) {
             const TUnitLexem &L = lexem(J);
-            if (isWord(L, u"do"))
+            if (isWord(L, u"do")) {
+                if (!Several && Converted.NewClass)
+                    scanWithBody(J + 1, Converted, Uses);
                 return;
+            }
+            Several = Several || L.Code == symComma;
             if (L.Code != lexIdentifier || L.NewName)
                 continue;
             const bool Starts = lexem(J - 1).Code == symComma || J == I + 1
@@ -293,7 +299,53 @@ private:
             Use.OldClass = Object.OldClass.toString();
             Use.NewClass = *Object.NewClass;
             Uses << Use;
+            Converted = Object;
             J = Object.Next - 1;
+        }
+    }
+
+    // The statement of "with Object do" from Begin: a bare identifier in it
+    // that the rules rename or drop on the object's class is its member (in
+    // Delphi the subject's members hide every other name). Reported, never
+    // rewritten; the statement is left at a nested "with", which may hide
+    // the subject in turn.
+    void scanWithBody(size_t Begin, const TObject &Object, QList<TCodeUse> &Uses)
+    {
+        const bool Block = Begin < FCode.size() && isWord(lexem(Begin), u"begin");
+        int Depth = 0;
+        for (size_t K = Begin; K < FCode.size(); ++K) {
+            const TUnitLexem &L = lexem(K);
+            if (L.Code == lexKeywordEnd) {
+                if (--Depth <= 0 && (Block || Depth < 0))
+                    return;
+                continue;
+            }
+            if (L.Code == lexSemicolon && Depth == 0 && !Block)
+                return;
+            if (L.Code != lexIdentifier || L.NewName)
+                continue;
+            if (isWord(L, u"begin") || isWord(L, u"case") || isWord(L, u"try") || isWord(L, u"asm")) {
+                ++Depth;
+                continue;
+            }
+            if (isWord(L, u"with") || (Depth == 0 && !Block && isWord(L, u"else")))
+                return;
+            if (K > 0 && lexem(K - 1).Code == symDot)
+                continue;
+            const bool HasSub = codeIs(K + 1, symDot) && codeIs(K + 2, lexIdentifier);
+            const TMemberFate &Fate =
+                fateOf(Object.OldClass, Object.NewClass, textOf(L), HasSub ? textOf(lexem(K + 2)) : QStringView());
+            if (Fate.IsKept())
+                continue;
+            TCodeUse Use{TCodeUse::TKind::Member, L.Start, identOf(Object), Object.OldClass.toString(),
+                         *Object.NewClass, textOf(L).toString(), Fate};
+            if (Fate.Parts == 2 && HasSub) {
+                Use.Member += u'.';
+                Use.Member += textOf(lexem(K + 2));
+            } else {
+                Use.Fate.Parts = 1;
+            }
+            Uses << Use;
         }
     }
 

@@ -3,7 +3,9 @@
 // in another way. It finds the identifiers that the unit declares with an old
 // class (fields, variables, parameters, function results), then each
 // "Ident.Member" and "Ident.Member.Sub" of the code and each "with" whose
-// subject is such an identifier. What becomes of a member is asked of the
+// subject is such an identifier, with the bare members its statement uses.
+// Through the index of the run's units (UnitIndex.h) it also finds
+// "DataModule1.Query1.Member", where DataModule1 is another unit's object. What becomes of a member is asked of the
 // form parser's rules (TMemberFate), so code and forms follow one table.
 //
 // The scan reads the lexemes of the unit rewriting; comments, strings and
