@@ -94,13 +94,13 @@ public:
     // Its attributes, from the same reading, are those the converted file
     // takes.
     void NoteOriginalFile(const QString &Path, const QByteArray &Bytes, const TFileAttributes &Attributes) override;
-    // A form file as the pre-scan read it, kept for its conversion so that
-    // it is read only once; nullptr when the run did not keep it. Safe on
-    // any thread while the forms are converted (nothing is kept or dropped
-    // then).
+    // A unit or form file as the index of the units or the pre-scan of the
+    // forms read it, kept for its conversion so that it is read only once;
+    // nullptr when the run did not keep it. Safe on any thread while the
+    // files are converted (nothing is kept or dropped then).
     const TKeptFile *PrescannedFile(const QString &Path) const override;
-    // At most this many bytes of pre-scanned forms are kept for their
-    // conversion; the rest are read a second time.
+    // At most this many bytes of indexed units and pre-scanned forms are
+    // kept for their conversion; the rest are read a second time.
     static constexpr qint64 MaxKeptBytes = qint64(256) << 20;
 
     // Asks the run in progress to stop at its next file, as if an error had
