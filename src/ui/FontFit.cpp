@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,6 +71,23 @@ QRect TFontFit::Scaled(const QRect &Design, double Factor)
 QSize TFontFit::Scaled(const QSize &Design, double Factor)
 {
     return QSize(int(std::lround(Design.width() * Factor)), int(std::lround(Design.height() * Factor)));
+}
+
+QString TFontFit::ElideLongWords(const QString &Text, const QFontMetrics &Metrics, int Width)
+{
+    QString Result;
+    Result.reserve(Text.size());
+    qsizetype Start = 0;
+    for (qsizetype I = 0; I <= Text.size(); ++I) {
+        if (I < Text.size() && Text.at(I) != u' ' && Text.at(I) != u'\n')
+            continue;
+        const QString Word = Text.mid(Start, I - Start);
+        Result += Metrics.horizontalAdvance(Word) > Width ? Metrics.elidedText(Word, Qt::ElideMiddle, Width) : Word;
+        if (I < Text.size())
+            Result += Text.at(I);
+        Start = I + 1;
+    }
+    return Result;
 }
 
 void TFontFit::Record(QWidget *Parent)

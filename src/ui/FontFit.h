@@ -13,6 +13,8 @@
 #include <QRect>
 #include <QSize>
 
+class QFontMetrics;
+class QString;
 class QWidget;
 
 class TFontFit
@@ -29,6 +31,12 @@ public:
     // A design rectangle or size at Factor.
     static QRect Scaled(const QRect &Design, double Factor);
     static QSize Scaled(const QSize &Design, double Factor);
+
+    // Text for a word-wrapped label of that width: every word (a run
+    // without spaces or line breaks, such as a long path) that is wider
+    // than Width elided in the middle, so that the label never needs more
+    // room than it has; the rest as it is. Qt wraps only between words.
+    static QString ElideLongWords(const QString &Text, const QFontMetrics &Metrics, int Width);
 
 private:
     void Record(QWidget *Parent);

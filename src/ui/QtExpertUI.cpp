@@ -4,8 +4,6 @@
 #include "SaveWarn.h"
 #include "UiDialogs.h"
 
-#include <QApplication>
-#include <QCursor>
 
 void TQtExpertUI::MessageBox(const QString &Text, const QString &Caption, TMessageIcon Icon)
 {
@@ -47,12 +45,12 @@ bool TQtExpertUI::CreateMissingFiles(const QString &Caption, const QStringList &
 
 void TQtReplaceProgress::StartWait()
 {
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    FBusy.emplace();
 }
 
 void TQtReplaceProgress::StopWait()
 {
-    QApplication::restoreOverrideCursor();
+    FBusy.reset();
 }
 
 void TQtReplaceProgress::ViewLog(const QString &Path)

@@ -5,8 +5,11 @@
 // program for it when the user asked to view it.
 #pragma once
 
+#include "BusyCursor.h"
 #include "ReplaceExpert.h"
 #include "Replacer.h"
+
+#include <optional>
 
 class TQtExpertUI : public TExpertUI
 {
@@ -38,6 +41,7 @@ public:
 
 private:
     QString FCaption;
+    std::optional<TBusyCursor> FBusy;
 };
 
 // Opens a file with the desktop's program for it; when none can, says so in

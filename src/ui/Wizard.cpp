@@ -1,6 +1,6 @@
 #include "Wizard.h"
 
-#include "FamilyScan.h"
+#include "BusyCursor.h"
 #include "FileUtils.h"
 #include "IDEUtils.h"
 #include "RExpertRes.h"
@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -489,8 +490,8 @@ void TWizardForm::BuildRestoreSummary()
     FStopReason.clear();
     lChecksTitle->hide();
     lChecks->hide();
-    lSummary->setText(QStringLiteral("Mode: ") + QStringLiteral("Restore original files from backup\n\n")
-                      + QStringLiteral("Undo file: \"%1\"\n\n").arg(edUndoFile->text()));
+    SetSummaryText(lSummary, QStringLiteral("Mode: ") + QStringLiteral("Restore original files from backup\n\n")
+                                 + QStringLiteral("Undo file: \"%1\"\n\n").arg(edUndoFile->text()));
 }
 
 void TWizardForm::BuildReplaceSummary()
@@ -517,7 +518,7 @@ void TWizardForm::BuildReplaceSummary()
             if (lbModules->item(I)->checkState() == Qt::Checked)
                 Text += lbModules->item(I)->text() + u'\n';
     }
-    lSummary->setText(Text);
+    SetSummaryText(lSummary, Text);
 
     TReplaceOptions Planned = FReplaceOptions ? *FReplaceOptions : TReplaceOptions(QString());
     Planned.Dest = ProjectMode ? sdProject : sdDirectory;
@@ -526,30 +527,46 @@ void TWizardForm::BuildReplaceSummary()
     Planned.MakeBackup = chMakeBackup->isChecked();
     Planned.BackupDir = EffectiveBackupDir();
     Planned.WriteLog = chWriteLog->isChecked();
-    const TRunChecks Checks = CheckReplaceRun(Planned, ProjectMode ? ProjectUnitPaths(true) : QStringList(),
-                                              BaseFolder(), GetWizardMode(), FReplacers);
+    const TRunChecks Checks = [&] {
+        const TBusyCursor Busy;
+        return CheckReplaceRun(Planned, ProjectMode ? ProjectUnitPaths(true) : QStringList(), BaseFolder(),
+                               GetWizardMode(), FReplacers, OnScanForm);
+    }();
     FStopReason = Checks.StopReason();
     QStringList Lines;
     for (const TRunCheck &Check : Checks.Items)
         Lines << (Check.Stops ? QStringLiteral("Cannot start: ") : QStringLiteral("- ")) + Check.Text;
     if (!FStopReason.isEmpty())
         Lines << QStringLiteral("Finish stays disabled until this is mended (click Back).");
-    lChecks->setText(Lines.join(u'\n'));
+    SetSummaryText(lChecks, Lines.join(u'\n'));
     lChecksTitle->show();
     lChecks->show();
     UpdateActions();
+}
+
+void TWizardForm::SetSummaryText(QLabel *Label, const QString &Text)
+{
+    // The room of the box's panel, with a vertical scroll bar shown.
+    const QMargins Margins = sbSummary->widget()->layout()->contentsMargins();
+    const int Room = sbSummary->contentsRect().width() - sbSummary->verticalScrollBar()->sizeHint().width()
+                     - Margins.left() - Margins.right() - 2 * Label->margin();
+    const QString Shown = TFontFit::ElideLongWords(Text, Label->fontMetrics(), Room);
+    Label->setText(Shown);
+    Label->setToolTip(Shown == Text ? QString() : Text);
 }
 
 int TWizardForm::DetectFamily() const
 {
     if (FReplacers.empty())
         return -1;
-    if (rbDestProject->isChecked())
-        return ScanFamilies(FormsOfUnits(ProjectUnitPaths(false)), FReplacers).Largest();
     const QString Folder = cbDirectory->currentText();
-    if (Folder.isEmpty() || !QFileInfo(Folder).isDir())
+    const bool ProjectMode = rbDestProject->isChecked();
+    if (!ProjectMode && (Folder.isEmpty() || !QFileInfo(Folder).isDir()))
         return -1;
-    return ScanFolderFamilies(Folder, chSubDirs->isChecked(), FReplacers).Largest();
+    const TBusyCursor Busy;
+    if (ProjectMode)
+        return ScanFamilies(FormsOfUnits(ProjectUnitPaths(false)), FReplacers, OnScanForm).Largest();
+    return ScanFolderFamilies(Folder, chSubDirs->isChecked(), FReplacers, OnScanForm).Largest();
 }
 
 QStringList TWizardForm::ProjectUnitPaths(bool OnlyChecked) const

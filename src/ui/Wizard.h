@@ -9,6 +9,7 @@
 // product's form and the tests reach them as the form resource names them.
 #pragma once
 
+#include "FamilyScan.h"
 #include "FontFit.h"
 #include "WizardIntf.h"
 
@@ -90,6 +91,9 @@ public:
     // destination (the project's units, or the stored folder) hold most of;
     // -1 when they hold none or no replacers were given.
     int DetectFamily() const;
+    // Called with each form that the family detection or the summary's
+    // checks read; both run under the busy cursor.
+    TFormScanHook OnScanForm;
     // Empty: no product here names connection-definition or driver files.
     virtual QString GetConnectionDefFileName();
     virtual QString GetDriverConfFileName();
@@ -209,6 +213,10 @@ private:
     // Enter presses Next on the steps and Finish on the last page.
     void UpdateDefaultButton();
     void FocusFirstControl(QWidget *Page);
+    // Puts Text into a label of the summary's scroll box, a path too long
+    // for the box elided in the middle (the whole text in the tool tip):
+    // the box never scrolls sideways.
+    void SetSummaryText(QLabel *Label, const QString &Text);
     // Where a folder browser starts: the typed folder, or the nearest folder
     // above it that exists.
     static QString BrowseStart(const QString &Typed);

@@ -1,13 +1,19 @@
 // The IDE stand-in with the built plug-in loaded through INITWIZARD0001: the
 // product menu in the menu bar, the project's modules and unit view, a whole
 // replace and restore of the bundled BDE example walked through the real
-// dialogs, and an error inside the entry point.
+// dialogs, and an error inside the entry point. Then the host's start: its
+// command line, and window titles without the application's name.
 //
 // The plug-in keeps the IDE services of the first host that loaded it, as
 // the IDE's library does; so one host serves every test of this process.
+#include "HostApp.h"
 #include "HostWindow.h"
+#include "OrxWizard.h"
 #include "ReportView.h"
 
+#include "FakeIde.h"
+#include "QtPrinters.h"
+#include "Replacer.h"
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 
@@ -28,6 +34,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -374,4 +381,112 @@ TEST(Host, ReportViewFiltersSortsAndOpensTheLine)
     View.Table()->doubleClicked(View.Table()->model()->index(0, TReportView::PlaceColumn));
     EXPECT_EQ(Host.ShownFile(), Main);
     EXPECT_EQ(Host.UnitView()->textCursor().blockNumber(), 1);
+}
+
+// The command line as the host reads it.
+TEST(Host, CommandLineIsReadOrRefusedWithTheReason)
+{
+    const struct
+    {
+        QStringList Arguments;
+        QString Project, Report;
+        const char *Error; // empty: accepted
+    } Rows[] = {
+        {{"host"}, {}, {}, ""},
+        {{"host", "--report", "r.json", "App.dpr"}, "App.dpr", "r.json", ""},
+        {{"host", "--reprot", "r.json"}, {}, {}, "Unknown option 'reprot'."},
+        {{"host", "--report"}, {}, {}, "Missing value after '--report'."},
+        {{"host", "A.dpr", "B.dpr"}, {}, {}, "Unexpected argument 'B.dpr': the host opens one project."},
+    };
+    for (const auto &R : Rows) {
+        const THostArguments Parsed = ParseHostArguments(R.Arguments);
+        EXPECT_EQ(Parsed.Error, R.Error) << R.Arguments.join(' ').toStdString();
+        if (Parsed.Error.isEmpty()) {
+            EXPECT_EQ(Parsed.Project, R.Project);
+            EXPECT_EQ(Parsed.Report, R.Report);
+            EXPECT_EQ(Parsed.Plugin, THostWindow::DefaultPluginPath());
+        }
+    }
+    EXPECT_TRUE(ParseHostArguments({"host", "--help"}).Help);
+    EXPECT_TRUE(HostUsage().contains("--report <FILE.json>"));
+}
+
+// `host --report FILE` shows the file's items, or says in a box which file
+// it could not read and why, leaving the view closed.
+TEST(Host, ReportOnTheCommandLineOpensOrNamesTheFileItCannotRead)
+{
+    QTemporaryDir Dir;
+    WriteBytes(Dir.filePath("report.json"), "{\"total\": 1, \"counts\": {}, \"items\": [{\"kind\": \"leftInCode\","
+                                            " \"file\": \"Main.pas\", \"line\": 3, \"name\": \"DBTables\"}]}");
+    WriteBytes(Dir.filePath("cut.json"), "{\"total\": 1, \"items\": [");
+    ASSERT_TRUE(QDir().mkpath(Dir.filePath("folder.json")));
+    const struct
+    {
+        const char *File;
+        int Rows;         // -1: refused
+        const char *Says; // the reason in the box
+    } Rows[] = {
+        {"report.json", 1, ""},
+        {"missing.json", -1, "Cannot open the report"},
+        {"folder.json", -1, "Cannot open the report"},
+        {"cut.json", -1, "Cannot read the report"},
+    };
+    for (const auto &R : Rows) {
+        const QString File = Dir.filePath(R.File);
+        TScriptedDialogs Dialogs;
+        TUiDialogsScope Scope(&Dialogs);
+        THostWindow Host; // no plug-in: the one test process keeps one host with it
+        const THostArguments Arguments =
+            ParseHostArguments({"host", "--plugin", Dir.filePath("no-plugin"), "--report", File});
+        ASSERT_TRUE(Arguments.Error.isEmpty());
+        EXPECT_FALSE(ApplyHostArguments(Host, Arguments));
+        EXPECT_EQ(Host.ReportDock()->isHidden(), R.Rows < 0) << R.File;
+        EXPECT_EQ(Host.ReportView()->VisibleRows(), std::max(R.Rows, 0)) << R.File;
+        if (R.Rows >= 0) {
+            EXPECT_TRUE(Dialogs.Messages.empty()) << R.File;
+            continue;
+        }
+        ASSERT_EQ(Dialogs.Messages.size(), 1u) << R.File;
+        EXPECT_TRUE(Dialogs.Messages[0].Text.startsWith(QString(R.Says) + " \"" + File + "\": "))
+            << Dialogs.Messages[0].Text.toStdString();
+        EXPECT_EQ(Dialogs.Messages[0].Icon, QMessageBox::Critical);
+    }
+}
+
+// Qt's rule for the title that the window system shows: the window's title,
+// then the application's display name when one is set. (QPlatformWindow's
+// own, outside Qt's public headers; the offscreen platform keeps no title.)
+class QPlatformWindow
+{
+public:
+    static QString formatWindowTitle(const QString &Title, const QString &Separator);
+};
+
+// With the host's set-up, the window system shows the wizard's and its
+// boxes' titles as they are, with nothing appended that would shorten them.
+TEST(Host, WindowTitlesAreTheWizardsOwn)
+{
+    SetUpHostApplication();
+    const auto shown = [](QWidget *Window) {
+        return QPlatformWindow::formatWindowTitle(Window->windowHandle()->title(), QStringLiteral(" - "));
+    };
+    TFakeIde Ide;
+    TIDEServicesScope Scope(&Ide);
+    TReplaceOptions Options(QStringLiteral("BDE/IBX/FibPlus"));
+    TOrxWizardForm Form;
+    Form.SetProductName("Orvex");
+    Form.SetReplaceOptions(&Options);
+    Form.show();
+    Form.btNext->click();
+    Form.btNext->click();
+    EXPECT_EQ(shown(&Form), "Orvex Migration Wizard - Step 3 of 5");
+
+    QString BoxTitle;
+    TModalDriver Driver;
+    Driver.Then([&](QWidget *Box) {
+        BoxTitle = shown(Box);
+        Box->close();
+    });
+    TUiDialogs::Current().MessageBox(&Form, "Replace failed.", Options.Caption(), QMessageBox::Critical);
+    EXPECT_EQ(BoxTitle, Options.Caption());
 }

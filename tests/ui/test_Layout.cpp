@@ -20,7 +20,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +30,16 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// The width of the widest piece of Text that a wrapped label cannot break.
+int widestWord(const QFontMetrics &Metrics, const QString &Text)
+{
+    static const QRegularExpression Breaks(QStringLiteral("[\\s\\x{200B}]+"));
+    int Widest = 0;
+    for (const QString &Word : Text.split(Breaks, Qt::SkipEmptyParts))
+        Widest = std::max(Widest, Metrics.horizontalAdvance(Word));
+    return Widest;
+}
 
 // The texts of Window that do not fit their controls, or controls that
 // reach past their parent, as "name: what".
@@ -45,8 +57,10 @@ QStringList clipped(QWidget *Window)
         const QFontMetrics Metrics = W->fontMetrics();
         const QString Name = W->objectName();
         if (auto *L = qobject_cast<QLabel *>(W); L && !L->text().isEmpty()) {
+            // A wrapped text needs its height at its width, and its widest
+            // word (a path) no wider than the label.
             const QRect Room = L->contentsRect();
-            if (L->wordWrap() ? L->heightForWidth(L->width()) > L->height()
+            if (L->wordWrap() ? L->heightForWidth(L->width()) > L->height() || widestWord(Metrics, L->text()) > Room.width()
                               : Metrics.horizontalAdvance(QString(L->text()).remove(u'&')) > Room.width())
                 Faults << Name + ": \"" + L->text() + "\" does not fit " + QString::number(L->width());
         } else if (qobject_cast<QCheckBox *>(W) || qobject_cast<QRadioButton *>(W)) {
@@ -57,6 +71,8 @@ QStringList clipped(QWidget *Window)
             if (Metrics.horizontalAdvance(QString(B->text()).remove(u'&')) + 8 > B->width())
                 Faults << Name + ": \"" + B->text() + "\" does not fit " + QString::number(B->width());
         }
+        if (auto *Box = qobject_cast<QScrollArea *>(W); Box && Box->horizontalScrollBar()->isVisible())
+            Faults << Name + ": scrolls sideways";
         if (Parent && !Scrolled && !Parent->rect().contains(W->geometry()))
             Faults << Name + ": reaches past " + Parent->objectName();
     }
@@ -80,7 +96,13 @@ protected:
 
 TEST_P(Layout, NoTextIsClippedOnAnyPageOrQuestion)
 {
-    QTemporaryDir Dir;
+    // The project lies in a folder whose path is 200 characters long: the
+    // summary and its checks name it.
+    QTemporaryDir Temp;
+    QString Folder = Temp.path();
+    while (Folder.size() < 200)
+        Folder += QStringLiteral("/LongFolderNameOfTheProject").left(200 - Folder.size());
+    const QDir Dir(Folder);
     WriteBytes(Dir.filePath("RBackup/RExpert.reu"), "x");
     TFakeIde Ide;
     TIDEServicesScope Scope(&Ide);

@@ -9,6 +9,7 @@
 #include "Replacer.h"
 #include "UiTestSupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QTemporaryDir>
@@ -115,9 +116,19 @@ TEST_F(OrxWizardForm, SavedRestoreModeShowsBdeWithTheBoxDisabled)
 }
 
 // The source set starts on the one the forms hold most of: the project's
-// units' forms, or the stored folder's; BDE when none is found.
+// units' forms, or the stored folder's; BDE when none is found. The forms
+// are read under the busy cursor, which is gone when the dialog shows; so
+// are those of the summary's checks.
 TEST_F(OrxWizardForm, SourceSetStartsOnTheOneTheFormsHold)
 {
+    QList<int> Cursors; // at each form read: the override cursor's shape, -1 for none
+    Form.OnScanForm = [&Cursors](const QString &) {
+        Cursors << (QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
+    };
+    const auto busyThroughout = [&Cursors] {
+        return !Cursors.isEmpty() && Cursors.count(Qt::WaitCursor) == Cursors.size()
+               && !QApplication::overrideCursor();
+    };
     TOrxProduct Product;
     std::vector<const TComponentReplacer *> Replacers;
     for (int I = 0; I < TOrxProduct::ReplacerCount; ++I)
@@ -147,7 +158,14 @@ TEST_F(OrxWizardForm, SourceSetStartsOnTheOneTheFormsHold)
         Options.Dest = R.Project ? sdProject : sdDirectory;
         Options.Directory = R.Folder;
         Form.hide();
+        Cursors.clear();
         Form.show();
         EXPECT_EQ(Form.cbReplaceComponents->currentIndex(), R.Expected) << R.Folder.toStdString();
+        EXPECT_TRUE(R.Expected == 0 || busyThroughout()) << R.Folder.toStdString();
     }
+    Form.rbDestFolder->setChecked(true);
+    Form.cbDirectory->setEditText(Dir.filePath("fibplus"));
+    Cursors.clear();
+    Form.BuildReplaceSummary();
+    EXPECT_TRUE(busyThroughout());
 }

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 TEST(QtExpertUI, MessagesProgressAndLog)
 {
     TScriptedDialogs Dialogs;
@@ -30,6 +32,28 @@ TEST(QtExpertUI, MessagesProgressAndLog)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     Progress.ViewLog("/p/Wiz_Log.txt");
     EXPECT_EQ(Dialogs.Documents, QStringList{"/p/Wiz_Log.txt"});
+}
+
+// The wait cursor comes back however the work under it ends; guards nest.
+TEST(QtExpertUI, BusyCursorIsRestoredOnEveryPath)
+{
+    const auto shape = [] { return QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1; };
+    {
+        const TBusyCursor Outer;
+        {
+            const TBusyCursor Inner;
+            EXPECT_EQ(shape(), Qt::WaitCursor);
+        }
+        EXPECT_EQ(shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(shape(), -1);
+    EXPECT_THROW(
+        [] {
+            const TBusyCursor Busy;
+            throw std::runtime_error("a form could not be read");
+        }(),
+        std::runtime_error);
+    EXPECT_EQ(shape(), -1);
 }
 
 // The restore's two questions name the files and pass the user's answer on;

@@ -46,11 +46,14 @@ int TFamilyScan::Largest() const
     return Best;
 }
 
-TFamilyScan ScanFamilies(const QStringList &FormFiles, const std::vector<const TComponentReplacer *> &Replacers)
+TFamilyScan ScanFamilies(const QStringList &FormFiles, const std::vector<const TComponentReplacer *> &Replacers,
+                         const TFormScanHook &OnForm)
 {
     TFamilyScan Scan;
     Scan.Families.resize(Replacers.size());
     for (const QString &Path : FormFiles) {
+        if (OnForm)
+            OnForm(Path);
         QFile File(Path);
         if (!File.open(QIODevice::ReadOnly)) {
             Scan.Unreadable << QStringLiteral("%1: %2").arg(Path, File.errorString());
@@ -118,11 +121,11 @@ void ListDelphiFiles(const QString &Folder, bool IncludeSubDirs, QStringList &Un
 }
 
 TFamilyScan ScanFolderFamilies(const QString &Folder, bool IncludeSubDirs,
-                               const std::vector<const TComponentReplacer *> &Replacers)
+                               const std::vector<const TComponentReplacer *> &Replacers, const TFormScanHook &OnForm)
 {
     QStringList Units, Forms;
     ListDelphiFiles(Folder, IncludeSubDirs, Units, Forms);
-    TFamilyScan Scan = ScanFamilies(Forms, Replacers);
+    TFamilyScan Scan = ScanFamilies(Forms, Replacers, OnForm);
     Scan.UnitFiles = int(Units.size());
     return Scan;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class TComponentReplacer;
@@ -32,8 +33,13 @@ struct TFamilyScan
     int Largest() const;
 };
 
+// Called with each form before a scan reads it: for a progress display, and
+// for the tests to look at the user interface while a scan runs.
+using TFormScanHook = std::function<void(const QString &Path)>;
+
 // Counts the paired objects of each replacer's family in the given forms.
-TFamilyScan ScanFamilies(const QStringList &FormFiles, const std::vector<const TComponentReplacer *> &Replacers);
+TFamilyScan ScanFamilies(const QStringList &FormFiles, const std::vector<const TComponentReplacer *> &Replacers,
+                         const TFormScanHook &OnForm = {});
 
 // The forms of the given units: for each .pas, the .dfm or .nfm of the same
 // name beside it (letter case aside), when there is one.
@@ -46,4 +52,5 @@ void ListDelphiFiles(const QString &Folder, bool IncludeSubDirs, QStringList &Un
 
 // Scans a folder as a replace run in folder mode would find it.
 TFamilyScan ScanFolderFamilies(const QString &Folder, bool IncludeSubDirs,
-                               const std::vector<const TComponentReplacer *> &Replacers);
+                               const std::vector<const TComponentReplacer *> &Replacers,
+                               const TFormScanHook &OnForm = {});

@@ -89,7 +89,8 @@ QString NoUnitsMessage(const QString &Folder, bool IncludeSubDirs)
 }
 
 TRunChecks CheckReplaceRun(const TReplaceOptions &Options, const QStringList &ProjectUnits, const QString &LogFolder,
-                           int Chosen, const std::vector<const TComponentReplacer *> &Replacers)
+                           int Chosen, const std::vector<const TComponentReplacer *> &Replacers,
+                           const TFormScanHook &OnForm)
 {
     TRunChecks Checks;
     auto add = [&Checks](const QString &Text, bool Stops = false) { Checks.Items.push_back({Text, Stops}); };
@@ -108,7 +109,7 @@ TRunChecks CheckReplaceRun(const TReplaceOptions &Options, const QStringList &Pr
             add(NoUnitsMessage(Options.Directory, Options.IncludeSubDirs), true);
         return Checks;
     }
-    const TFamilyScan Scan = ScanFamilies(Forms, Replacers);
+    const TFamilyScan Scan = ScanFamilies(Forms, Replacers, OnForm);
     add(QStringLiteral("%1 unit%2 and %3 form%4 to look at.")
             .arg(Units.size())
             .arg(Units.size() == 1 ? QString() : QStringLiteral("s"))

@@ -5,6 +5,8 @@
 // earlier run there, and files and folders the run cannot write. A check that would stop the run says so.
 #pragma once
 
+#include "FamilyScan.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -30,9 +32,10 @@ struct TRunChecks
 // Options: the run's (Dest, Directory, IncludeSubDirs, MakeBackup,
 // BackupDir, WriteLog). ProjectUnits: in project mode the full paths of the
 // chosen units; LogFolder: where the log goes. Chosen: the position of the
-// run's replacer among Replacers.
+// run's replacer among Replacers. OnForm: called with each form read.
 TRunChecks CheckReplaceRun(const TReplaceOptions &Options, const QStringList &ProjectUnits, const QString &LogFolder,
-                           int Chosen, const std::vector<const TComponentReplacer *> &Replacers);
+                           int Chosen, const std::vector<const TComponentReplacer *> &Replacers,
+                           const TFormScanHook &OnForm = {});
 
 // Why a run must not use the backup folder of UndoFile: it holds the undo
 // file of an earlier run (finished or not) that changed files. Empty when
