@@ -182,6 +182,8 @@ protected:
 
 TEST_F(FolderRemoval, DeleteFolderRemovesTheWholeTree)
 {
+    // Read-only files too (a converted copy of a read-only original).
+    QFile::setPermissions(Inside + "/sub/deeper/b.dfm", QFile::ReadOwner | QFile::ReadUser);
     EXPECT_TRUE(DeleteFolder(Inside));
     EXPECT_FALSE(QFileInfo::exists(Inside));
     expectOutsideIntact();

@@ -692,6 +692,38 @@ TEST_F(ReplaceRun, TheTrialLoopReplaceRestoreReplaceWorks)
     EXPECT_TRUE(Replacer.PerformReplace());
 }
 
+TEST_F(ReplaceRun, ALogThatCannotBeWrittenFailsTheRunAndNamesTheLog)
+{
+    // The log's descriptor is pointed at /dev/full while the run replaces
+    // its files: every later log write fails as on a full disk.
+    POSIX_ONLY(SpecialFiles);
+#if MIGWIZ_POSIX
+    MakeProject();
+    const QString Log = P(QStringLiteral("Wiz_Log.txt"));
+    TFaultyFileSystem Fs;
+    bool Diverted = false;
+    Fs.Before = [&](const QString &Step, const QString &) {
+        if (Step != QLatin1String("replace") || Diverted)
+            return;
+        for (const QFileInfo &Fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files))
+            if (Fd.symLinkTarget() == Log) {
+                const int Full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+                Diverted = Full >= 0 && ::dup2(Full, Fd.fileName().toInt()) >= 0;
+                ::close(Full);
+            }
+    };
+    Replacer.SetFileSystem(&Fs);
+    EXPECT_FALSE(Replacer.PerformReplace());
+    Replacer.SetFileSystem(nullptr);
+    ASSERT_TRUE(Diverted);
+    const QString Errors = Replacer.RunErrors().join(u'\n');
+    EXPECT_TRUE(Errors.contains(QStringLiteral("Cannot write the log \"%1\"").arg(Log))) << Errors.toStdString();
+    EXPECT_EQ(UntouchedCount(), 1) << "the files were converted all the same";
+    ASSERT_TRUE(Replacer.PerformRestore(UndoFile()));
+    EXPECT_EQ(UntouchedCount(), 5);
+#endif
+}
+
 TEST_F(ReplaceRun, OneRunOrRestoreAtATimeAndTheSecondNamesTheFirst)
 {
     MakeProject();

@@ -3,6 +3,7 @@
 // read-only form that the run would have to change, which stops it.
 #include "RunChecks.h"
 
+#include "FileSystem.h"
 #include "OrxReplacer.h"
 #include "RunLock.h"
 #include "QtPrinters.h"
@@ -65,6 +66,20 @@ TEST(RunChecks, NameTheSetFoundTheOthersAndWhatStopsTheRun)
         EXPECT_TRUE(Texts.join('\n').contains(R.Says)) << R.Folder << ": " << Texts.join('\n').toStdString();
         EXPECT_EQ(!Checks.StopReason().isEmpty(), R.Stops) << R.Folder;
     }
+}
+
+TEST(RunChecks, ATreeIsLockedByOneRunOrRestoreAtATime)
+{
+    QTemporaryDir Dir;
+    QString Error;
+    TRunLock First, Second;
+    ASSERT_TRUE(First.LockTree(Dir.path(), &Error)) << Error.toStdString();
+    // On Windows one folder has names in any letter case.
+    const QString Again = FileNameCase() == Qt::CaseInsensitive ? Dir.path().toUpper() : Dir.path();
+    EXPECT_FALSE(Second.LockTree(Again, &Error));
+    EXPECT_TRUE(Error.contains("is working on the folder")) << Error.toStdString();
+    First.Release();
+    EXPECT_TRUE(Second.LockTree(Again, &Error)) << Error.toStdString();
 }
 
 TEST(RunChecks, ARunAtWorkInTheBackupFolderStopsTheNext)

@@ -4,15 +4,55 @@
 #   qt6-mingw-static.tar.zst   Qt 6 qtbase, Core only, static, no ICU
 #   deps-openssl-gtest.tar.zst OpenSSL's static libcrypto and GoogleTest
 # Usage: build-deps.sh OUTDIR   (OUTDIR receives both tarballs)
-# Needs a deb-src line for the distribution (apt-get source).
+# The sources come from the distribution's own archive: the script reads them
+# through a source list of its own (the archives of /etc/apt with deb-src),
+# so the machine's apt configuration is left as it is.
 set -euo pipefail
 OUT=$(realpath -m "$1"); mkdir -p "$OUT"
 HERE=$(dirname "$(realpath "$0")")
 TOOLCHAIN=$HERE/mingw-toolchain.cmake
 WORK=$OUT/work; mkdir -p "$WORK"
 
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+need=()
+for pkg in dpkg-dev make perl qt6-base-dev qt6-base-dev-tools googletest g++-mingw-w64-x86-64-posix cmake \
+           ninja-build zstd; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+# "apt-get source" through a private list of the system's archives as deb-src.
+APT=$WORK/apt
+mkdir -p "$APT/sources.list.d" "$APT/lists/partial"
+: >"$APT/sources.list"
+if [ -f /etc/apt/sources.list ]; then
+  sed -n '/-security/!s/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list >"$APT/sources.list"
+fi
+for F in /etc/apt/sources.list.d/*.sources; do
+  # The security archive's sources are not mirrored everywhere; the main
+  # archive's are enough to build from.
+  if [ -f "$F" ]; then
+    awk 'BEGIN { RS = ""; ORS = "\n\n" } !/-security/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$F" \
+      >"$APT/sources.list.d/$(basename "$F")"
+  fi
+done
+for F in /etc/apt/sources.list.d/*.list; do
+  if [ -f "$F" ]; then
+    sed -n '/-security/!s/^deb \(.*\)$/deb-src \1/p' "$F" >"$APT/sources.list.d/$(basename "$F")"
+  fi
+done
+APT_OPTIONS=(-o Dir::Etc::SourceList="$APT/sources.list" -o Dir::Etc::SourceParts="$APT/sources.list.d"
+             -o Dir::State::Lists="$APT/lists" -o Debug::NoLocking=1)
+apt-get "${APT_OPTIONS[@]}" update -qq
+source_of() { (cd "$WORK" && apt-get "${APT_OPTIONS[@]}" source -qq "$1" >/dev/null); }
+
 if [ ! -f "$OUT/qt6-mingw-static.tar.zst" ]; then
-  (cd "$WORK" && apt-get source qt6-base >/dev/null)
+  source_of qt6-base
   mkdir -p "$WORK/qtbuild" && cd "$WORK/qtbuild"
   "$WORK"/qt6-base-*/configure -prefix "$WORK/qt6-mingw-static" -qt-host-path /usr -xplatform win32-g++ \
     -release -static -static-runtime \
@@ -25,7 +65,7 @@ if [ ! -f "$OUT/qt6-mingw-static.tar.zst" ]; then
 fi
 
 if [ ! -f "$OUT/deps-openssl-gtest.tar.zst" ]; then
-  (cd "$WORK" && apt-get source openssl >/dev/null)
+  source_of openssl
   cd "$WORK"/openssl-3*/
   ./Configure mingw64 --cross-compile-prefix=x86_64-w64-mingw32- CC=gcc-posix --prefix="$WORK/openssl-mingw" \
     --libdir=lib no-shared no-tests no-module no-engine no-dso no-apps >/dev/null

@@ -3,7 +3,8 @@
 # Wine (Wine's heap checking on), RUNS times each with --jobs 4, and checks
 # that the converted files and backups are byte-identical to the Linux run's
 # and that the restore gives back the originals byte for byte. With --tree,
-# also a generated 2,000-unit tree (bench_ReplaceRun --make-tree), timed.
+# also a generated 2,000-unit tree (bench_ReplaceRun --make-tree), timed,
+# and Ctrl+C during a run on it.
 #   scripts/windows/compare-with-linux.sh [RUNS] [--tree]
 # Needs build/ (./scripts/build.sh) and build-windows/ (build-windows.sh).
 set -euo pipefail
@@ -50,5 +51,25 @@ if [ "${2:-}" = "--tree" ]; then
   echo "2,000-unit tree: Linux $(echo "$t1 - $t0" | bc) s, Wine $(echo "$t2 - $t1" | bc) s"
   if [ "$(converted "$WORK/tree-lin")" != "$(converted "$WORK/tree-win")" ]; then echo "tree: differs from Linux"; fail=1
   else echo "tree: byte-identical to Linux"; fi
+
+  # Ctrl+C: Wine hands SIGINT to the console's handlers as CTRL_C_EVENT. A
+  # run stopped before its first replacement exits 3 and leaves every
+  # original as it was, no backup folder and no temporary folder.
+  # (Wine sets TEMP itself: its temporary folder is the one to look at.)
+  WINE_TEMP=$(wine winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')" | tr -d '\r')
+  run_folders() { find "$WINE_TEMP" -maxdepth 1 -name '$DS*' 2>/dev/null | sort; }
+  BEFORE=$(run_folders)
+  rm -rf "$WORK/tree-win"; cp -r "$WORK/tree" "$WORK/tree-win"
+  wine "$WIN" replace --from bde --dir "Z:$WORK/tree-win" --subdirs >/dev/null 2>"$WORK/err" & WINE_PID=$!
+  sleep 5
+  kill -INT "$(pgrep -f "$WIN replace" | head -1)" 2>/dev/null || true
+  rc=0; wait "$WINE_PID" || rc=$?
+  rm -f "$WORK/tree-win/Wiz_Log.txt"
+  if [ "$rc" = 3 ] && grep -q "stopped by a signal" "$WORK/err" && diff -r "$WORK/tree" "$WORK/tree-win" >/dev/null \
+     && [ "$(run_folders)" = "$BEFORE" ]; then
+    echo "Ctrl+C: the run stopped (exit 3), nothing replaced or left behind"
+  else
+    echo "Ctrl+C: exit $rc, expected 3 with the tree as it was"; tail -3 "$WORK/err"; fail=1
+  fi
 fi
 exit $fail

@@ -63,8 +63,15 @@ void clearTree(const QString &Folder)
         } else if (Entry.isDir()) {
             clearTree(Path);
             QDir().rmdir(Path);
-        } else {
+        } else if (!QFile::remove(Path)) {
+#ifdef Q_OS_WIN
+            // Windows removes no file that has the read-only attribute (a
+            // converted copy of a read-only original). The attribute is
+            // cleared first: these folders hold no second name of a user's
+            // file, since a read-only file is copied, never linked, there.
+            QFile::setPermissions(Path, Entry.permissions() | QFile::WriteOwner | QFile::WriteUser);
             QFile::remove(Path);
+#endif
         }
     }
 }

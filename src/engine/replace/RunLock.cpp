@@ -242,13 +242,58 @@ bool TRunLock::LockBackupFolder(const QString &BackupFolder, const QString &Oper
     return true;
 }
 
-bool TRunLock::LockTree(const QString &, QString *)
+namespace {
+
+// Windows has no lock on a folder itself. A folder is locked instead through
+// a named semaphore of one count whose name is derived from the folder's
+// path in one letter case (the file system ignores the case): the system
+// removes it with the last handle, so a killed run leaves no lock behind. A
+// semaphore, not a mutex, because a mutex may be taken again by the thread
+// that holds it.
+HANDLE TakeFolderLock(const QString &Folder)
 {
-    return true; // FIXME: the tree is not locked on Windows; the backup folder's lock is
+    const QString Path = QFileInfo(Folder).absoluteFilePath();
+    const QString Key = QStringLiteral("migwiz-folder-")
+        + Sha256Hex(QDir::toNativeSeparators(Path).toCaseFolded().toUtf8());
+    HANDLE H = ::CreateSemaphoreW(nullptr, 1, 1, reinterpret_cast<LPCWSTR>(Key.utf16()));
+    if (!H)
+        return INVALID_HANDLE_VALUE; // no lock to be had: the run goes on without it
+    if (::WaitForSingleObject(H, 0) != WAIT_OBJECT_0) {
+        ::CloseHandle(H);
+        return nullptr;
+    }
+    return H;
 }
 
-void TRunLock::LockTemporaryFolder(const QString &)
+void ReleaseFolderLock(void *&Handle)
 {
+    if (!Handle)
+        return;
+    ::ReleaseSemaphore(static_cast<HANDLE>(Handle), 1, nullptr);
+    ::CloseHandle(static_cast<HANDLE>(Handle));
+    Handle = nullptr;
+}
+
+} // namespace
+
+bool TRunLock::LockTree(const QString &Tree, QString *Error)
+{
+    HANDLE H = TakeFolderLock(Tree);
+    if (!H) {
+        *Error = QStringLiteral("Another replace run or restore is working on the folder \"%1\"; try again when it "
+                                "has finished.").arg(QDir::toNativeSeparators(Tree));
+        return false;
+    }
+    if (H != INVALID_HANDLE_VALUE)
+        FTreeHandle = H;
+    return true;
+}
+
+void TRunLock::LockTemporaryFolder(const QString &Folder)
+{
+    HANDLE H = TakeFolderLock(Folder);
+    if (H && H != INVALID_HANDLE_VALUE)
+        FTempHandle = H;
 }
 
 void TRunLock::Release()
@@ -258,6 +303,8 @@ void TRunLock::Release()
         FHandle = nullptr;
         QFile::remove(FLockFile);
     }
+    ReleaseFolderLock(FTreeHandle);
+    ReleaseFolderLock(FTempHandle);
 }
 
 QString RunLockHolder(const QString &BackupFolder)
@@ -283,8 +330,21 @@ QString RunLockHolder(const QString &BackupFolder)
     return HolderSentence(Text);
 }
 
-void RemoveStaleTemporaryFolders(const QString &)
+void RemoveStaleTemporaryFolders(const QString &Prefix)
 {
+    // The system's temporary folder is the user's own here.
+    const QDir Temp(QDir::tempPath());
+    const QDateTime Old = QDateTime::currentDateTime().addSecs(-60);
+    for (const QFileInfo &Info : Temp.entryInfoList({Prefix + u'*'}, QDir::Dirs | QDir::NoSymLinks | QDir::Hidden)) {
+        if (Info.lastModified() > Old)
+            continue;
+        void *Lock = TakeFolderLock(Info.filePath());
+        if (!Lock)
+            continue; // a live run's
+        DeleteFolder(Info.filePath()); // held while it is removed
+        if (Lock != INVALID_HANDLE_VALUE)
+            ReleaseFolderLock(Lock);
+    }
 }
 
 #endif

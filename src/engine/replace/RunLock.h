@@ -2,7 +2,8 @@
 // an operating-system lock (flock, LockFileEx) on the lock file
 // "RExpert.lock" in its backup folder, which describes the holder
 // (operation, process, host, start time), and on the folder of the tree it
-// converts (no file is written there for it), for as long as it works. The
+// converts (no file is written there for it; on Windows a named semaphore
+// stands for the folder), for as long as it works. The
 // system drops such a lock when its process ends, so a killed run never
 // leaves a stale one; a lock file left behind holds no lock.
 //
@@ -37,6 +38,8 @@ private:
     QString FLockFile;
 #ifdef Q_OS_WIN
     void *FHandle = nullptr;
+    void *FTreeHandle = nullptr;
+    void *FTempHandle = nullptr;
 #else
     int FFd = -1;
     int FTreeFd = -1;
