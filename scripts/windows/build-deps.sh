@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the dependencies of the Windows build from Debian's own sources, for
-# a machine without the prebuilt tarballs (about 10 minutes on 2 cores):
+# a machine without the prebuilt tarballs (about 25 minutes on 2 cores that
+# other builds share; less on an idle machine):
 #   qt6-mingw-static.tar.zst   Qt 6 qtbase, Core only, static, no ICU
 #   deps-openssl-gtest.tar.zst OpenSSL's static libcrypto and GoogleTest
 # Usage: build-deps.sh OUTDIR   (OUTDIR receives both tarballs)
