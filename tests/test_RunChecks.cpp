@@ -75,7 +75,8 @@ TEST(RunChecks, ATreeIsLockedByOneRunOrRestoreAtATime)
     TRunLock First, Second;
     ASSERT_TRUE(First.LockTree(Dir.path(), &Error)) << Error.toStdString();
     // On Windows one folder has names in any letter case.
-    const QString Again = FileNameCase() == Qt::CaseInsensitive ? Dir.path().toUpper() : Dir.path();
+    const QString Again = (FileNameCase() == Qt::CaseInsensitive ? Dir.path().toUpper() : Dir.path()) + "/sub/..";
+    ASSERT_TRUE(QDir(Dir.path()).mkdir("sub"));
     EXPECT_FALSE(Second.LockTree(Again, &Error));
     EXPECT_TRUE(Error.contains("is working on the folder")) << Error.toStdString();
     First.Release();

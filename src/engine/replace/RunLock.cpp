@@ -252,7 +252,11 @@ namespace {
 // that holds it.
 HANDLE TakeFolderLock(const QString &Folder)
 {
-    const QString Path = QFileInfo(Folder).absoluteFilePath();
+    // One name for every way of writing the folder: its canonical path, or
+    // its clean absolute path while it does not exist.
+    const QFileInfo Info(Folder);
+    const QString Canonical = Info.canonicalFilePath();
+    const QString Path = Canonical.isEmpty() ? QDir::cleanPath(Info.absoluteFilePath()) : Canonical;
     const QString Key = QStringLiteral("migwiz-folder-")
         + Sha256Hex(QDir::toNativeSeparators(Path).toCaseFolded().toUtf8());
     HANDLE H = ::CreateSemaphoreW(nullptr, 1, 1, reinterpret_cast<LPCWSTR>(Key.utf16()));
