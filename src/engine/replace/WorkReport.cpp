@@ -57,17 +57,33 @@ const char *const ConsequenceNames[ConsequenceCount] = {"willNotCompile", "willN
 const char *const ConsequenceTexts[ConsequenceCount] = {"will not compile", "will not load", "behaves differently",
                                                         "for information"};
 
-QString shownPath(const QString &Path, const QString &BaseFolder)
+// Paths as the text shows them: relative to the run's folder when inside
+// it. A file's items follow one another, so the last answer is kept.
+class TShownPaths
 {
-    if (BaseFolder.isEmpty())
-        return Path;
-    const QString Relative = QDir(BaseFolder).relativeFilePath(Path);
-    return Relative.startsWith(QLatin1String("..")) ? Path : QDir::toNativeSeparators(Relative);
-}
+public:
+    explicit TShownPaths(const QString &BaseFolder) : FBase(BaseFolder), FHasBase(!BaseFolder.isEmpty()) {}
+    const QString &Of(const QString &Path)
+    {
+        if (!FHasBase)
+            return Path;
+        if (Path != FLastPath) {
+            const QString Relative = FBase.relativeFilePath(Path);
+            FLastPath = Path;
+            FLastShown = Relative.startsWith(QLatin1String("..")) ? Path : QDir::toNativeSeparators(Relative);
+        }
+        return FLastShown;
+    }
 
-QString place(const TWorkItem &Item, const QString &BaseFolder)
+private:
+    const QDir FBase;
+    const bool FHasBase;
+    QString FLastPath, FLastShown;
+};
+
+QString place(const TWorkItem &Item, TShownPaths &Paths)
 {
-    QString Result = shownPath(Item.File, BaseFolder);
+    QString Result = Paths.Of(Item.File);
     if (Item.Line > 0)
         Result += u':' + QString::number(Item.Line);
     return Result;
@@ -233,9 +249,14 @@ QList<TWorkGroup> TWorkReport::Groups() const
     QHash<QString, qsizetype> Index;
     QList<QSet<QString>> Files;
     for (const TWorkItem &Item : Items()) {
-        const QString Key = QStringList{QString::number(int(Item.Consequence)), QString::number(int(Item.Kind)),
-                                        Item.Name, Item.Class}
-                                .join(QChar(0));
+        // Consequence and kind as one character each, then name and class.
+        QString Key;
+        Key.reserve(Item.Name.size() + Item.Class.size() + 3);
+        Key += QChar(char16_t(int(Item.Consequence) + 1));
+        Key += QChar(char16_t(int(Item.Kind) + 1));
+        Key += Item.Name;
+        Key += QChar(0);
+        Key += Item.Class;
         auto It = Index.constFind(Key);
         if (It == Index.constEnd()) {
             It = Index.insert(Key, Groups.size());
@@ -289,6 +310,7 @@ QString TWorkReport::ToText(const QString &Title, const QString &BaseFolder) con
         Text += QStringLiteral("  %1 (%2)").arg(Groups[G].Text, QString::fromLatin1(ConsequenceTexts[int(Groups[G].Consequence)]))
                 + Br;
     const QList<TWorkItem> Sorted = Items();
+    TShownPaths Paths(BaseFolder);
     for (qsizetype First = 0; First < Sorted.size();) {
         // One section per consequence and kind.
         const TConsequence Consequence = Sorted[First].Consequence;
@@ -305,7 +327,7 @@ QString TWorkReport::ToText(const QString &Title, const QString &BaseFolder) con
             for (qsizetype I = First; I < End; ++I) {
                 auto &[Count, Files] = Classes[Sorted[I].Name];
                 ++Count;
-                const QString File = shownPath(Sorted[I].File, BaseFolder);
+                const QString File = Paths.Of(Sorted[I].File);
                 if (!Files.contains(File))
                     Files << File;
             }
@@ -318,7 +340,7 @@ QString TWorkReport::ToText(const QString &Title, const QString &BaseFolder) con
         for (qsizetype I = First; I < End; ++I) {
             const TWorkItem &Item = Sorted[I];
             const QString Value = Shorten(Item.Value);
-            QString Line = QStringLiteral("  ") + place(Item, BaseFolder) + QStringLiteral("  ");
+            QString Line = QStringLiteral("  ") + place(Item, Paths) + QStringLiteral("  ");
             if (!Item.ObjectPath.isEmpty())
                 Line += shownObjectPath(Item.ObjectPath) + QStringLiteral("  ");
             switch (Kind) {
