@@ -73,14 +73,14 @@ private:
     F FAction;
 };
 
-// The end of a unit's interface in its bytes: behind the first line that
-// starts with "implementation" (any letter case), or the whole file when no
-// line does (such as a UTF-16 file).
-qsizetype interfaceEnd(const QByteArray &Bytes)
+// The end of a unit's interface in its bytes: behind the first line from
+// From on that starts with "implementation" (any letter case), or the whole
+// file when no line does (such as a UTF-16 file).
+qsizetype interfaceEnd(const QByteArray &Bytes, qsizetype From)
 {
     static const QByteArrayMatcher LineFeed("\n");
     constexpr QByteArrayView Word("implementation");
-    for (qsizetype At = LineFeed.indexIn(Bytes); At >= 0; At = LineFeed.indexIn(Bytes, At + 1)) {
+    for (qsizetype At = LineFeed.indexIn(Bytes, From); At >= 0; At = LineFeed.indexIn(Bytes, At + 1)) {
         const QByteArrayView Next = QByteArrayView(Bytes).sliced(At + 1).first(std::min(Word.size(), Bytes.size() - At - 1));
         if (Next.size() == Word.size() && Next.compare(Word, Qt::CaseInsensitive) == 0)
             return At + 1 + Word.size();
@@ -830,12 +830,22 @@ void TReplaceRun::IndexUnits(int End)
                 Read.File.Bytes = QByteArray();
                 continue;
             }
-            // Only the interface is decoded: the section begins a line.
-            const qsizetype Implementation = interfaceEnd(Read.File.Bytes);
+            // Only the interface is decoded: the section begins a line. A
+            // line of a comment that begins with the word is not its start:
+            // the reader does not reach the word, and the next such line is
+            // tried.
             TTextEncoding Encoding;
             try {
-                Read.Interface = readUnitInterface(
-                    TextCodec::DecodeFile(QByteArrayView(Read.File.Bytes).first(Implementation), Encoding), NewClassOf);
+                for (qsizetype From = 0;;) {
+                    const qsizetype Implementation = interfaceEnd(Read.File.Bytes, From);
+                    bool Complete = false;
+                    Read.Interface = readUnitInterface(
+                        TextCodec::DecodeFile(QByteArrayView(Read.File.Bytes).first(Implementation), Encoding),
+                        NewClassOf, &Complete);
+                    if (Complete || Implementation >= Read.File.Bytes.size())
+                        break;
+                    From = Implementation;
+                }
             } catch (...) {
                 Read.Interface = {}; // the conversion meets the fault and reports it
             }

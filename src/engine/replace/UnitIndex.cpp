@@ -25,9 +25,11 @@ class TInterfaceReader
 public:
     TInterfaceReader(const QString &Text, const TNewClassOf &NewClassOf) : FText(Text), FNewClassOf(NewClassOf) {}
 
-    TUnitInterface Run()
+    TUnitInterface Run(bool *Complete)
     {
         lexInterface();
+        if (Complete)
+            *Complete = FComplete;
         FCode = codeLexemes(FText, FAll);
         TUnitInterface Result;
         // The class whose body each open "end" closes (empty for records
@@ -90,8 +92,10 @@ private:
                 continue;
             const qsizetype Start = Lexer.PrevPos();
             if (Code == lexIdentifier && Lexem.size() == 14 && compareIgnoringCase(Lexem, u"implementation") == 0
-                && !inLineComment(Start))
+                && !inLineComment(Start)) {
+                FComplete = true;
                 break;
+            }
             FAll.push_back({Start, Start + Lexem.size(), nullptr, Code});
         }
     }
@@ -167,6 +171,7 @@ private:
     const TNewClassOf &FNewClassOf;
     std::vector<TUnitLexem> FAll;
     std::vector<size_t> FCode;
+    bool FComplete = false; // "implementation" was reached
 };
 
 } // namespace
@@ -201,9 +206,9 @@ QStringList unitPathsOfProject(const QString &Text)
     return Paths;
 }
 
-TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf)
+TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf, bool *Complete)
 {
-    return TInterfaceReader(Text, NewClassOf).Run();
+    return TInterfaceReader(Text, NewClassOf).Run(Complete);
 }
 
 void TUnitIndex::Add(const QString &UnitName, const TUnitInterface &Interface)

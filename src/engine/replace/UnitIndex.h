@@ -49,8 +49,10 @@ QString unitNameOf(const QString &Path);
 // ("Main in 'Forms\\Main.pas'" gives Forms\Main.pas), as written.
 QStringList unitPathsOfProject(const QString &Text);
 
-// Reads the interface of a unit's text (up to "implementation").
-TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf);
+// Reads the interface of a unit's text (up to "implementation"). *Complete,
+// when given, tells whether the word "implementation" was reached: false
+// when the text ends before it (or inside a comment).
+TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf, bool *Complete = nullptr);
 
 // The interfaces of a run's units, looked up without regard to letter case.
 class TUnitIndex
