@@ -11,7 +11,15 @@
 // Codes that the callers test (the symbols and keywords have the codes of
 // their place in the tables).
 enum TPasLexem : int {
+    lexOpenParen = 7,
+    lexCloseParen = 8,
+    lexStar = 9,
+    lexComma = 11,
+    lexDot = 13,
+    lexSlash = 14,
+    lexColon = 15,
     lexSemicolon = 16,
+    lexEquals = 18,
     lexKeywordEnd = 28,
     lexKeywordInherited = 29,
     lexKeywordInline = 30,

@@ -11,14 +11,6 @@
 
 namespace {
 
-// Codes of the symbols the scan reads (their places in the lexer's table).
-constexpr int symOpenParen = 7;
-constexpr int symStar = 9;
-constexpr int symComma = 11;
-constexpr int symDot = 13;
-constexpr int symSlash = 14;
-constexpr int symColon = 15;
-
 // A declaration of an identifier with an old class (Type), with a class of
 // the run that has fields of an old class (Container, case-folded), or with
 // another type where the name is that of a global variable of the run (it
@@ -81,7 +73,7 @@ private:
                 FUsesAt.push_back(I); // read when a global is looked up
                 continue;
             }
-            if (I < 2 || lexem(I - 1).Code != symColon || Type.Code != lexIdentifier)
+            if (I < 2 || lexem(I - 1).Code != lexColon || Type.Code != lexIdentifier)
                 continue;
             QString Container;
             if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type)))
@@ -96,7 +88,7 @@ private:
                     FDeclared[key(textOf(Name))].push_back({Name.Start, Type.NewName ? &Type : nullptr, Container});
                     FDeclaredNames.Add(textOf(Name));
                 }
-                if (N < 2 || lexem(N - 1).Code != symComma)
+                if (N < 2 || lexem(N - 1).Code != lexComma)
                     break;
             }
         }
@@ -110,12 +102,12 @@ private:
         for (++I; I < FCode.size() && lexem(I).Code != lexSemicolon; ++I) {
             const TUnitLexem &L = lexem(I);
             if (L.Code == lexIdentifier && !isWord(L, u"in")) {
-                if (!Name.isEmpty() && lexem(I - 1).Code == symDot)
+                if (!Name.isEmpty() && lexem(I - 1).Code == lexDot)
                     Name += u'.';
                 else if (!Name.isEmpty())
                     FUses << std::exchange(Name, QString());
                 Name += key(textOf(L));
-            } else if (L.Code == symComma && !Name.isEmpty()) {
+            } else if (L.Code == lexComma && !Name.isEmpty()) {
                 FUses << std::exchange(Name, QString());
             }
         }
@@ -151,9 +143,9 @@ private:
     // of something else, unless of Self.
     bool isSubject(size_t I) const
     {
-        if (I == 0 || lexem(I - 1).Code != symDot)
+        if (I == 0 || lexem(I - 1).Code != lexDot)
             return true;
-        return I >= 2 && isWord(lexem(I - 2), u"Self") && (I < 3 || lexem(I - 3).Code != symDot);
+        return I >= 2 && isWord(lexem(I - 2), u"Self") && (I < 3 || lexem(I - 3).Code != lexDot);
     }
 
     // The class of the run's index of the subject at I ("DataModule1", a
@@ -193,7 +185,7 @@ private:
             Object = {Ident.Start, Ident.End, textOf(*D->Type), D->Type->NewName, I + 1};
             return true;
         }
-        if (!codeIs(I + 1, symDot) || !codeIs(I + 2, lexIdentifier))
+        if (!codeIs(I + 1, lexDot) || !codeIs(I + 2, lexIdentifier))
             return false;
         const QString Container = containerOf(I);
         if (Container.isEmpty())
@@ -233,13 +225,13 @@ private:
 
     void scanMemberUse(size_t I, QList<TCodeUse> &Uses)
     {
-        if (!codeIs(I + 1, symDot) || !codeIs(I + 2, lexIdentifier) || !isSubject(I))
+        if (!codeIs(I + 1, lexDot) || !codeIs(I + 2, lexIdentifier) || !isSubject(I))
             return;
         TObject Object;
-        if (!objectAt(I, Object) || !codeIs(Object.Next, symDot) || !codeIs(Object.Next + 1, lexIdentifier))
+        if (!objectAt(I, Object) || !codeIs(Object.Next, lexDot) || !codeIs(Object.Next + 1, lexIdentifier))
             return;
         const TUnitLexem &First = lexem(Object.Next + 1);
-        const bool HasSub = codeIs(Object.Next + 2, symDot) && codeIs(Object.Next + 3, lexIdentifier);
+        const bool HasSub = codeIs(Object.Next + 2, lexDot) && codeIs(Object.Next + 3, lexIdentifier);
         const TUnitLexem *Sub = HasSub ? &lexem(Object.Next + 3) : nullptr;
         const TMemberFate &Fate = fateOf(Object.OldClass, Object.NewClass, textOf(First), Sub ? textOf(*Sub) : QStringView());
         if (Fate.IsKept())
@@ -278,17 +270,17 @@ private:
                     scanWithBody(J + 1, Converted, Uses);
                 return;
             }
-            Several = Several || L.Code == symComma;
+            Several = Several || L.Code == lexComma;
             if (L.Code != lexIdentifier || L.NewName)
                 continue;
-            const bool Starts = lexem(J - 1).Code == symComma || J == I + 1
-                                || (J >= 2 && lexem(J - 1).Code == symDot && isSubject(J));
+            const bool Starts = lexem(J - 1).Code == lexComma || J == I + 1
+                                || (J >= 2 && lexem(J - 1).Code == lexDot && isSubject(J));
             if (!Starts)
                 continue;
             TObject Object;
             if (!objectAt(J, Object))
                 continue;
-            const bool Ends = codeIs(Object.Next, symComma)
+            const bool Ends = codeIs(Object.Next, lexComma)
                               || (Object.Next < FCode.size() && isWord(lexem(Object.Next), u"do"));
             if (!Ends)
                 continue;
@@ -330,9 +322,9 @@ private:
             }
             if (isWord(L, u"with") || (Depth == 0 && !Block && isWord(L, u"else")))
                 return;
-            if (K > 0 && lexem(K - 1).Code == symDot)
+            if (K > 0 && lexem(K - 1).Code == lexDot)
                 continue;
-            const bool HasSub = codeIs(K + 1, symDot) && codeIs(K + 2, lexIdentifier);
+            const bool HasSub = codeIs(K + 1, lexDot) && codeIs(K + 2, lexIdentifier);
             const TMemberFate &Fate =
                 fateOf(Object.OldClass, Object.NewClass, textOf(L), HasSub ? textOf(lexem(K + 2)) : QStringView());
             if (Fate.IsKept())
@@ -388,13 +380,13 @@ std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexe
         const TUnitLexem &L = Lexems[I];
         if (L.Code == lexComment)
             continue;
-        if (L.Code == symSlash && Adjacent(I, symSlash)) {
+        if (L.Code == lexSlash && Adjacent(I, lexSlash)) {
             const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
             while (I + 1 < Lexems.size() && (LineEnd < 0 || Lexems[I + 1].Start < LineEnd))
                 ++I;
             continue;
         }
-        if (L.Code == symOpenParen && Adjacent(I, symStar)) {
+        if (L.Code == lexOpenParen && Adjacent(I, lexStar)) {
             const qsizetype Close = Text.indexOf(QStringLiteral("*)"), L.End + 1);
             while (I + 1 < Lexems.size() && (Close < 0 || Lexems[I + 1].Start < Close + 2))
                 ++I;

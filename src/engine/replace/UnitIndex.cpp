@@ -8,13 +8,6 @@
 
 namespace {
 
-constexpr int symOpenParen = 7;
-constexpr int symCloseParen = 8;
-constexpr int symComma = 11;
-constexpr int symDot = 13;
-constexpr int symColon = 15;
-constexpr int symEquals = 18;
-
 QString key(QStringView Name)
 {
     return Name.toString().toCaseFolded();
@@ -39,11 +32,11 @@ public:
         int Parens = 0;
         for (size_t I = 0; I < FCode.size(); ++I) {
             const TUnitLexem &L = lexem(I);
-            if (L.Code == symOpenParen) {
+            if (L.Code == lexOpenParen) {
                 ++Parens;
                 continue;
             }
-            if (L.Code == symCloseParen) {
+            if (L.Code == lexCloseParen) {
                 Parens = std::max(Parens - 1, 0);
                 continue;
             }
@@ -54,11 +47,11 @@ public:
                     Bodies.pop_back();
                 continue;
             }
-            if (L.Code == symColon) {
+            if (L.Code == lexColon) {
                 readDeclaration(I, Bodies.empty() ? nullptr : &Bodies.back(), InVar && Bodies.empty(), Result);
                 continue;
             }
-            const bool AfterEquals = I > 0 && lexem(I - 1).Code == symEquals;
+            const bool AfterEquals = I > 0 && lexem(I - 1).Code == lexEquals;
             if (L.Code == lexKeywordObject && AfterEquals) {
                 Bodies.emplace_back();
                 continue;
@@ -115,10 +108,10 @@ private:
         if (J < FCode.size() && is(lexem(J), u"of"))
             return J;
         Result.Classes << Name;
-        if (J < FCode.size() && lexem(J).Code == symOpenParen) {
+        if (J < FCode.size() && lexem(J).Code == lexOpenParen) {
             if (J + 1 < FCode.size() && lexem(J + 1).Code == lexIdentifier)
                 Result.Parents.append({Name, lastOfDotted(J + 1).toString()});
-            while (J < FCode.size() && lexem(J).Code != symCloseParen)
+            while (J < FCode.size() && lexem(J).Code != lexCloseParen)
                 ++J;
             ++J;
         }
@@ -147,7 +140,7 @@ private:
                 Result.Globals.append({textOf(Name).toString(), Type.toString()});
             else
                 Result.Fields.append({*Body, textOf(Name).toString(), Type.toString(), *NewClass});
-            if (N < 2 || lexem(N - 1).Code != symComma)
+            if (N < 2 || lexem(N - 1).Code != lexComma)
                 break;
         }
     }
@@ -155,7 +148,7 @@ private:
     // "Unit.TName" from its first lexeme at I gives TName.
     QStringView lastOfDotted(size_t I) const
     {
-        while (I + 2 < FCode.size() && lexem(I + 1).Code == symDot && lexem(I + 2).Code == lexIdentifier)
+        while (I + 2 < FCode.size() && lexem(I + 1).Code == lexDot && lexem(I + 2).Code == lexIdentifier)
             I += 2;
         return textOf(lexem(I));
     }

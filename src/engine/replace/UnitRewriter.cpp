@@ -46,7 +46,6 @@ namespace {
 // "TFoo = class": the names of the classes that the unit declares itself.
 QStringList declaredClasses(const QString &Text, const std::vector<TUnitLexem> &Lexems)
 {
-    constexpr int symEquals = 18;
     QStringList Names;
     const auto NextCode = [&](size_t I) {
         while (++I < Lexems.size() && Lexems[I].Code == lexComment) {
@@ -57,7 +56,7 @@ QStringList declaredClasses(const QString &Text, const std::vector<TUnitLexem> &
         if (Lexems[I].Code != lexIdentifier)
             continue;
         const size_t Equals = NextCode(I);
-        if (Equals >= Lexems.size() || Lexems[Equals].Code != symEquals)
+        if (Equals >= Lexems.size() || Lexems[Equals].Code != lexEquals)
             continue;
         const size_t Class = NextCode(Equals);
         if (Class < Lexems.size() && Lexems[Class].Code == lexIdentifier
@@ -79,7 +78,6 @@ struct TRenamedParameter
 };
 QList<TRenamedParameter> methodsWithRenamedParameters(const QString &Text, const std::vector<TUnitLexem> &Lexems)
 {
-    constexpr int symOpenParen = 7, symCloseParen = 8, symDot = 13;
     QList<TRenamedParameter> Methods;
     const auto Word = [&](const TUnitLexem &L) { return QStringView(Text).mid(L.Start, L.End - L.Start); };
     const auto IsHead = [&](const TUnitLexem &L) {
@@ -100,12 +98,12 @@ QList<TRenamedParameter> methodsWithRenamedParameters(const QString &Text, const
         size_t N = K + 1;
         if (Lexems[Code[N]].Code != lexIdentifier)
             continue;
-        if (N + 2 < Code.size() && Lexems[Code[N + 1]].Code == symDot && Lexems[Code[N + 2]].Code == lexIdentifier)
+        if (N + 2 < Code.size() && Lexems[Code[N + 1]].Code == lexDot && Lexems[Code[N + 2]].Code == lexIdentifier)
             N += 2; // Class.Method
         const TUnitLexem &Name = Lexems[Code[N]];
-        if (N + 1 >= Code.size() || Lexems[Code[N + 1]].Code != symOpenParen)
+        if (N + 1 >= Code.size() || Lexems[Code[N + 1]].Code != lexOpenParen)
             continue;
-        for (size_t P = N + 2; P < Code.size() && Lexems[Code[P]].Code != symCloseParen; ++P)
+        for (size_t P = N + 2; P < Code.size() && Lexems[Code[P]].Code != lexCloseParen; ++P)
             if (const TUnitLexem &L = Lexems[Code[P]]; L.NewName) {
                 Methods.append({Name.Start, Word(Name).toString(), Word(L).toString(), *L.NewName});
                 break;

@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr int lexComma = 11;
-constexpr int lexDot = 13;
-
 struct TEntry
 {
     QString Name;       // as written, dots included
