@@ -184,6 +184,7 @@ TEST(CaseCompare, OrdersNamesAsQtDoesWithoutRegardToLetterCase)
             EXPECT_EQ(sign(compareIgnoringCase(QStringView(A), QStringView(B))), Expected) << Pair;
             if (Expected == 0) {
                 EXPECT_TRUE(Filter.MayContain(QStringView(B))) << Pair;
+                EXPECT_EQ(hashIgnoringCase(QStringView(A)), hashIgnoringCase(QStringView(B))) << Pair;
             }
             const int Found = Index.Find(QStringView(B));
             const int Wanted = !isAscii(A) || !isAscii(B) ? TAsciiNameIndex::Unknown

@@ -144,6 +144,38 @@ TEST_F(WorkReport, CodeUsesOfConvertedComponents)
               }));
 }
 
+// The rules are asked once per run, but each unit's items name the member as
+// that unit writes it.
+TEST_F(WorkReport, CodeUsesNameTheMemberAsEachUnitWritesIt)
+{
+    for (const QString &Member : {QStringLiteral("IndexName"), QStringLiteral("indexNAME"), QStringLiteral("IndexName")})
+        EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("U.pas"),
+                        "unit U;\r\ninterface\r\nuses DBTables;\r\nimplementation\r\nprocedure P(T: TTable);\r\n"
+                        "begin\r\n  T." + Member.toLatin1() + " := '';\r\nend;\r\nend.\r\n"),
+                  QStringList{QStringLiteral("memberInCode|7|T|%1||TOrxTable has no %1").arg(Member)});
+}
+
+// A form converted twice is reported once, however many items the run holds,
+// also after items were settled away.
+TEST(WorkReportItems, AnItemAddedAgainIsReportedOnce)
+{
+    TWorkReport Report;
+    const auto Add = [&](int Line, const char *Name) {
+        Report.Add({TWorkItemKind::LeftInCode, Line % 3 ? QStringLiteral("A.pas") : QStringLiteral("B.pas"), Line, {},
+                    QString::fromLatin1(Name), {}, {}, {}});
+    };
+    for (int Round = 0; Round < 2; ++Round)
+        for (int Line = 1; Line <= 300; ++Line)
+            Add(Line, Line % 2 ? "TQuery" : "TOwn");
+    EXPECT_EQ(Report.Count(), 300);
+    Report.NoteDeclaredClasses({QStringLiteral("TOwn")});
+    Report.Settle();
+    EXPECT_EQ(Report.Count(), 150);
+    for (int Line = 1; Line <= 300; Line += 2)
+        Add(Line, "TQuery");
+    EXPECT_EQ(Report.Count(), 150);
+}
+
 // Inside "with T do" a bare member that the rules drop or rename is T's; a
 // nested "with", a second subject, a member of something else or the end of
 // the statement ends what can be told.

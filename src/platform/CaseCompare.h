@@ -37,6 +37,19 @@ inline int compareIgnoringCase(QStringView A, QStringView B) noexcept
     return A.size() == B.size() ? 0 : A.size() < B.size() ? -1 : 1;
 }
 
+// A hash of a name that ignores letter case: names that compareIgnoringCase
+// finds equal have equal hashes (ASCII is folded here, any other character
+// as Qt folds it). Seed chains the parts of a compound key.
+inline std::uint64_t hashIgnoringCase(QStringView Name, std::uint64_t Seed = 14695981039346656037ull) noexcept
+{
+    std::uint64_t Hash = Seed;
+    for (const QChar C : Name) {
+        const char16_t U = C.unicode();
+        Hash = (Hash ^ (U < 0x80 ? foldAscii(U) : C.toCaseFolded().unicode())) * 1099511628211ull;
+    }
+    return (Hash ^ 0xFFFF) * 1099511628211ull; // ends the part: "ab"+"c" differs from "a"+"bc"
+}
+
 // A quick test, before a search, whether a name may equal one of a set of
 // names without regard to letter case: by its length and by its first two
 // characters folded as compareIgnoringCase folds them. Most identifiers of a

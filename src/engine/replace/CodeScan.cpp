@@ -7,7 +7,6 @@
 
 #include <utility>
 
-#include <QHash>
 
 namespace {
 
@@ -17,27 +16,28 @@ namespace {
 // hides the global).
 struct TDeclaration
 {
+    QStringView Name;
     qsizetype Pos;
     const TUnitLexem *Type;
     QString Container;
+    mutable std::uint64_t Pair = 0; // TMemberFates::PairHash of Type, once asked
 };
 
 class TScanner
 {
 public:
-    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup,
-             const TCodeScanScope &Scope)
-        : FText(Text), FAll(Lexems), FLookup(Lookup), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
+    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates, const TCodeScanScope &Scope)
+        : FText(Text), FAll(Lexems), FFates(Fates), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
           FUnit(Scope.Unit.toCaseFolded()), FCode(codeLexemes(Text, Lexems))
     {
     }
 
-    QList<TCodeUse> Run()
+    std::vector<TCodeUse> Run()
     {
         collectDeclarations();
-        if (FDeclared.isEmpty() && !FIndex)
+        if (FDeclared.empty() && !FIndex)
             return {};
-        QList<TCodeUse> Uses;
+        std::vector<TCodeUse> Uses;
         for (size_t I = 0; I < FCode.size(); ++I) {
             const TUnitLexem &L = lexem(I);
             if (L.Code != lexIdentifier || L.NewName)
@@ -85,13 +85,18 @@ private:
                 if (Name.Code != lexIdentifier || Name.NewName)
                     break;
                 if (Type.NewName || !Container.isEmpty() || FIndex->MayBeGlobal(textOf(Name))) {
-                    FDeclared[key(textOf(Name))].push_back({Name.Start, Type.NewName ? &Type : nullptr, Container});
+                    FDeclared.push_back({textOf(Name), Name.Start, Type.NewName ? &Type : nullptr, Container});
                     FDeclaredNames.Add(textOf(Name));
                 }
                 if (N < 2 || lexem(N - 1).Code != lexComma)
                     break;
             }
         }
+        // By name, then in text order: a name's declarations are found by
+        // a binary search, without a key to build.
+        std::stable_sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
+            return compareIgnoringCase(A.Name, B.Name) < 0;
+        });
     }
 
     // "uses A, B.C in 'c.pas';" from the keyword at I: the names, dotted
@@ -122,20 +127,20 @@ private:
     const TDeclaration *declarationOf(QStringView Name, qsizetype Pos) const
     {
         if (!FDeclaredNames.MayContain(Name))
-            return nullptr; // most identifiers, without building a key
-        const auto It = FDeclared.constFind(key(Name));
-        if (It == FDeclared.constEnd())
-            return nullptr;
-        const TDeclaration *Found = nullptr;
-        for (const TDeclaration &D : *It)
-            if (D.Pos < Pos)
-                Found = &D;
-        if (Found)
-            return Found;
+            return nullptr; // most identifiers, without a search
+        const auto Less = [](const TDeclaration &D, QStringView N) { return compareIgnoringCase(D.Name, N) < 0; };
+        const auto First = std::lower_bound(FDeclared.cbegin(), FDeclared.cend(), Name, Less);
+        auto Last = First;
+        while (Last != FDeclared.cend() && Last->Name.size() == Name.size() && compareIgnoringCase(Last->Name, Name) == 0)
+            ++Last;
+        // The name's declarations are in text order: the last one before Pos.
+        const auto After = std::partition_point(First, Last, [Pos](const TDeclaration &D) { return D.Pos < Pos; });
+        if (After != First)
+            return &*(After - 1);
         // A name that only hides a global further down hides nothing here.
-        for (const TDeclaration &D : *It)
-            if (D.Type || !D.Container.isEmpty())
-                return &D;
+        for (auto It = First; It != Last; ++It)
+            if (It->Type || !It->Container.isEmpty())
+                return &*It;
         return nullptr;
     }
 
@@ -171,6 +176,7 @@ private:
     struct TObject
     {
         qsizetype IdentStart = 0, IdentEnd = 0;
+        std::uint64_t Pair = 0; // TMemberFates::PairHash
         QStringView OldClass;
         const QString *NewClass = nullptr;
         size_t Next = 0;
@@ -182,7 +188,9 @@ private:
         if (D && D->Type) {
             if (D->Pos == Ident.Start)
                 return false;
-            Object = {Ident.Start, Ident.End, textOf(*D->Type), D->Type->NewName, I + 1};
+            if (!D->Pair)
+                D->Pair = TMemberFates::PairHash(textOf(*D->Type), *D->Type->NewName);
+            Object = {Ident.Start, Ident.End, D->Pair, textOf(*D->Type), D->Type->NewName, I + 1};
             return true;
         }
         if (!codeIs(I + 1, lexDot) || !codeIs(I + 2, lexIdentifier))
@@ -193,37 +201,26 @@ private:
         const TUnitIndex::TField *Field = FIndex->FieldOf(Container, textOf(lexem(I + 2)));
         if (!Field)
             return false;
-        Object = {Ident.Start, lexem(I + 2).End, Field->OldClass, &Field->NewClass, I + 3};
+        Object = {Ident.Start, lexem(I + 2).End, TMemberFates::PairHash(Field->OldClass, Field->NewClass),
+                  Field->OldClass, &Field->NewClass, I + 3};
         return true;
     }
-    QString identOf(const TObject &Object) const
+    // The identifier of an object as written. A unit names the same few
+    // objects again and again: the last one's text is shared.
+    QString identOf(const TObject &Object)
     {
-        return FText.mid(Object.IdentStart, Object.IdentEnd - Object.IdentStart);
+        const QStringView Ident = QStringView(FText).mid(Object.IdentStart, Object.IdentEnd - Object.IdentStart);
+        if (Ident != FLastIdent)
+            FLastIdent = Ident.toString();
+        return FLastIdent;
+    }
+    // Written, shared with Known when they are written alike.
+    static QString spelled(const QString &Known, QStringView Written)
+    {
+        return Known == Written ? Known : Written.toString();
     }
 
-    // The fate of First (and Sub, when not empty) on an object of OldClass
-    // converted to NewClass. A unit uses the same few members again and
-    // again: each is asked of the rules once, and found again without a
-    // copy of its names.
-    const TMemberFate &fateOf(QStringView OldClass, const QString *NewClass, QStringView First, QStringView Sub)
-    {
-        const auto Same = [](const QString &A, QStringView B) {
-            return A.size() == B.size() && compareIgnoringCase(A, B) == 0;
-        };
-        for (const TKnownFate &K : FFates)
-            if (K.NewClass == NewClass && Same(K.First, First) && Same(K.Sub, Sub) && Same(K.OldClass, OldClass))
-                return K.Fate;
-        QString Path = First.toString();
-        if (!Sub.isEmpty()) {
-            Path += u'.';
-            Path += Sub;
-        }
-        const QString Old = OldClass.toString();
-        FFates.push_back({Old, NewClass, First.toString(), Sub.toString(), FLookup(Old, *NewClass, Path)});
-        return FFates.back().Fate;
-    }
-
-    void scanMemberUse(size_t I, QList<TCodeUse> &Uses)
+    void scanMemberUse(size_t I, std::vector<TCodeUse> &Uses)
     {
         if (!codeIs(I + 1, lexDot) || !codeIs(I + 2, lexIdentifier) || !isSubject(I))
             return;
@@ -233,11 +230,19 @@ private:
         const TUnitLexem &First = lexem(Object.Next + 1);
         const bool HasSub = codeIs(Object.Next + 2, lexDot) && codeIs(Object.Next + 3, lexIdentifier);
         const TUnitLexem *Sub = HasSub ? &lexem(Object.Next + 3) : nullptr;
-        const TMemberFate &Fate = fateOf(Object.OldClass, Object.NewClass, textOf(First), Sub ? textOf(*Sub) : QStringView());
+        const TMemberFates::TEntry &Known =
+            FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, textOf(First), Sub ? textOf(*Sub) : QStringView());
+        const TMemberFate &Fate = Known.Fate;
         if (Fate.IsKept())
             return;
-        TCodeUse Use{TCodeUse::TKind::Member, lexem(I).Start,          identOf(Object), Object.OldClass.toString(),
-                     *Object.NewClass,         textOf(First).toString(), Fate};
+        TCodeUse Use{TCodeUse::TKind::Member,
+                     lexem(I).Start,
+                     identOf(Object),
+                     spelled(Known.OldClass, Object.OldClass),
+                     *Object.NewClass,
+                     spelled(Known.First, textOf(First)),
+                     Fate,
+                     &Known};
         if (Fate.Parts == 2 && Sub) {
             Use.Member += u'.';
             Use.Member += textOf(*Sub);
@@ -253,12 +258,12 @@ private:
         }
         if (Use.Fate.Kind != TMemberFate::TKind::Renamed)
             Use.RenameStart = Use.RenameEnd = 0;
-        Uses << Use;
+        Uses.push_back(std::move(Use));
     }
 
     // "with A, B do": each subject that is a converted object itself (not a
     // member of it, but a field of an object of the index) is reported once.
-    void scanWith(size_t I, QList<TCodeUse> &Uses)
+    void scanWith(size_t I, std::vector<TCodeUse> &Uses)
     {
         constexpr size_t MaxSubjects = 64;
         bool Several = false;
@@ -290,7 +295,7 @@ private:
             Use.Ident = identOf(Object);
             Use.OldClass = Object.OldClass.toString();
             Use.NewClass = *Object.NewClass;
-            Uses << Use;
+            Uses.push_back(std::move(Use));
             Converted = Object;
             J = Object.Next - 1;
         }
@@ -301,7 +306,7 @@ private:
     // Delphi the subject's members hide every other name). Reported, never
     // rewritten; the statement is left at a nested "with", which may hide
     // the subject in turn.
-    void scanWithBody(size_t Begin, const TObject &Object, QList<TCodeUse> &Uses)
+    void scanWithBody(size_t Begin, const TObject &Object, std::vector<TCodeUse> &Uses)
     {
         const bool Block = Begin < FCode.size() && isWord(lexem(Begin), u"begin");
         int Depth = 0;
@@ -325,48 +330,77 @@ private:
             if (K > 0 && lexem(K - 1).Code == lexDot)
                 continue;
             const bool HasSub = codeIs(K + 1, lexDot) && codeIs(K + 2, lexIdentifier);
-            const TMemberFate &Fate =
-                fateOf(Object.OldClass, Object.NewClass, textOf(L), HasSub ? textOf(lexem(K + 2)) : QStringView());
+            const TMemberFates::TEntry &Known =
+                FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, textOf(L), HasSub ? textOf(lexem(K + 2)) : QStringView());
+            const TMemberFate &Fate = Known.Fate;
             if (Fate.IsKept())
                 continue;
-            TCodeUse Use{TCodeUse::TKind::Member, L.Start, identOf(Object), Object.OldClass.toString(),
-                         *Object.NewClass, textOf(L).toString(), Fate};
+            TCodeUse Use{TCodeUse::TKind::Member,
+                         L.Start,
+                         identOf(Object),
+                         spelled(Known.OldClass, Object.OldClass),
+                         *Object.NewClass,
+                         spelled(Known.First, textOf(L)),
+                         Fate,
+                         &Known};
             if (Fate.Parts == 2 && HasSub) {
                 Use.Member += u'.';
                 Use.Member += textOf(lexem(K + 2));
             } else {
                 Use.Fate.Parts = 1;
             }
-            Uses << Use;
+            Uses.push_back(std::move(Use));
         }
     }
 
     const QString &FText;
     const std::vector<TUnitLexem> &FAll;
-    const TMemberLookup &FLookup;
+    TMemberFates &FFates;
     const TUnitIndex *FIndex; // null when it has nothing to find
     QString FUnit;            // case-folded
     mutable QStringList FUses; // the units the uses clauses name, case-folded
     mutable std::vector<size_t> FUsesAt; // uses clauses not read yet
     std::vector<size_t> FCode; // indexes into FAll of the code lexemes
-    QHash<QString, std::vector<TDeclaration>> FDeclared;
+    std::vector<TDeclaration> FDeclared; // sorted by name, letter case ignored
     TNameFilter FDeclaredNames;
-    struct TKnownFate
-    {
-        QString OldClass;
-        const QString *NewClass;
-        QString First, Sub;
-        TMemberFate Fate;
-    };
-    std::vector<TKnownFate> FFates;
+    QString FLastIdent;
 };
 
 } // namespace
 
-QList<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup,
-                             const TCodeScanScope &Scope)
+std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
+                                   const TCodeScanScope &Scope)
 {
-    return TScanner(Text, Lexems, Lookup, Scope).Run();
+    return TScanner(Text, Lexems, Fates, Scope).Run();
+}
+
+std::uint64_t TMemberFates::PairHash(QStringView OldClass, const QString &NewClass)
+{
+    return hashIgnoringCase(NewClass, hashIgnoringCase(OldClass));
+}
+
+const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView OldClass, const QString &NewClass,
+                                             QStringView First, QStringView Sub)
+{
+    const std::uint64_t Hash = hashIgnoringCase(Sub, hashIgnoringCase(First, Pair));
+    const auto Same = [](const QString &A, QStringView B) {
+        return A.size() == B.size() && compareIgnoringCase(A, B) == 0;
+    };
+    const auto [Begin, End] = FEntries.equal_range(Hash);
+    for (auto It = Begin; It != End; ++It) {
+        const TEntry &E = It->second;
+        if (Same(E.First, First) && Same(E.Sub, Sub) && Same(E.OldClass, OldClass) && Same(E.NewClass, NewClass))
+            return E;
+    }
+    TEntry E{OldClass.toString(), NewClass, First.toString(), Sub.toString(), {}, {}};
+    QString Path = E.First;
+    if (!Sub.isEmpty()) {
+        Path += u'.';
+        Path += Sub;
+    }
+    if (FLookup)
+        E.Fate = FLookup(E.OldClass, NewClass, Path);
+    return FEntries.emplace(Hash, std::move(E))->second;
 }
 
 std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems)

@@ -17,16 +17,59 @@
 
 class TUnitIndex;
 
-#include <QList>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 // The fate of Member ("IndexName", "AutoUpdateOptions.KeyFields") on an
 // object converted from OldClass to NewClass.
 using TMemberLookup =
     std::function<TMemberFate(const QString &OldClass, const QString &NewClass, const QString &Member)>;
+
+// The fates that a run has asked of the rules. The units of a project use
+// the same few members of the same few classes again and again: each is
+// asked once per run (letter case ignored), and its names are kept to be
+// shared by the uses and report items that name them.
+class TMemberFates
+{
+public:
+    struct TEntry
+    {
+        QString OldClass, NewClass, First, Sub; // as first written
+        TMemberFate Fate;
+        // What a report says of the fate, made once by the reporter and
+        // shared by every item that says it.
+        mutable QString Said;
+    };
+    // Lookup answers what the cache does not know; Owner (the rules' owner)
+    // tells one set of rules from another: a new one empties the cache.
+    void Use(const void *Owner, TMemberLookup Lookup)
+    {
+        if (Owner != FOwner)
+            Clear();
+        FOwner = Owner;
+        FLookup = std::move(Lookup);
+    }
+    void Clear()
+    {
+        FEntries.clear();
+        FOwner = nullptr;
+    }
+    // Sub is empty for a member of one part. Pair is PairHash(OldClass,
+    // NewClass), which a caller asking about one object again and again
+    // works out once.
+    const TEntry &Of(std::uint64_t Pair, QStringView OldClass, const QString &NewClass, QStringView First,
+                     QStringView Sub);
+    static std::uint64_t PairHash(QStringView OldClass, const QString &NewClass);
+
+private:
+    const void *FOwner = nullptr;
+    TMemberLookup FLookup;
+    std::unordered_multimap<std::uint64_t, TEntry> FEntries; // entries stay where they are
+};
 
 struct TCodeUse
 {
@@ -41,6 +84,9 @@ struct TCodeUse
     QString NewClass;
     QString Member;     // the member path the fate covers, as written
     TMemberFate Fate;
+    // The cache's entry the fate comes from (its names are the first
+    // spelling met in the run).
+    const TMemberFates::TEntry *Known = nullptr;
     // For a one-to-one rename: the range of the text that names the member
     // (zero-based, End behind it), to be replaced by Fate.Target. Empty
     // (Start == End) when the member cannot be rewritten in place.
@@ -60,8 +106,8 @@ struct TCodeScanScope
 // The uses in text order. Lexems are the unit's lexemes without blanks, as
 // the unit rewriting reads them; an identifier with a NewName names an old
 // class. A use through a field of another object names both ("DM.Query1").
-QList<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TMemberLookup &Lookup,
-                             const TCodeScanScope &Scope = {});
+std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
+                                   const TCodeScanScope &Scope = {});
 
 // The indexes of the lexemes that are code: block comments, "//" comments up
 // to the line's end and "(* *)" comments left out.

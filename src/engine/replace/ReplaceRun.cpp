@@ -697,6 +697,7 @@ QString TReplaceRun::OutputFolderOf(int Index)
 void TReplaceRun::ConvertFiles()
 {
     R.FDBList.Clear();
+    R.Current().Fates.Clear(); // the classes the rules know may differ from the last run's
     QStringList &Units = R.FUnitList;
     const int N = int(Units.size());
     TFinally DropIndex([this] {

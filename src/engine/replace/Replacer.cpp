@@ -800,9 +800,18 @@ void TComponentReplacer::ReportCodeUse(TLineIndex &Lines, const TCodeUse &Use, b
     }
     Item.Kind = Renamed ? TWorkItemKind::MemberRenamed : TWorkItemKind::MemberInCode;
     Item.Name = Use.Member;
+    // The text of a fate is made once and shared, unless it names the
+    // member as this use spells it and the first use spelled it otherwise.
+    const auto Said = [&](auto Make) {
+        if (!Use.Known || Use.Member != Use.Known->First)
+            return Make();
+        if (Use.Known->Said.isEmpty())
+            Use.Known->Said = Make();
+        return Use.Known->Said;
+    };
     switch (Use.Fate.Kind) {
     case TMemberFate::TKind::Renamed: {
-        Item.Detail = QStringLiteral("renamed to ") + Use.Fate.Target;
+        Item.Detail = Said([&] { return QStringLiteral("renamed to ") + Use.Fate.Target; });
         // The new class may have a member of the old name that means
         // something else: the code compiles, and does something else.
         const TPublishedProperties *Published = TClassRegistry::Global().FindClass(Use.NewClass);
@@ -811,10 +820,10 @@ void TComponentReplacer::ReportCodeUse(TLineIndex &Lines, const TCodeUse &Use, b
         break;
     }
     case TMemberFate::TKind::Missing:
-        Item.Detail = Use.NewClass + QStringLiteral(" has no ") + Use.Member;
+        Item.Detail = Said([&] { return Use.NewClass + QStringLiteral(" has no ") + Use.Member; });
         break;
     case TMemberFate::TKind::Replaced:
-        Item.Detail = QStringLiteral("set ") + Use.Fate.Target + QStringLiteral(" instead");
+        Item.Detail = Said([&] { return QStringLiteral("set ") + Use.Fate.Target + QStringLiteral(" instead"); });
         break;
     case TMemberFate::TKind::Kept:
         return;
@@ -828,13 +837,19 @@ QString TComponentReplacer::WriteWorkReport()
         return QString();
     const QString Folder = FolderOf(FLog.FileName());
     const QString Path = JoinPath(Folder, RExpertRes::sReportFileName);
-    const QByteArray Bytes = FWorkReport.ToText(FReplaceOptions->Caption() + RExpertRes::sReport, Folder).toUtf8();
     // Beside the log and, like it, never written through a symbolic link.
     QFile File;
     QString Error;
     if (!CreateFileNoFollow(File, Path, &Error))
         throw EFileError(Error);
-    if (File.write(Bytes) != Bytes.size() || !File.flush()) {
+    bool Written = true;
+    FWorkReport.WriteText(
+        [&](const QString &Part) {
+            const QByteArray Bytes = Part.toUtf8();
+            Written = Written && File.write(Bytes) == Bytes.size();
+        },
+        FReplaceOptions->Caption() + RExpertRes::sReport, Folder);
+    if (!Written || !File.flush()) {
         Error = QStringLiteral("Cannot write file \"%1\". %2").arg(Path, File.errorString());
         File.close();
         throw EFileError(Error);

@@ -14,6 +14,7 @@
 
 #include "CaseCompare.h"
 
+#include "CodeScan.h"
 #include "FormParser.h"
 #include "LogWriter.h"
 #include "FileSystem.h"
@@ -33,7 +34,6 @@
 
 class QIODevice;
 class TRegIniFile;
-struct TCodeUse;
 class TStreamOriginals;
 class TUnitIndex;
 class TReplaceRun;
@@ -419,6 +419,7 @@ protected:
         QString LineBreak = QStringLiteral("\r\n");
         TIdentifierContext Identifier;
         QString CurrentFile; // the file being converted, for the report
+        TMemberFates Fates;  // what the code scan asked of Parser's rules
         bool Collect = false;
         // What a collected conversion produced.
         QStringList LogLines;

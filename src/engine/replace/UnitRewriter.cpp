@@ -277,13 +277,12 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         if (Uses.ClassNames > 0)
             for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
                 NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
-        const TFormParser &Rules = *C.Parser;
-        const QList<TCodeUse> CodeUses = scanCodeUses(
-            Text, Lexems,
-            [&Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
-                return Rules.MemberFate(OldClass, NewClass, Member);
-            },
-            {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath)});
+        const TFormParser *Rules = C.Parser;
+        C.Fates.Use(Rules, [Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
+            return Rules->MemberFate(OldClass, NewClass, Member);
+        });
+        const std::vector<TCodeUse> CodeUses =
+            scanCodeUses(Text, Lexems, C.Fates, {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath)});
         for (const TCodeUse &Use : CodeUses) {
             const bool Rename = FReplaceOptions->RenameMembers && Use.RenameEnd > Use.RenameStart;
             if (Rename)

@@ -11,6 +11,8 @@
 #include <QMap>
 
 #include <algorithm>
+#include <charconv>
+#include <bit>
 
 namespace {
 
@@ -81,12 +83,16 @@ private:
     QString FLastPath, FLastShown;
 };
 
-QString place(const TWorkItem &Item, TShownPaths &Paths)
+// "path:line" at the end of Text.
+void appendPlace(QString &Text, const TWorkItem &Item, TShownPaths &Paths)
 {
-    QString Result = Paths.Of(Item.File);
-    if (Item.Line > 0)
-        Result += u':' + QString::number(Item.Line);
-    return Result;
+    Text += Paths.Of(Item.File);
+    if (Item.Line > 0) {
+        char Digits[16];
+        const auto End = std::to_chars(Digits, Digits + sizeof Digits, Item.Line).ptr;
+        Text += u':';
+        Text += QLatin1StringView(Digits, End - Digits);
+    }
 }
 
 // An object path as the text shows it: a deep one keeps its first and last
@@ -94,6 +100,8 @@ QString place(const TWorkItem &Item, TShownPaths &Paths)
 QString shownObjectPath(const QString &Path)
 {
     constexpr qsizetype Head = 3, Tail = 4;
+    if (Path.count(u'.') <= Head + Tail)
+        return Path; // most paths: not split
     const QStringList Names = Path.split(u'.');
     if (Names.size() <= Head + Tail + 1)
         return Path;
@@ -123,11 +131,74 @@ int TLineIndex::LineOf(qsizetype Pos)
 {
     if (FStarts.empty()) {
         FStarts.push_back(0);
-        for (qsizetype I = 0; I < FText.size(); ++I)
-            if (FText[I] == u'\n')
-                FStarts.push_back(I + 1);
+        for (qsizetype I = FText.indexOf(u'\n'); I >= 0; I = FText.indexOf(u'\n', I + 1))
+            FStarts.push_back(I + 1);
     }
     return int(std::upper_bound(FStarts.begin(), FStarts.end(), Pos) - FStarts.begin());
+}
+
+std::size_t TWorkReport::hashOf(const TWorkItem &Item)
+{
+    // The file is left out: the items are indexed per file.
+    return qHashMulti(0, int(Item.Kind), Item.Line, Item.ObjectPath, Item.Name, Item.Value);
+}
+
+bool TWorkReport::TFileItems::Contains(const TWorkReport &Report, const TWorkItem &Item, std::size_t Hash) const
+{
+    if (Slots.empty())
+        return false;
+    const std::size_t Mask = Slots.size() - 1;
+    for (std::size_t I = Hash & Mask; Slots[I] >= 0; I = (I + 1) & Mask) {
+        const qsizetype At = Slots[I];
+        if (Report.FHashes[std::size_t(At)] != Hash)
+            continue;
+        const TWorkItem &Other = Report.FItems[At];
+        if (Other.Kind == Item.Kind && Other.Line == Item.Line && Other.ObjectPath == Item.ObjectPath
+            && Other.Name == Item.Name && Other.Value == Item.Value)
+            return true;
+    }
+    return false;
+}
+
+void TWorkReport::TFileItems::Insert(const std::vector<std::size_t> &Hashes, qsizetype At)
+{
+    // Kept at most half full: twice as large when it would not be.
+    if (2 * (Count + 1) > qsizetype(Slots.size())) {
+        std::vector<qsizetype> Old(std::max<std::size_t>(16, 2 * Slots.size()), -1);
+        Old.swap(Slots);
+        Count = 0;
+        for (const qsizetype Each : Old)
+            if (Each >= 0)
+                Insert(Hashes, Each);
+    }
+    const std::size_t Mask = Slots.size() - 1;
+    std::size_t I = Hashes[std::size_t(At)] & Mask;
+    while (Slots[I] >= 0)
+        I = (I + 1) & Mask;
+    Slots[I] = At;
+    ++Count;
+}
+
+TWorkReport::TFileItems &TWorkReport::fileItems(const QString &File)
+{
+    // A file's items come one after another: the last file's are at hand.
+    if (!FLastFileItems || File != FLastFile) {
+        FLastFileItems = &FByFile[File];
+        FLastFile = File;
+    }
+    return *FLastFileItems;
+}
+
+void TWorkReport::indexAll()
+{
+    FByFile.clear();
+    FLastFileItems = nullptr;
+    FLastFile.clear();
+    FHashes.clear();
+    for (qsizetype I = 0; I < FItems.size(); ++I) {
+        FHashes.push_back(hashOf(FItems[I]));
+        fileItems(FItems[I].File).Insert(FHashes, I);
+    }
 }
 
 void TWorkReport::Add(TWorkItem Item)
@@ -135,21 +206,34 @@ void TWorkReport::Add(TWorkItem Item)
     if (Item.Consequence == TConsequence::ByKind)
         Item.Consequence = ConsequenceOf(Item.Kind, Item.Name);
     // A form that two units name is converted twice; it is reported once.
-    const QString Key = QStringList{QString::number(int(Item.Kind)), Item.File, QString::number(Item.Line),
-                                    Item.ObjectPath, Item.Name, Item.Value}
-                            .join(QChar(0));
-    if (FKeys.contains(Key))
+    const std::size_t Hash = hashOf(Item);
+    TFileItems &Same = fileItems(Item.File);
+    if (Same.Contains(*this, Item, Hash))
         return;
-    FKeys.insert(Key);
     FItems.append(std::move(Item));
+    FHashes.push_back(Hash);
+    Same.Insert(FHashes, FItems.size() - 1);
+}
+
+TWorkReport::TSorted TWorkReport::sorted() const
+{
+    // Pointers, not copies: the report may hold tens of thousands of items.
+    TSorted Result;
+    Result.reserve(std::size_t(FItems.size()));
+    for (const TWorkItem &Item : FItems)
+        Result.push_back(&Item);
+    std::stable_sort(Result.begin(), Result.end(), [](const TWorkItem *A, const TWorkItem *B) {
+        return std::pair(int(A->Consequence), int(A->Kind)) < std::pair(int(B->Consequence), int(B->Kind));
+    });
+    return Result;
 }
 
 QList<TWorkItem> TWorkReport::Items() const
 {
-    QList<TWorkItem> Result = FItems;
-    std::stable_sort(Result.begin(), Result.end(), [](const TWorkItem &A, const TWorkItem &B) {
-        return std::pair(int(A.Consequence), int(A.Kind)) < std::pair(int(B.Consequence), int(B.Kind));
-    });
+    QList<TWorkItem> Result;
+    Result.reserve(FItems.size());
+    for (const TWorkItem *Item : sorted())
+        Result.append(*Item);
     return Result;
 }
 
@@ -241,14 +325,22 @@ void TWorkReport::Settle()
         return (Item.Kind == TWorkItemKind::LeftInCode || Item.Kind == TWorkItemKind::UnpairedComponent)
                && FDeclaredClasses.contains(Item.Name.toCaseFolded());
     });
+    indexAll(); // the items moved
 }
 
 QList<TWorkGroup> TWorkReport::Groups() const
 {
+    return groupsOf(sorted());
+}
+
+QList<TWorkGroup> TWorkReport::groupsOf(const TSorted &Sorted)
+{
     QList<TWorkGroup> Groups;
     QHash<QString, qsizetype> Index;
     QList<QSet<QString>> Files;
-    for (const TWorkItem &Item : Items()) {
+    QList<const QString *> LastFile; // a file's items follow one another
+    for (const TWorkItem *Each : Sorted) {
+        const TWorkItem &Item = *Each;
         // Consequence and kind as one character each, then name and class.
         QString Key;
         Key.reserve(Item.Name.size() + Item.Class.size() + 3);
@@ -262,9 +354,13 @@ QList<TWorkGroup> TWorkReport::Groups() const
             It = Index.insert(Key, Groups.size());
             Groups.append({Item.Consequence, Item.Kind, Item.Name, Item.Class, 0, 0, {}});
             Files.append(QSet<QString>());
+            LastFile.append(nullptr);
         }
         ++Groups[*It].Count;
-        Files[*It].insert(Item.File);
+        if (!LastFile[*It] || *LastFile[*It] != Item.File) {
+            Files[*It].insert(Item.File);
+            LastFile[*It] = &Item.File;
+        }
     }
     for (qsizetype I = 0; I < Groups.size(); ++I) {
         TWorkGroup &G = Groups[I];
@@ -296,27 +392,41 @@ const char *TWorkReport::KindName(TWorkItemKind Kind)
 
 QString TWorkReport::ToText(const QString &Title, const QString &BaseFolder) const
 {
+    QString Result;
+    WriteText([&Result](const QString &Part) { Result += Part; }, Title, BaseFolder);
+    return Result;
+}
+
+void TWorkReport::WriteText(const std::function<void(const QString &)> &Write, const QString &Title,
+                            const QString &BaseFolder) const
+{
+    // Given away in parts: the text of a large run is megabytes long, and
+    // held whole (then encoded whole) it costs more than writing it.
+    constexpr qsizetype PartSize = 1 << 15;
     const QString Br = QStringLiteral("\r\n");
     QString Text = Title + Br + Br;
-    if (Count() == 0)
-        return Text + QStringLiteral("Nothing needs manual work.") + Br;
+    if (Count() == 0) {
+        Write(Text + QStringLiteral("Nothing needs manual work.") + Br);
+        return;
+    }
     Text += QStringLiteral("%1 item(s) need manual work.").arg(Count()) + Br;
     for (int C = 0; C < ConsequenceCount; ++C)
         if (const int N = Count(TConsequence(C)); N > 0)
             Text += QStringLiteral("  %1: %2").arg(QString::fromLatin1(ConsequenceTexts[C])).arg(N) + Br;
-    const QList<TWorkGroup> Groups = this->Groups();
+    const TSorted Sorted = sorted();
+    const QList<TWorkGroup> Groups = groupsOf(Sorted);
     Text += Br + QStringLiteral("Largest groups:") + Br;
     for (qsizetype G = 0; G < Groups.size() && G < ShownGroups; ++G)
         Text += QStringLiteral("  %1 (%2)").arg(Groups[G].Text, QString::fromLatin1(ConsequenceTexts[int(Groups[G].Consequence)]))
                 + Br;
-    const QList<TWorkItem> Sorted = Items();
     TShownPaths Paths(BaseFolder);
-    for (qsizetype First = 0; First < Sorted.size();) {
+    const qsizetype Total = qsizetype(Sorted.size());
+    for (qsizetype First = 0; First < Total;) {
         // One section per consequence and kind.
-        const TConsequence Consequence = Sorted[First].Consequence;
-        const TWorkItemKind Kind = Sorted[First].Kind;
+        const TConsequence Consequence = Sorted[First]->Consequence;
+        const TWorkItemKind Kind = Sorted[First]->Kind;
         qsizetype End = First;
-        while (End < Sorted.size() && Sorted[End].Consequence == Consequence && Sorted[End].Kind == Kind)
+        while (End < Total && Sorted[End]->Consequence == Consequence && Sorted[End]->Kind == Kind)
             ++End;
         Text += Br + QString::fromLatin1(Kinds[int(Kind)].SectionTitle) + QStringLiteral(" (")
                 + QString::fromLatin1(ConsequenceTexts[int(Consequence)]) + QStringLiteral("): ")
@@ -325,9 +435,9 @@ QString TWorkReport::ToText(const QString &Title, const QString &BaseFolder) con
             // Counted per class, with the files that hold them.
             QMap<QString, QPair<int, QStringList>> Classes;
             for (qsizetype I = First; I < End; ++I) {
-                auto &[Count, Files] = Classes[Sorted[I].Name];
-                ++Count;
-                const QString File = Paths.Of(Sorted[I].File);
+                auto &[Objects, Files] = Classes[Sorted[I]->Name];
+                ++Objects;
+                const QString File = Paths.Of(Sorted[I]->File);
                 if (!Files.contains(File))
                     Files << File;
             }
@@ -338,43 +448,58 @@ QString TWorkReport::ToText(const QString &Title, const QString &BaseFolder) con
             continue;
         }
         for (qsizetype I = First; I < End; ++I) {
-            const TWorkItem &Item = Sorted[I];
-            const QString Value = Shorten(Item.Value);
-            QString Line = QStringLiteral("  ") + place(Item, Paths) + QStringLiteral("  ");
-            if (!Item.ObjectPath.isEmpty())
-                Line += shownObjectPath(Item.ObjectPath) + QStringLiteral("  ");
+            const TWorkItem &Item = *Sorted[I];
+            const QString Value = Item.Value.isEmpty() ? QString() : Shorten(Item.Value);
+            Text += u"  ";
+            appendPlace(Text, Item, Paths);
+            Text += u"  ";
+            if (!Item.ObjectPath.isEmpty()) {
+                Text += shownObjectPath(Item.ObjectPath);
+                Text += u"  ";
+            }
             switch (Kind) {
             case TWorkItemKind::ObjectNotConverted:
-                Line += QStringLiteral("%1 -> %2: %3").arg(Item.Name, Value, Item.Detail);
+                Text += QStringLiteral("%1 -> %2: %3").arg(Item.Name, Value, Item.Detail);
                 break;
             case TWorkItemKind::DroppedProperty:
-                Line += QStringLiteral("%1 = %2 (%3)").arg(Item.Name, Value, Item.Detail);
+                Text += QStringLiteral("%1 = %2 (%3)").arg(Item.Name, Value, Item.Detail);
                 break;
             case TWorkItemKind::DroppedEvent:
-                Line += QStringLiteral("%1: %2 will no longer be called (%3)").arg(Item.Name, Value, Item.Detail);
+                Text += QStringLiteral("%1: %2 will no longer be called (%3)").arg(Item.Name, Value, Item.Detail);
                 break;
             case TWorkItemKind::UnknownDatabase:
-                Line += QStringLiteral("%1 = %2").arg(Item.Name, Value);
+                Text += QStringLiteral("%1 = %2").arg(Item.Name, Value);
                 break;
             default:
-                Line += Item.Name;
-                if (!Value.isEmpty())
-                    Line += QStringLiteral(" = ") + Value;
-                if (!Item.Detail.isEmpty())
-                    Line += QStringLiteral(" (%1)").arg(Item.Detail);
+                Text += Item.Name;
+                if (!Value.isEmpty()) {
+                    Text += u" = ";
+                    Text += Value;
+                }
+                if (!Item.Detail.isEmpty()) {
+                    Text += u" (";
+                    Text += Item.Detail;
+                    Text += u')';
+                }
                 break;
             }
-            Text += Line + Br;
+            Text += Br;
+            if (Text.size() >= PartSize) {
+                Write(Text);
+                Text.resize(0); // its memory stays for the next part
+            }
         }
         First = End;
     }
-    return Text;
+    Write(Text);
 }
 
 QByteArray TWorkReport::ToJson(const QString &Base) const
 {
+    const TSorted Sorted = sorted();
     QJsonArray Items;
-    for (const TWorkItem &Item : this->Items()) {
+    for (const TWorkItem *Each : Sorted) {
+        const TWorkItem &Item = *Each;
         QJsonObject O;
         O.insert(QStringLiteral("consequence"), QString::fromLatin1(ConsequenceName(Item.Consequence)));
         O.insert(QStringLiteral("kind"), QString::fromLatin1(KindName(Item.Kind)));
@@ -396,7 +521,7 @@ QByteArray TWorkReport::ToJson(const QString &Base) const
     for (int K = 0; K < WorkItemKindCount; ++K)
         Counts.insert(QString::fromLatin1(KindName(TWorkItemKind(K))), Count(TWorkItemKind(K)));
     QJsonArray Groups;
-    for (const TWorkGroup &G : this->Groups())
+    for (const TWorkGroup &G : groupsOf(Sorted))
         Groups.append(QJsonObject{{QStringLiteral("consequence"), QString::fromLatin1(ConsequenceName(G.Consequence))},
                                   {QStringLiteral("kind"), QString::fromLatin1(KindName(G.Kind))},
                                   {QStringLiteral("name"), G.Name},

@@ -17,6 +17,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+#include <functional>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 // In the order in which the report lists them: the most serious first.
@@ -139,7 +143,7 @@ public:
     void Clear()
     {
         FItems.clear();
-        FKeys.clear();
+        indexAll();
         FDeclaredClasses.clear();
         FHandlerNotes.clear();
     }
@@ -178,6 +182,9 @@ public:
     // consequence, the largest groups, then one section per consequence and
     // kind. Paths below BaseFolder are shown relative to it.
     QString ToText(const QString &Title, const QString &BaseFolder) const;
+    // The same text given to Write in consecutive parts.
+    void WriteText(const std::function<void(const QString &)> &Write, const QString &Title,
+                   const QString &BaseFolder) const;
     // The JSON document: {"total", "base", "consequences", "counts",
     // "groups", "items"}; Base is the run's folder.
     QByteArray ToJson(const QString &Base = QString()) const;
@@ -188,8 +195,33 @@ public:
     static const char *KindName(TWorkItemKind Kind);
 
 private:
+    // The items of one file by what makes each one item (hashOf): open
+    // addressing over indexes into FItems, -1 a free slot. Per file, so
+    // that the table a run's file adds to stays small and at hand: a run
+    // may add tens of thousands of items.
+    struct TFileItems
+    {
+        std::vector<qsizetype> Slots;
+        qsizetype Count = 0;
+        // Whether an item equal to Item (same kind, line, object, name and
+        // value) is there already.
+        bool Contains(const TWorkReport &Report, const TWorkItem &Item, std::size_t Hash) const;
+        void Insert(const std::vector<std::size_t> &Hashes, qsizetype At);
+    };
+    static std::size_t hashOf(const TWorkItem &Item);
+    TFileItems &fileItems(const QString &File);
+    void indexAll();
+    // The items in report order, and their groups.
+    using TSorted = std::vector<const TWorkItem *>;
+    TSorted sorted() const;
+    static QList<TWorkGroup> groupsOf(const TSorted &Sorted);
+
     QList<TWorkItem> FItems;
-    QSet<QString> FKeys;
+    std::vector<std::size_t> FHashes; // hashOf each item of FItems
+    // Node-based: a file's table stays where it is when others are added.
+    std::unordered_map<QString, TFileItems> FByFile;
+    QString FLastFile;
+    TFileItems *FLastFileItems = nullptr;
     QSet<QString> FDeclaredClasses; // case-folded
     QList<THandlerNote> FHandlerNotes;
 };
