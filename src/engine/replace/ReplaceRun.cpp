@@ -697,7 +697,7 @@ QString TReplaceRun::OutputFolderOf(int Index)
 void TReplaceRun::ConvertFiles()
 {
     R.FDBList.Clear();
-    R.Current().Fates.Clear(); // the classes the rules know may differ from the last run's
+    R.Current().Fates->Clear(); // the classes the rules know may differ from the last run's
     QStringList &Units = R.FUnitList;
     const int N = int(Units.size());
     TFinally DropIndex([this] {
@@ -944,6 +944,7 @@ void TReplaceRun::ConvertRange(int Begin, int End)
             }
             auto C = std::make_unique<TConversion>();
             C->Parser = Worker->Parser;
+            C->Fates = Worker->Fates;
             C->Collect = true;
             if (LeftAlone[size_t(I - Begin)].isEmpty())
                 R.ConvertInto(*C, Paths[I - Begin]);

@@ -414,12 +414,20 @@ protected:
     // the replacer (its log, report, file list and the temporary folder).
     struct TConversion
     {
+        TConversion() = default;
+        TConversion(const TConversion &) = delete; // Fates may point into it
+        TConversion &operator=(const TConversion &) = delete;
+
         TFormParser *Parser = nullptr;
         std::unique_ptr<TFormParser> OwnParser; // a worker's own parser
         QString LineBreak = QStringLiteral("\r\n");
         TIdentifierContext Identifier;
         QString CurrentFile; // the file being converted, for the report
-        TMemberFates Fates;  // what the code scan asked of Parser's rules
+        // What the code scan asked of Parser's rules: its own, or that of
+        // the worker that runs it, so that a run asks each question once
+        // per thread.
+        TMemberFates OwnFates;
+        TMemberFates *Fates = &OwnFates;
         bool Collect = false;
         // What a collected conversion produced.
         QStringList LogLines;

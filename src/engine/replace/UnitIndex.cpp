@@ -77,7 +77,7 @@ private:
     // The lexemes up to the word "implementation" (blanks left out).
     void lexInterface()
     {
-        FAll.reserve(size_t(FText.size() / 16));
+        FAll.reserve(size_t(FText.size() / 4)); // a lexeme every five characters or so
         TPasParser Lexer(FText);
         QStringView Lexem;
         for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {

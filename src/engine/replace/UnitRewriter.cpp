@@ -86,28 +86,33 @@ QList<TRenamedParameter> methodsWithRenamedParameters(const QString &Text, const
                && ((Size == 9 && compareIgnoringCase(Word(L), u"procedure") == 0)
                    || (Size == 8 && compareIgnoringCase(Word(L), u"function") == 0));
     };
-    // The lexemes without comments, from the first method heading on.
-    std::vector<size_t> Code;
-    for (size_t I = 0; I < Lexems.size(); ++I)
-        if (Lexems[I].Code != lexComment && (!Code.empty() || IsHead(Lexems[I])))
-            Code.push_back(I);
-    for (size_t K = 0; K + 2 < Code.size(); ++K) {
-        const TUnitLexem &Head = Lexems[Code[K]];
-        if (!IsHead(Head))
+    // One walk over the lexemes, comments stepped over: a unit has
+    // thousands of lexemes and few method headings.
+    const auto NextCode = [&](size_t I) {
+        while (++I < Lexems.size() && Lexems[I].Code == lexComment) {
+        }
+        return I;
+    };
+    const auto Is = [&](size_t I, int Code) { return I < Lexems.size() && Lexems[I].Code == Code; };
+    for (size_t I = 0; I < Lexems.size(); ++I) {
+        if (!IsHead(Lexems[I]))
             continue;
-        size_t N = K + 1;
-        if (Lexems[Code[N]].Code != lexIdentifier)
+        size_t N = NextCode(I);
+        if (!Is(N, lexIdentifier))
             continue;
-        if (N + 2 < Code.size() && Lexems[Code[N + 1]].Code == lexDot && Lexems[Code[N + 2]].Code == lexIdentifier)
-            N += 2; // Class.Method
-        const TUnitLexem &Name = Lexems[Code[N]];
-        if (N + 1 >= Code.size() || Lexems[Code[N + 1]].Code != lexOpenParen)
+        if (const size_t Dot = NextCode(N); Is(Dot, lexDot))
+            if (const size_t Method = NextCode(Dot); Is(Method, lexIdentifier))
+                N = Method; // Class.Method
+        const TUnitLexem &Name = Lexems[N];
+        size_t P = NextCode(N);
+        if (!Is(P, lexOpenParen))
             continue;
-        for (size_t P = N + 2; P < Code.size() && Lexems[Code[P]].Code != lexCloseParen; ++P)
-            if (const TUnitLexem &L = Lexems[Code[P]]; L.NewName) {
+        for (P = NextCode(P); P < Lexems.size() && Lexems[P].Code != lexCloseParen; P = NextCode(P))
+            if (const TUnitLexem &L = Lexems[P]; L.NewName) {
                 Methods.append({Name.Start, Word(Name).toString(), Word(L).toString(), *L.NewName});
                 break;
             }
+        I = N;
     }
     return Methods;
 }
@@ -278,11 +283,11 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
             for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
                 NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
         const TFormParser *Rules = C.Parser;
-        C.Fates.Use(Rules, [Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
+        C.Fates->Use(Rules, [Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
             return Rules->MemberFate(OldClass, NewClass, Member);
         });
         const std::vector<TCodeUse> CodeUses =
-            scanCodeUses(Text, Lexems, C.Fates, {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath)});
+            scanCodeUses(Text, Lexems, *C.Fates, {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath)});
         for (const TCodeUse &Use : CodeUses) {
             const bool Rename = FReplaceOptions->RenameMembers && Use.RenameEnd > Use.RenameStart;
             if (Rename)

@@ -321,11 +321,12 @@ void TWorkReport::Settle()
     }
     if (FDeclaredClasses.isEmpty())
         return;
-    FItems.removeIf([this](const TWorkItem &Item) {
+    const qsizetype Removed = FItems.removeIf([this](const TWorkItem &Item) {
         return (Item.Kind == TWorkItemKind::LeftInCode || Item.Kind == TWorkItemKind::UnpairedComponent)
                && FDeclaredClasses.contains(Item.Name.toCaseFolded());
     });
-    indexAll(); // the items moved
+    if (Removed > 0)
+        indexAll(); // the items moved
 }
 
 QList<TWorkGroup> TWorkReport::Groups() const
@@ -336,30 +337,31 @@ QList<TWorkGroup> TWorkReport::Groups() const
 QList<TWorkGroup> TWorkReport::groupsOf(const TSorted &Sorted)
 {
     QList<TWorkGroup> Groups;
-    QHash<QString, qsizetype> Index;
+    // By a hash of consequence, kind, name and class: no key is built per
+    // item.
+    std::unordered_multimap<std::size_t, qsizetype> Index;
     QList<QSet<QString>> Files;
     QList<const QString *> LastFile; // a file's items follow one another
     for (const TWorkItem *Each : Sorted) {
         const TWorkItem &Item = *Each;
-        // Consequence and kind as one character each, then name and class.
-        QString Key;
-        Key.reserve(Item.Name.size() + Item.Class.size() + 3);
-        Key += QChar(char16_t(int(Item.Consequence) + 1));
-        Key += QChar(char16_t(int(Item.Kind) + 1));
-        Key += Item.Name;
-        Key += QChar(0);
-        Key += Item.Class;
-        auto It = Index.constFind(Key);
-        if (It == Index.constEnd()) {
-            It = Index.insert(Key, Groups.size());
+        const std::size_t Hash = qHashMulti(0, int(Item.Consequence), int(Item.Kind), Item.Name, Item.Class);
+        qsizetype At = -1;
+        for (auto [It, End] = Index.equal_range(Hash); It != End && At < 0; ++It) {
+            const TWorkGroup &G = Groups[It->second];
+            if (G.Consequence == Item.Consequence && G.Kind == Item.Kind && G.Name == Item.Name && G.Class == Item.Class)
+                At = It->second;
+        }
+        if (At < 0) {
+            At = Groups.size();
+            Index.emplace(Hash, At);
             Groups.append({Item.Consequence, Item.Kind, Item.Name, Item.Class, 0, 0, {}});
             Files.append(QSet<QString>());
             LastFile.append(nullptr);
         }
-        ++Groups[*It].Count;
-        if (!LastFile[*It] || *LastFile[*It] != Item.File) {
-            Files[*It].insert(Item.File);
-            LastFile[*It] = &Item.File;
+        ++Groups[At].Count;
+        if (!LastFile[At] || *LastFile[At] != Item.File) {
+            Files[At].insert(Item.File);
+            LastFile[At] = &Item.File;
         }
     }
     for (qsizetype I = 0; I < Groups.size(); ++I) {
