@@ -39,7 +39,10 @@ inline int compareIgnoringCase(QStringView A, QStringView B) noexcept
 
 // A hash of a name that ignores letter case: names that compareIgnoringCase
 // finds equal have equal hashes (ASCII is folded here, any other character
-// as Qt folds it). Seed chains the parts of a compound key.
+// of the Basic Multilingual Plane as Qt folds it). A letter beyond that plane
+// is hashed as written, so two spellings of such a name may hash apart: use
+// it where that costs a second entry, never a wrong answer. Seed chains the
+// parts of a compound key.
 inline std::uint64_t hashIgnoringCase(QStringView Name, std::uint64_t Seed = 14695981039346656037ull) noexcept
 {
     std::uint64_t Hash = Seed;

@@ -405,10 +405,17 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
 
 std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems)
 {
+    std::vector<size_t> Code;
+    codeLexemes(Text, Lexems, Code);
+    return Code;
+}
+
+void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code)
+{
     const auto Adjacent = [&](size_t I, int NextCode) {
         return I + 1 < Lexems.size() && Lexems[I + 1].Code == NextCode && Lexems[I + 1].Start == Lexems[I].End;
     };
-    std::vector<size_t> Code;
+    Code.clear();
     Code.reserve(Lexems.size());
     for (size_t I = 0; I < Lexems.size(); ++I) {
         const TUnitLexem &L = Lexems[I];
@@ -428,5 +435,4 @@ std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexe
         }
         Code.push_back(I);
     }
-    return Code;
 }

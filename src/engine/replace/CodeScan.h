@@ -112,3 +112,5 @@ std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitL
 // The indexes of the lexemes that are code: block comments, "//" comments up
 // to the line's end and "(* *)" comments left out.
 std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems);
+// The same, into Code (emptied first).
+void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code);

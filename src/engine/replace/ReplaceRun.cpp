@@ -824,6 +824,7 @@ void TReplaceRun::IndexUnits(int End)
     const TComponentReplacer &Replacer = R;
     const TNewClassOf NewClassOf = [&Replacer](QStringView Name) { return Replacer.FindNewComp(Name); };
     const auto Work = [&] {
+        TInterfaceScratch Scratch;
         for (int I; !FStopRequested && (I = Next++) < int(Paths.size());) {
             TRead &Read = Reads[size_t(I)];
             QString Error;
@@ -842,7 +843,7 @@ void TReplaceRun::IndexUnits(int End)
                     bool Complete = false;
                     Read.Interface = readUnitInterface(
                         TextCodec::DecodeFile(QByteArrayView(Read.File.Bytes).first(Implementation), Encoding),
-                        NewClassOf, &Complete);
+                        NewClassOf, &Complete, &Scratch);
                     if (Complete || Implementation >= Read.File.Bytes.size())
                         break;
                     From = Implementation;

@@ -16,14 +16,17 @@ QString key(QStringView Name)
 class TInterfaceReader
 {
 public:
-    TInterfaceReader(const QString &Text, const TNewClassOf &NewClassOf) : FText(Text), FNewClassOf(NewClassOf) {}
+    TInterfaceReader(const QString &Text, const TNewClassOf &NewClassOf, TInterfaceScratch &Scratch)
+        : FText(Text), FNewClassOf(NewClassOf), FAll(Scratch.Lexems), FCode(Scratch.Code)
+    {
+    }
 
     TUnitInterface Run(bool *Complete)
     {
         lexInterface();
         if (Complete)
             *Complete = FComplete;
-        FCode = codeLexemes(FText, FAll);
+        codeLexemes(FText, FAll, FCode);
         TUnitInterface Result;
         // The class whose body each open "end" closes (empty for records
         // and other bodies).
@@ -77,6 +80,7 @@ private:
     // The lexemes up to the word "implementation" (blanks left out).
     void lexInterface()
     {
+        FAll.clear();
         FAll.reserve(size_t(FText.size() / 4)); // a lexeme every five characters or so
         TPasParser Lexer(FText);
         QStringView Lexem;
@@ -162,8 +166,8 @@ private:
 
     const QString &FText;
     const TNewClassOf &FNewClassOf;
-    std::vector<TUnitLexem> FAll;
-    std::vector<size_t> FCode;
+    std::vector<TUnitLexem> &FAll;
+    std::vector<size_t> &FCode;
     bool FComplete = false; // "implementation" was reached
 };
 
@@ -199,9 +203,11 @@ QStringList unitPathsOfProject(const QString &Text)
     return Paths;
 }
 
-TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf, bool *Complete)
+TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf, bool *Complete,
+                                 TInterfaceScratch *Scratch)
 {
-    return TInterfaceReader(Text, NewClassOf).Run(Complete);
+    TInterfaceScratch Own;
+    return TInterfaceReader(Text, NewClassOf, Scratch ? *Scratch : Own).Run(Complete);
 }
 
 void TUnitIndex::Add(const QString &UnitName, const TUnitInterface &Interface)

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "CaseCompare.h"
+#include "UsesClauses.h"
 
 #include <QHash>
 #include <QList>
@@ -20,6 +21,7 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 // The new class of an old class name, or nullptr (the replacer's FindNewComp).
 using TNewClassOf = std::function<const QString *(QStringView)>;
@@ -49,10 +51,19 @@ QString unitNameOf(const QString &Path);
 // ("Main in 'Forms\\Main.pas'" gives Forms\Main.pas), as written.
 QStringList unitPathsOfProject(const QString &Text);
 
+// Memory that the reading of one interface after another may use again, so
+// that a run reading thousands does not take fresh memory for each.
+struct TInterfaceScratch
+{
+    std::vector<TUnitLexem> Lexems;
+    std::vector<size_t> Code;
+};
+
 // Reads the interface of a unit's text (up to "implementation"). *Complete,
 // when given, tells whether the word "implementation" was reached: false
 // when the text ends before it (or inside a comment).
-TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf, bool *Complete = nullptr);
+TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf, bool *Complete = nullptr,
+                                 TInterfaceScratch *Scratch = nullptr);
 
 // The interfaces of a run's units, looked up without regard to letter case.
 class TUnitIndex
