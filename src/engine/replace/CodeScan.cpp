@@ -5,6 +5,7 @@
 #include "Tokenizer.h"
 #include "UnitIndex.h"
 
+#include <algorithm>
 #include <utility>
 
 
@@ -28,14 +29,15 @@ class TScanner
 public:
     TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates, const TCodeScanScope &Scope)
         : FText(Text), FAll(Lexems), FFates(Fates), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
-          FUnit(Scope.Unit.toCaseFolded()), FCode(codeLexemes(Text, Lexems))
+          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach),
+          FCode(codeLexemes(Text, Lexems))
     {
     }
 
     std::vector<TCodeUse> Run()
     {
         collectDeclarations();
-        if (FDeclared.empty() && !FIndex)
+        if (FDeclared.empty() && !FIndex && !FMayReach)
             return {};
         std::vector<TCodeUse> Uses;
         for (size_t I = 0; I < FCode.size(); ++I) {
@@ -176,6 +178,7 @@ private:
     struct TObject
     {
         qsizetype IdentStart = 0, IdentEnd = 0;
+        bool Reached = false; // through the index
         std::uint64_t Pair = 0; // TMemberFates::PairHash
         QStringView OldClass;
         const QString *NewClass = nullptr;
@@ -190,7 +193,7 @@ private:
                 return false;
             if (!D->Pair)
                 D->Pair = TMemberFates::PairHash(textOf(*D->Type), *D->Type->NewName);
-            Object = {Ident.Start, Ident.End, D->Pair, textOf(*D->Type), D->Type->NewName, I + 1};
+            Object = {Ident.Start, Ident.End, false, D->Pair, textOf(*D->Type), D->Type->NewName, I + 1};
             return true;
         }
         if (!codeIs(I + 1, lexDot) || !codeIs(I + 2, lexIdentifier))
@@ -201,7 +204,7 @@ private:
         const TUnitIndex::TField *Field = FIndex->FieldOf(Container, textOf(lexem(I + 2)));
         if (!Field)
             return false;
-        Object = {Ident.Start, lexem(I + 2).End, TMemberFates::PairHash(Field->OldClass, Field->NewClass),
+        Object = {Ident.Start, lexem(I + 2).End, true, TMemberFates::PairHash(Field->OldClass, Field->NewClass),
                   Field->OldClass, &Field->NewClass, I + 3};
         return true;
     }
@@ -225,7 +228,12 @@ private:
         if (!codeIs(I + 1, lexDot) || !codeIs(I + 2, lexIdentifier) || !isSubject(I))
             return;
         TObject Object;
-        if (!objectAt(I, Object) || !codeIs(Object.Next, lexDot) || !codeIs(Object.Next + 1, lexIdentifier))
+        if (!objectAt(I, Object)) {
+            if (FMayReach && codeIs(I + 3, lexDot) && codeIs(I + 4, lexIdentifier))
+                *FMayReach = true; // "A.B.Member": A may be another unit's object
+            return;
+        }
+        if (!codeIs(Object.Next, lexDot) || !codeIs(Object.Next + 1, lexIdentifier))
             return;
         const TUnitLexem &First = lexem(Object.Next + 1);
         const bool HasSub = codeIs(Object.Next + 2, lexDot) && codeIs(Object.Next + 3, lexIdentifier);
@@ -242,7 +250,8 @@ private:
                      *Object.NewClass,
                      spelled(Known.First, textOf(First)),
                      Fate,
-                     &Known};
+                     &Known,
+                     Object.Reached};
         if (Fate.Parts == 2 && Sub) {
             Use.Member += u'.';
             Use.Member += textOf(*Sub);
@@ -283,8 +292,12 @@ private:
             if (!Starts)
                 continue;
             TObject Object;
-            if (!objectAt(J, Object))
+            if (!objectAt(J, Object)) {
+                const bool Ends = codeIs(J + 3, lexComma) || (J + 3 < FCode.size() && isWord(lexem(J + 3), u"do"));
+                if (FMayReach && codeIs(J + 1, lexDot) && codeIs(J + 2, lexIdentifier) && Ends)
+                    *FMayReach = true; // "with A.B do": A may be another unit's object
                 continue;
+            }
             const bool Ends = codeIs(Object.Next, lexComma)
                               || (Object.Next < FCode.size() && isWord(lexem(Object.Next), u"do"));
             if (!Ends)
@@ -295,6 +308,7 @@ private:
             Use.Ident = identOf(Object);
             Use.OldClass = Object.OldClass.toString();
             Use.NewClass = *Object.NewClass;
+            Use.Reached = Object.Reached;
             Uses.push_back(std::move(Use));
             Converted = Object;
             J = Object.Next - 1;
@@ -342,7 +356,8 @@ private:
                          *Object.NewClass,
                          spelled(Known.First, textOf(L)),
                          Fate,
-                         &Known};
+                         &Known,
+                         Object.Reached};
             if (Fate.Parts == 2 && HasSub) {
                 Use.Member += u'.';
                 Use.Member += textOf(lexem(K + 2));
@@ -358,6 +373,7 @@ private:
     TMemberFates &FFates;
     const TUnitIndex *FIndex; // null when it has nothing to find
     QString FUnit;            // case-folded
+    bool *FMayReach;          // see TCodeScanScope
     mutable QStringList FUses; // the units the uses clauses name, case-folded
     mutable std::vector<size_t> FUsesAt; // uses clauses not read yet
     std::vector<size_t> FCode; // indexes into FAll of the code lexemes
@@ -410,26 +426,27 @@ std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexe
     return Code;
 }
 
-void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code)
+void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code, size_t End)
 {
+    End = std::min(End, Lexems.size());
     const auto Adjacent = [&](size_t I, int NextCode) {
-        return I + 1 < Lexems.size() && Lexems[I + 1].Code == NextCode && Lexems[I + 1].Start == Lexems[I].End;
+        return I + 1 < End && Lexems[I + 1].Code == NextCode && Lexems[I + 1].Start == Lexems[I].End;
     };
     Code.clear();
-    Code.reserve(Lexems.size());
-    for (size_t I = 0; I < Lexems.size(); ++I) {
+    Code.reserve(End);
+    for (size_t I = 0; I < End; ++I) {
         const TUnitLexem &L = Lexems[I];
         if (L.Code == lexComment)
             continue;
         if (L.Code == lexSlash && Adjacent(I, lexSlash)) {
             const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
-            while (I + 1 < Lexems.size() && (LineEnd < 0 || Lexems[I + 1].Start < LineEnd))
+            while (I + 1 < End && (LineEnd < 0 || Lexems[I + 1].Start < LineEnd))
                 ++I;
             continue;
         }
         if (L.Code == lexOpenParen && Adjacent(I, lexStar)) {
             const qsizetype Close = Text.indexOf(QStringLiteral("*)"), L.End + 1);
-            while (I + 1 < Lexems.size() && (Close < 0 || Lexems[I + 1].Start < Close + 2))
+            while (I + 1 < End && (Close < 0 || Lexems[I + 1].Start < Close + 2))
                 ++I;
             continue;
         }

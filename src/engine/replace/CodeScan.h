@@ -87,6 +87,9 @@ struct TCodeUse
     // The cache's entry the fate comes from (its names are the first
     // spelling met in the run).
     const TMemberFates::TEntry *Known = nullptr;
+    // Whether the object was reached through the index of the run's units
+    // ("DataModule1.Query1"), not declared in the unit itself.
+    bool Reached = false;
     // For a one-to-one rename: the range of the text that names the member
     // (zero-based, End behind it), to be replaced by Fate.Target. Empty
     // (Start == End) when the member cannot be rewritten in place.
@@ -101,6 +104,11 @@ struct TCodeScanScope
 {
     const TUnitIndex *Index = nullptr; // not owned; none: the unit alone
     QString Unit;
+    // Without an index: set when the unit has code that an index could
+    // resolve ("A.B.Member" or "with A.B do" where A is not one of its own
+    // converted objects), so that it is scanned again once the index is
+    // there.
+    bool *MayReach = nullptr;
 };
 
 // The uses in text order. Lexems are the unit's lexemes without blanks, as
@@ -112,5 +120,6 @@ std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitL
 // The indexes of the lexemes that are code: block comments, "//" comments up
 // to the line's end and "(* *)" comments left out.
 std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems);
-// The same, into Code (emptied first).
-void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code);
+// The same, into Code (emptied first), of the lexemes before End.
+void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code,
+                 size_t End = size_t(-1));

@@ -704,12 +704,23 @@ void TReplaceRun::ConvertFiles()
         R.SetUnitIndex(nullptr);
         FPrescanned.clear();
         FKeptBytes = 0;
+        FIndexLater = false;
+        FLaterInterfaces.clear();
+        FMayReach.clear();
     });
-    if (TComponentReplacer::CodeScan())
-        IndexUnits(N);
+    // A rename through another unit's object is written with the unit, so
+    // the run reads every interface first; a run that only reports such
+    // uses indexes the units as it rewrites them and scans again the few
+    // that need it, rather than reading every unit twice.
+    if (TComponentReplacer::CodeScan()) {
+        FIndexLater = !R.FReplaceOptions->RenameMembers;
+        IndexUnits(N, FIndexLater);
+    }
     // The units first: the forms they name are in the list only when every
     // unit has been committed.
     ConvertRange(0, N);
+    if (FIndexLater)
+        ScanReachingUnits();
     // Folder mode pre-scans too: a dataset whose TDatabase sits in another
     // form of the folder would otherwise lose its database. The forms named
     // by the units are pre-scanned for the database names of their
@@ -778,7 +789,34 @@ void TReplaceRun::PrescanForms(int Begin, int End)
     FKeptBytes = Kept;
 }
 
-void TReplaceRun::IndexUnits(int End)
+void TReplaceRun::NoteUnitInterface(const QString &Path, TUnitInterface Interface, bool MayReach)
+{
+    FLaterInterfaces.append({Path, std::move(Interface)});
+    if (MayReach)
+        FMayReach << Path;
+}
+
+void TReplaceRun::ScanReachingUnits()
+{
+    FIndexLater = false;
+    auto Index = std::make_shared<TUnitIndex>();
+    for (const auto &[Path, Interface] : std::as_const(FLaterInterfaces))
+        Index->Add(unitNameOf(Path), Interface);
+    FLaterInterfaces.clear();
+    if (Index->IsEmpty())
+        return;
+    for (const QString &Path : std::as_const(FMayReach)) {
+        CheckStop();
+        // Converted a moment ago, still the original: a unit that can no
+        // longer be read has nothing more to say.
+        QByteArray Bytes;
+        QString Error;
+        if (FFs.ReadFile(Path, Bytes, &Error))
+            R.ReportReachedUses(Path, Bytes, *Index);
+    }
+}
+
+void TReplaceRun::IndexUnits(int End, bool OutsideOnly)
 {
     // The run's units (a file that cannot be read is left to its
     // conversion, which reports it), then the project's other units.
@@ -789,9 +827,10 @@ void TReplaceRun::IndexUnits(int End)
         InRun.insert(CleanPath(Path).toCaseFolded());
         if (!NotConvertible(Path).isEmpty())
             continue;
-        if (HasExtension(Path, ".PAS"))
-            Paths << Path;
-        else if (HasExtension(Path, ".DPR"))
+        if (HasExtension(Path, ".PAS")) {
+            if (!OutsideOnly)
+                Paths << Path;
+        } else if (HasExtension(Path, ".DPR"))
             Projects << Path;
     }
     const qsizetype Own = Paths.size();
@@ -999,6 +1038,8 @@ void TReplaceRun::ConvertRange(int Begin, int End)
         R.FWorkReport.NoteDeclaredClasses(C->DeclaredClasses);
         for (THandlerNote &Note : C->HandlerNotes)
             R.FWorkReport.NoteHandler(std::move(Note));
+        if (C->HasInterface)
+            NoteUnitInterface(Units[I], std::move(C->Interface), C->MayReach);
         Units += C->AppendedFiles;
         if (C->Error)
             std::rethrow_exception(C->Error);

@@ -99,6 +99,8 @@ public:
     // nullptr when the run did not keep it. Safe on any thread while the
     // files are converted (nothing is kept or dropped then).
     const TKeptFile *PrescannedFile(const QString &Path) const override;
+    bool IndexLater() const override { return FIndexLater; }
+    void NoteUnitInterface(const QString &Path, TUnitInterface Interface, bool MayReach) override;
     // At most this many bytes of indexed units and pre-scanned forms are
     // kept for their conversion; the rest are read a second time.
     static constexpr qint64 MaxKeptBytes = qint64(256) << 20;
@@ -155,7 +157,12 @@ private:
     // names of the project's units outside the run into the report (a
     // project's own class is never taken for an old one); keeps what it
     // read of the run's units for their conversion.
-    void IndexUnits(int End);
+    // Reads the interfaces of the first End units of the list (unless
+    // OutsideOnly) and of the project's units outside the run.
+    void IndexUnits(int End, bool OutsideOnly);
+    // Once the units are rewritten: indexes the interfaces they gave and
+    // scans again those whose code may reach another unit's objects.
+    void ScanReachingUnits();
     void BackupOriginal(int Index);
     void WriteUndoRecords();
     // The undo file and the record from FUndoList (less FLeftChanged), each
@@ -194,6 +201,11 @@ private:
     unsigned FOwner = 0, FGroup = 0; // the process's effective user and group
     int FUmask = -1; // the process's umask, -1 when unknown
     bool FTempDeviceKnown = false;
+    // Without renames in the code, the units are indexed as they are
+    // rewritten, not read ahead: what they gave, in list order.
+    bool FIndexLater = false;
+    QList<std::pair<QString, TUnitInterface>> FLaterInterfaces;
+    QStringList FMayReach; // units to scan again
     QHash<QString, TKeptFile> FPrescanned; // file -> what a pre-scan read
     qint64 FKeptBytes = 0;                 // the bytes of FPrescanned
     QString FLastReadPath; // the file just read for conversion, and its bytes

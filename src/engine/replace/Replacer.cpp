@@ -167,6 +167,8 @@ void TComponentReplacer::ConvertInto(TConversion &Conversion, const QString &Fil
     Conversion.AppendedFiles.clear();
     Conversion.DeclaredClasses.clear();
     Conversion.HandlerNotes.clear();
+    Conversion.HasInterface = false;
+    Conversion.MayReach = false;
     Conversion.HasOutput = false;
     Conversion.Output.clear();
     Conversion.HasOriginal = false;

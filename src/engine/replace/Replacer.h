@@ -15,6 +15,7 @@
 #include "CaseCompare.h"
 
 #include "CodeScan.h"
+#include "UnitIndex.h"
 #include "FormParser.h"
 #include "LogWriter.h"
 #include "FileSystem.h"
@@ -216,6 +217,10 @@ public:
     // A file that the run read already, or nullptr. Safe on any thread
     // while the files are converted.
     virtual const TKeptFile *PrescannedFile(const QString &Path) const = 0;
+    // When the run asks for them (IndexLater): the interface of a unit just
+    // rewritten, and whether its code may reach another unit's objects.
+    virtual bool IndexLater() const = 0;
+    virtual void NoteUnitInterface(const QString &Path, TUnitInterface Interface, bool MayReach) = 0;
 };
 
 class TComponentReplacer
@@ -286,6 +291,10 @@ public:
     // unit finds uses of converted fields of other units' objects; null
     // (the default) when each unit is scanned alone. Read by every worker.
     void SetUnitIndex(std::shared_ptr<const TUnitIndex> Index) { FUnitIndex = std::move(Index); }
+    // Reports the uses in the unit at Path (its bytes as read) of converted
+    // fields of other units' objects, through Index: the second look at a
+    // unit of a run that indexes its units as it rewrites them.
+    void ReportReachedUses(const QString &Path, const QByteArray &Bytes, const TUnitIndex &Index);
     // The code scan (uses of converted components in the code, and the
     // index of the run's units it reads them through) is on. Switched off
     // for the whole process only to measure what it costs; not an option.
@@ -369,6 +378,9 @@ protected:
     // Uses of converted components in the code (CodeScan.h); a member
     // renamed in the code is reported as done.
     void ReportCodeUse(TLineIndex &Lines, const TCodeUse &Use, bool Renamed);
+    // The lexemes of a unit's text without blanks, each identifier with the
+    // new name of the old class it names.
+    std::vector<TUnitLexem> LexUnit(const QString &Text) const;
     // Converted objects left open (Active or Connected True) that have no
     // connection in the converted form.
     void ReportOpenWithoutConnection(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath,
@@ -435,6 +447,9 @@ protected:
         QStringList AppendedFiles;
         QStringList DeclaredClasses; // classes the unit declares itself
         QList<THandlerNote> HandlerNotes;
+        bool HasInterface = false; // see TConversionHost::NoteUnitInterface
+        TUnitInterface Interface;
+        bool MayReach = false;
         bool HasOutput = false;
         QByteArray Output;
         // The original as the conversion read it, for the run.

@@ -21,12 +21,24 @@ public:
     {
     }
 
-    TUnitInterface Run(bool *Complete)
+    // Lexems: the whole unit's, already made; otherwise the reader lexes
+    // the text itself, up to the word "implementation".
+    TUnitInterface Run(bool *Complete, const std::vector<TUnitLexem> *Lexems = nullptr)
     {
-        lexInterface();
+        if (Lexems) {
+            // A comment is one lexeme: the first identifier "implementation"
+            // is the word that ends the interface.
+            FLexems = Lexems;
+            const auto End = std::find_if(Lexems->begin(), Lexems->end(),
+                                          [&](const TUnitLexem &L) { return is(L, u"implementation"); });
+            FComplete = End != Lexems->end();
+            codeLexemes(FText, *Lexems, FCode, size_t(End - Lexems->begin()));
+        } else {
+            lexInterface();
+            codeLexemes(FText, FAll, FCode);
+        }
         if (Complete)
             *Complete = FComplete;
-        codeLexemes(FText, FAll, FCode);
         TUnitInterface Result;
         // The class whose body each open "end" closes (empty for records
         // and other bodies).
@@ -132,8 +144,10 @@ private:
         if (I == 0 || I + 1 >= FCode.size() || lexem(I + 1).Code != lexIdentifier || (!Global && !Body)
             || (Body && Body->isEmpty()))
             return;
-        const QStringView Type = lastOfDotted(I + 1);
-        const QString *NewClass = Global ? nullptr : FNewClassOf(Type);
+        const TUnitLexem &TypeLexem = lastLexemOfDotted(I + 1);
+        const QStringView Type = textOf(TypeLexem);
+        // The rewriting's lexemes know their new class already.
+        const QString *NewClass = Global ? nullptr : TypeLexem.NewName ? TypeLexem.NewName : FNewClassOf ? FNewClassOf(Type) : nullptr;
         if (!Global && !NewClass)
             return;
         for (size_t N = I - 1;; N -= 2) {
@@ -150,14 +164,15 @@ private:
     }
 
     // "Unit.TName" from its first lexeme at I gives TName.
-    QStringView lastOfDotted(size_t I) const
+    const TUnitLexem &lastLexemOfDotted(size_t I) const
     {
         while (I + 2 < FCode.size() && lexem(I + 1).Code == lexDot && lexem(I + 2).Code == lexIdentifier)
             I += 2;
-        return textOf(lexem(I));
+        return lexem(I);
     }
+    QStringView lastOfDotted(size_t I) const { return textOf(lastLexemOfDotted(I)); }
 
-    const TUnitLexem &lexem(size_t CodeIndex) const { return FAll[FCode[CodeIndex]]; }
+    const TUnitLexem &lexem(size_t CodeIndex) const { return (*FLexems)[FCode[CodeIndex]]; }
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
     bool is(const TUnitLexem &L, QStringView Word) const
     {
@@ -168,6 +183,7 @@ private:
     const TNewClassOf &FNewClassOf;
     std::vector<TUnitLexem> &FAll;
     std::vector<size_t> &FCode;
+    const std::vector<TUnitLexem> *FLexems = &FAll; // those read
     bool FComplete = false; // "implementation" was reached
 };
 
@@ -208,6 +224,14 @@ TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClas
 {
     TInterfaceScratch Own;
     return TInterfaceReader(Text, NewClassOf, Scratch ? *Scratch : Own).Run(Complete);
+}
+
+TUnitInterface readUnitInterface(const QString &Text, const std::vector<TUnitLexem> &Lexems)
+{
+    // An identifier of the rewriting's lexemes carries its new class.
+    const TNewClassOf None;
+    TInterfaceScratch Own;
+    return TInterfaceReader(Text, None, Own).Run(nullptr, &Lexems);
 }
 
 void TUnitIndex::Add(const QString &UnitName, const TUnitInterface &Interface)

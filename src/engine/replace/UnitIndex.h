@@ -64,6 +64,10 @@ struct TInterfaceScratch
 // when the text ends before it (or inside a comment).
 TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClassOf, bool *Complete = nullptr,
                                  TInterfaceScratch *Scratch = nullptr);
+// The same from the lexemes of the whole unit that its rewriting made (an
+// identifier with a NewName names an old class): read up to the first
+// "implementation" of the code.
+TUnitInterface readUnitInterface(const QString &Text, const std::vector<TUnitLexem> &Lexems);
 
 // The interfaces of a run's units, looked up without regard to letter case.
 class TUnitIndex

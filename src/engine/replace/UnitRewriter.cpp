@@ -14,12 +14,14 @@
 #include "RExpertRes.h"
 #include "UnitIndex.h"
 #include "UsesClauses.h"
+#include "TextCodec.h"
 
 #include <QFileInfo>
 #include <QIODevice>
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace {
 std::atomic<bool> CodeScanOn{true};
@@ -215,6 +217,40 @@ int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePat
     return Changes;
 }
 
+std::vector<TUnitLexem> TComponentReplacer::LexUnit(const QString &Text) const
+{
+    std::vector<TUnitLexem> Lexems;
+    Lexems.reserve(size_t(Text.size() / 8));
+    TPasParser Lexer(Text);
+    QStringView Lexem;
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        if (Code == lexBlanks)
+            continue;
+        const qsizetype Start = Lexer.PrevPos();
+        Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? FindNewComp(Lexem) : nullptr, Code});
+    }
+    return Lexems;
+}
+
+void TComponentReplacer::ReportReachedUses(const QString &Path, const QByteArray &Bytes, const TUnitIndex &Index)
+{
+    TConversion &C = Current();
+    const QString Was = std::exchange(C.CurrentFile, Path);
+    TTextEncoding Encoding;
+    const QString Text = TextCodec::DecodeFile(Bytes, Encoding);
+    const std::vector<TUnitLexem> Lexems = LexUnit(Text);
+    TLineIndex Lines(Text);
+    const TFormParser *Rules = C.Parser;
+    C.Fates->Use(Rules, [Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
+        return Rules->MemberFate(OldClass, NewClass, Member);
+    });
+    // The unit's own objects were reported when it was rewritten.
+    for (const TCodeUse &Use : scanCodeUses(Text, Lexems, *C.Fates, {&Index, unitNameOf(Path)}))
+        if (Use.Reached)
+            ReportCodeUse(Lines, Use, false);
+    C.CurrentFile = Was;
+}
+
 void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourcePath, const TTextEncoding &Encoding,
                                      const QString &OutputPath)
 {
@@ -230,18 +266,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     } ContextGuard{Identifier};
     // The text is read once: the lexemes (blanks left out, nothing is done
     // with them) and the new name of every identifier that names an old class.
-    std::vector<TUnitLexem> Lexems;
-    Lexems.reserve(size_t(Text.size() / 8));
-    {
-        TPasParser Lexer(Text);
-        QStringView Lexem;
-        for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
-            if (Code == lexBlanks)
-                continue;
-            const qsizetype Start = Lexer.PrevPos();
-            Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? FindNewComp(Lexem) : nullptr, Code});
-        }
-    }
+    const std::vector<TUnitLexem> Lexems = LexUnit(Text);
     // The output is the lexemes' texts in order. Unchanged lexemes are copied
     // as spans of the input (from SpanStart to the lexeme being changed), so
     // the common case costs one copy per change, not one per lexeme.
@@ -276,9 +301,13 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     };
     std::vector<TMemberEdit> MemberEdits;
     // A unit without an old class name may still use a converted field of
-    // another unit's object.
+    // another unit's object. When the run indexes the units as it rewrites
+    // them, the unit's interface goes to the run, and a unit whose code may
+    // reach another unit's objects is scanned again once all are indexed.
     const bool Reaches = FUnitIndex && !FUnitIndex->IsEmpty();
-    if ((Uses.ClassNames > 0 || Reaches) && CodeScan()) {
+    const bool IndexLater = FRun && FRun->IndexLater() && CodeScan();
+    bool MayReach = false;
+    if ((Uses.ClassNames > 0 || Reaches || IndexLater) && CodeScan()) {
         if (Uses.ClassNames > 0)
             for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
                 NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
@@ -287,12 +316,23 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
             return Rules->MemberFate(OldClass, NewClass, Member);
         });
         const std::vector<TCodeUse> CodeUses =
-            scanCodeUses(Text, Lexems, *C.Fates, {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath)});
+            scanCodeUses(Text, Lexems, *C.Fates,
+                         {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath), IndexLater ? &MayReach : nullptr});
         for (const TCodeUse &Use : CodeUses) {
             const bool Rename = FReplaceOptions->RenameMembers && Use.RenameEnd > Use.RenameStart;
             if (Rename)
                 MemberEdits.push_back({Use.RenameStart, Use.RenameEnd, Use.Fate.Target});
             ReportCodeUse(Lines, Use, Rename);
+        }
+    }
+    if (IndexLater) {
+        TUnitInterface Interface = readUnitInterface(Text, Lexems);
+        if (C.Collect) {
+            C.HasInterface = true;
+            C.Interface = std::move(Interface);
+            C.MayReach = MayReach;
+        } else {
+            FRun->NoteUnitInterface(SourcePath, std::move(Interface), MayReach);
         }
     }
     size_t NextEdit = 0;
