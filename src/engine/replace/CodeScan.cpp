@@ -238,36 +238,44 @@ private:
         const TUnitLexem &First = lexem(Object.Next + 1);
         const bool HasSub = codeIs(Object.Next + 2, lexDot) && codeIs(Object.Next + 3, lexIdentifier);
         const TUnitLexem *Sub = HasSub ? &lexem(Object.Next + 3) : nullptr;
-        const TMemberFates::TEntry &Known =
-            FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, textOf(First), Sub ? textOf(*Sub) : QStringView());
-        const TMemberFate &Fate = Known.Fate;
-        if (Fate.IsKept())
+        TCodeUse Use;
+        if (!memberUse(lexem(I).Start, Object, First, Sub, Use))
             return;
-        TCodeUse Use{TCodeUse::TKind::Member,
-                     lexem(I).Start,
-                     identOf(Object),
-                     spelled(Known.OldClass, Object.OldClass),
-                     *Object.NewClass,
-                     spelled(Known.First, textOf(First)),
-                     Fate,
-                     &Known,
-                     Object.Reached};
-        if (Fate.Parts == 2 && Sub) {
+        if (Use.Fate.Kind == TMemberFate::TKind::Renamed) {
+            // Rewritten in place only when nothing stands between the parts.
+            if (Use.Fate.Parts == 1)
+                Use.RenameStart = First.Start, Use.RenameEnd = First.End;
+            else if (Sub->Start == First.End + 1)
+                Use.RenameStart = First.Start, Use.RenameEnd = Sub->End;
+        }
+        Uses.push_back(std::move(Use));
+    }
+
+    // The use at Pos of the member First (and Sub, when given) of Object,
+    // unless the member is kept. The member path names Sub only when the
+    // fate covers both parts.
+    bool memberUse(qsizetype Pos, const TObject &Object, const TUnitLexem &First, const TUnitLexem *Sub, TCodeUse &Use)
+    {
+        const TMemberFates::TEntry &Known = FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, textOf(First),
+                                                      Sub ? textOf(*Sub) : QStringView());
+        if (Known.Fate.IsKept())
+            return false;
+        Use = {TCodeUse::TKind::Member,
+               Pos,
+               identOf(Object),
+               spelled(Known.OldClass, Object.OldClass),
+               *Object.NewClass,
+               spelled(Known.First, textOf(First)),
+               Known.Fate,
+               &Known,
+               Object.Reached};
+        if (Use.Fate.Parts == 2 && Sub) {
             Use.Member += u'.';
             Use.Member += textOf(*Sub);
-            // Rewritten in place only when nothing stands between the parts.
-            if (Sub->Start == First.End + 1) {
-                Use.RenameStart = First.Start;
-                Use.RenameEnd = Sub->End;
-            }
         } else {
             Use.Fate.Parts = 1;
-            Use.RenameStart = First.Start;
-            Use.RenameEnd = First.End;
         }
-        if (Use.Fate.Kind != TMemberFate::TKind::Renamed)
-            Use.RenameStart = Use.RenameEnd = 0;
-        Uses.push_back(std::move(Use));
+        return true;
     }
 
     // "with A, B do": each subject that is a converted object itself (not a
@@ -344,27 +352,8 @@ private:
             if (K > 0 && lexem(K - 1).Code == lexDot)
                 continue;
             const bool HasSub = codeIs(K + 1, lexDot) && codeIs(K + 2, lexIdentifier);
-            const TMemberFates::TEntry &Known =
-                FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, textOf(L), HasSub ? textOf(lexem(K + 2)) : QStringView());
-            const TMemberFate &Fate = Known.Fate;
-            if (Fate.IsKept())
-                continue;
-            TCodeUse Use{TCodeUse::TKind::Member,
-                         L.Start,
-                         identOf(Object),
-                         spelled(Known.OldClass, Object.OldClass),
-                         *Object.NewClass,
-                         spelled(Known.First, textOf(L)),
-                         Fate,
-                         &Known,
-                         Object.Reached};
-            if (Fate.Parts == 2 && HasSub) {
-                Use.Member += u'.';
-                Use.Member += textOf(lexem(K + 2));
-            } else {
-                Use.Fate.Parts = 1;
-            }
-            Uses.push_back(std::move(Use));
+            if (TCodeUse Use; memberUse(L.Start, Object, L, HasSub ? &lexem(K + 2) : nullptr, Use))
+                Uses.push_back(std::move(Use));
         }
     }
 

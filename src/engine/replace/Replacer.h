@@ -381,6 +381,8 @@ protected:
     // The lexemes of a unit's text without blanks, each identifier with the
     // new name of the old class it names.
     std::vector<TUnitLexem> LexUnit(const QString &Text) const;
+    // What the current conversion's code scan asked of its parser's rules.
+    TMemberFates &MemberFates() const;
     // Converted objects left open (Active or Connected True) that have no
     // connection in the converted form.
     void ReportOpenWithoutConnection(TLineIndex &Lines, int ObjectPos, const QString &ObjectPath,

@@ -232,6 +232,16 @@ std::vector<TUnitLexem> TComponentReplacer::LexUnit(const QString &Text) const
     return Lexems;
 }
 
+TMemberFates &TComponentReplacer::MemberFates() const
+{
+    TConversion &C = Current();
+    const TFormParser *Rules = C.Parser;
+    C.Fates->Use(Rules, [Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
+        return Rules->MemberFate(OldClass, NewClass, Member);
+    });
+    return *C.Fates;
+}
+
 void TComponentReplacer::ReportReachedUses(const QString &Path, const QByteArray &Bytes, const TUnitIndex &Index)
 {
     TConversion &C = Current();
@@ -240,12 +250,8 @@ void TComponentReplacer::ReportReachedUses(const QString &Path, const QByteArray
     const QString Text = TextCodec::DecodeFile(Bytes, Encoding);
     const std::vector<TUnitLexem> Lexems = LexUnit(Text);
     TLineIndex Lines(Text);
-    const TFormParser *Rules = C.Parser;
-    C.Fates->Use(Rules, [Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
-        return Rules->MemberFate(OldClass, NewClass, Member);
-    });
     // The unit's own objects were reported when it was rewritten.
-    for (const TCodeUse &Use : scanCodeUses(Text, Lexems, *C.Fates, {&Index, unitNameOf(Path)}))
+    for (const TCodeUse &Use : scanCodeUses(Text, Lexems, MemberFates(), {&Index, unitNameOf(Path)}))
         if (Use.Reached)
             ReportCodeUse(Lines, Use, false);
     C.CurrentFile = Was;
@@ -311,12 +317,8 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         if (Uses.ClassNames > 0)
             for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
                 NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
-        const TFormParser *Rules = C.Parser;
-        C.Fates->Use(Rules, [Rules](const QString &OldClass, const QString &NewClass, const QString &Member) {
-            return Rules->MemberFate(OldClass, NewClass, Member);
-        });
         const std::vector<TCodeUse> CodeUses =
-            scanCodeUses(Text, Lexems, *C.Fates,
+            scanCodeUses(Text, Lexems, MemberFates(),
                          {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath), IndexLater ? &MayReach : nullptr});
         for (const TCodeUse &Use : CodeUses) {
             const bool Rename = FReplaceOptions->RenameMembers && Use.RenameEnd > Use.RenameStart;
