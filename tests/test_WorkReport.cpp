@@ -342,11 +342,13 @@ TEST_F(WorkReport, TextJsonAndSummary)
               QStringLiteral("7 items need manual work (1 object(s) not converted: their forms will not load); see W.txt"));
     EXPECT_EQ(TWorkReport::Shorten(Limit), Limit);
     EXPECT_EQ(TWorkReport::Shorten(QString(100, u'x')), QString(57, u'x') + QStringLiteral("..."));
-    // The first character of a text is on line 1.
-    const QString Text = QStringLiteral("a\nb");
+    // The first character of a text is on line 1; a line break is on the
+    // line it ends; questions come in text order and then out of it, over
+    // more than one block of the count.
+    const QString Text = QStringLiteral("a\nb\nc") + QString(300, u'x') + QStringLiteral("\nd");
     TLineIndex Lines(Text);
-    EXPECT_EQ(Lines.LineOf(0), 1);
-    EXPECT_EQ(Lines.LineOf(2), 2);
+    for (const auto &[Pos, Line] : {std::pair{0, 1}, {1, 1}, {4, 3}, {306, 4}, {2, 2}, {0, 1}, {306, 4}, {4, 3}})
+        EXPECT_EQ(Lines.LineOf(Pos), Line) << Pos;
 }
 
 TEST_F(WorkReport, AnObjectThatRunsIntoALimitSaysSo)

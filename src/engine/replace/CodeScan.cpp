@@ -27,11 +27,38 @@ struct TDeclaration
 class TScanner
 {
 public:
-    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates, const TCodeScanScope &Scope)
+    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates, const TCodeScanScope &Scope,
+             bool Headings)
         : FText(Text), FAll(Lexems), FFates(Fates), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
-          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach),
-          FCode(codeLexemes(Text, Lexems))
+          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FHeadings(Headings)
     {
+        indexCode();
+    }
+
+    // "procedure TForm1.HandlerError(Sender: TObject; E: EFIBError)": the
+    // methods whose parameters name an old class, with that class and its
+    // new name, for the handler signatures (the form names its handlers).
+    std::vector<TRenamedParameter> Headings() const
+    {
+        std::vector<TRenamedParameter> Methods;
+        size_t Done = 0;
+        for (const size_t I : FHeadsAt) {
+            if (I < Done || !codeIs(I + 1, lexIdentifier))
+                continue;
+            size_t N = I + 1;
+            if (codeIs(N + 1, lexDot) && codeIs(N + 2, lexIdentifier))
+                N += 2; // Class.Method
+            if (!codeIs(N + 1, lexOpenParen))
+                continue;
+            Done = N + 1;
+            for (size_t P = N + 2; P < FCode.size() && lexem(P).Code != lexCloseParen; ++P)
+                if (const TUnitLexem &L = lexem(P); L.NewName) {
+                    const TUnitLexem &Name = lexem(N);
+                    Methods.push_back({Name.Start, textOf(Name).toString(), textOf(L).toString(), *L.NewName});
+                    break;
+                }
+        }
+        return Methods;
     }
 
     std::vector<TCodeUse> Run()
@@ -40,11 +67,8 @@ public:
         if (FDeclared.empty() && !FIndex && !FMayReach)
             return {};
         std::vector<TCodeUse> Uses;
-        for (size_t I = 0; I < FCode.size(); ++I) {
-            const TUnitLexem &L = lexem(I);
-            if (L.Code != lexIdentifier || L.NewName)
-                continue;
-            if (isWord(L, u"with"))
+        for (const size_t I : FSubjects) {
+            if (isWord(lexem(I), u"with"))
                 scanWith(I, Uses);
             else
                 scanMemberUse(I, Uses);
@@ -55,12 +79,40 @@ public:
 private:
     const TUnitLexem &lexem(size_t CodeIndex) const { return FAll[FCode[CodeIndex]]; }
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
-    bool isWord(const TUnitLexem &L, QStringView Word) const
+    template <std::size_t N>
+    bool isWord(const TUnitLexem &L, const char16_t (&Word)[N]) const
     {
-        return L.Code == lexIdentifier && L.End - L.Start == Word.size() && compareIgnoringCase(textOf(L), Word) == 0;
+        return ::isWord(FText, L, Word);
     }
     bool codeIs(size_t CodeIndex, int Code) const { return CodeIndex < FCode.size() && lexem(CodeIndex).Code == Code; }
     static QString key(QStringView Name) { return Name.toString().toCaseFolded(); }
+
+    // One walk over the lexemes finds the code and, in it, the few places
+    // that the scan reads: the types after a colon, the uses clauses, and
+    // the identifiers that may be a subject (before a dot, or "with").
+    void indexCode()
+    {
+        FCode.reserve(FAll.size());
+        forEachCodeLexeme(FText, FAll, FAll.size(), [this](size_t At) {
+            const TUnitLexem &L = FAll[At];
+            const size_t I = FCode.size();
+            const TUnitLexem *Before = I ? &lexem(I - 1) : nullptr;
+            FCode.push_back(At);
+            if (L.Code == lexIdentifier) {
+                if (I >= 2 && Before->Code == lexColon && (L.NewName || FIndex))
+                    FTypesAt.push_back(I);
+                if (!L.NewName && isWord(L, u"with"))
+                    FSubjects.push_back(I);
+                else if (FHeadings && (isWord(L, u"procedure") || isWord(L, u"function")))
+                    FHeadsAt.push_back(I);
+            } else if (L.Code == lexDot) {
+                if (Before && Before->Code == lexIdentifier && !Before->NewName && !isWord(*Before, u"with"))
+                    FSubjects.push_back(I - 1);
+            } else if (L.Code == lexKeywordUses && FIndex) {
+                FUsesAt.push_back(I); // read when a global is looked up
+            }
+        });
+    }
 
     // "A, B: TQuery": every name of the list before the colon that stands
     // right before an old class is declared with it; so are the names
@@ -69,14 +121,8 @@ private:
     // whose globals it sees.
     void collectDeclarations()
     {
-        for (size_t I = 0; I < FCode.size(); ++I) {
+        for (const size_t I : FTypesAt) {
             const TUnitLexem &Type = lexem(I);
-            if (Type.Code == lexKeywordUses && FIndex) {
-                FUsesAt.push_back(I); // read when a global is looked up
-                continue;
-            }
-            if (I < 2 || lexem(I - 1).Code != lexColon || Type.Code != lexIdentifier)
-                continue;
             QString Container;
             if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type)))
                 Container = key(textOf(Type));
@@ -99,6 +145,70 @@ private:
         std::stable_sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
             return compareIgnoringCase(A.Name, B.Name) < 0;
         });
+        indexDeclaredNames();
+    }
+
+    // Each code identifier before a dot is looked up: the names are hashed
+    // into a table of their runs in FDeclared, one probe where the binary
+    // search made several comparisons. ASCII names only, as
+    // TAsciiNameIndex: once one is not, every lookup is a search.
+    struct TNameSlot
+    {
+        std::uint32_t Hash = 0;
+        std::uint32_t Begin = 0, End = 0; // End == 0: empty
+    };
+    static bool asciiHash(QStringView Name, std::uint32_t &Hash)
+    {
+        Hash = 2166136261u;
+        for (const QChar C : Name) {
+            if (C.unicode() >= 0x80)
+                return false;
+            Hash = (Hash ^ foldAscii(C.unicode())) * 16777619u;
+        }
+        return true;
+    }
+    void indexDeclaredNames()
+    {
+        std::size_t Size = 16;
+        while (Size < 2 * FDeclared.size())
+            Size *= 2;
+        FNameSlots.assign(Size, {});
+        for (std::size_t I = 0; I < FDeclared.size();) {
+            std::size_t J = I + 1;
+            while (J < FDeclared.size() && compareIgnoringCase(FDeclared[J].Name, FDeclared[I].Name) == 0)
+                ++J;
+            std::uint32_t Hash;
+            if (!asciiHash(FDeclared[I].Name, Hash)) {
+                FNameSlots.clear();
+                return;
+            }
+            std::size_t S = Hash & (Size - 1);
+            while (FNameSlots[S].End)
+                S = (S + 1) & (Size - 1);
+            FNameSlots[S] = {Hash, std::uint32_t(I), std::uint32_t(J)};
+            I = J;
+        }
+    }
+    // The run of Name's declarations in FDeclared.
+    std::pair<const TDeclaration *, const TDeclaration *> declarationsOf(QStringView Name) const
+    {
+        std::uint32_t Hash;
+        if (!FNameSlots.empty() && asciiHash(Name, Hash)) {
+            const std::size_t Mask = FNameSlots.size() - 1;
+            for (std::size_t S = Hash & Mask; FNameSlots[S].End; S = (S + 1) & Mask) {
+                const TNameSlot &Slot = FNameSlots[S];
+                const TDeclaration &D = FDeclared[Slot.Begin];
+                if (Slot.Hash == Hash && D.Name.size() == Name.size() && compareIgnoringCase(D.Name, Name) == 0)
+                    return {&D, FDeclared.data() + Slot.End};
+            }
+            return {nullptr, nullptr};
+        }
+        const auto Less = [](const TDeclaration &D, QStringView N) { return compareIgnoringCase(D.Name, N) < 0; };
+        const auto First = std::lower_bound(FDeclared.cbegin(), FDeclared.cend(), Name, Less);
+        auto Last = First;
+        while (Last != FDeclared.cend() && Last->Name.size() == Name.size() && compareIgnoringCase(Last->Name, Name) == 0)
+            ++Last;
+        return {FDeclared.data() + (First - FDeclared.cbegin()), FDeclared.data() + (Last - FDeclared.cbegin())};
     }
 
     // "uses A, B.C in 'c.pas';" from the keyword at I: the names, dotted
@@ -130,11 +240,9 @@ private:
     {
         if (!FDeclaredNames.MayContain(Name))
             return nullptr; // most identifiers, without a search
-        const auto Less = [](const TDeclaration &D, QStringView N) { return compareIgnoringCase(D.Name, N) < 0; };
-        const auto First = std::lower_bound(FDeclared.cbegin(), FDeclared.cend(), Name, Less);
-        auto Last = First;
-        while (Last != FDeclared.cend() && Last->Name.size() == Name.size() && compareIgnoringCase(Last->Name, Name) == 0)
-            ++Last;
+        const auto [First, Last] = declarationsOf(Name);
+        if (First == Last)
+            return nullptr;
         // The name's declarations are in text order: the last one before Pos.
         const auto After = std::partition_point(First, Last, [Pos](const TDeclaration &D) { return D.Pos < Pos; });
         if (After != First)
@@ -366,17 +474,24 @@ private:
     mutable QStringList FUses; // the units the uses clauses name, case-folded
     mutable std::vector<size_t> FUsesAt; // uses clauses not read yet
     std::vector<size_t> FCode; // indexes into FAll of the code lexemes
+    bool FHeadings; // whether to find the method headings
+    // Indexes into FCode, in text order: see indexCode.
+    std::vector<size_t> FTypesAt, FSubjects, FHeadsAt;
     std::vector<TDeclaration> FDeclared; // sorted by name, letter case ignored
     TNameFilter FDeclaredNames;
+    std::vector<TNameSlot> FNameSlots; // see declarationsOf
     QString FLastIdent;
 };
 
 } // namespace
 
 std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
-                                   const TCodeScanScope &Scope)
+                                   const TCodeScanScope &Scope, std::vector<TRenamedParameter> *Headings)
 {
-    return TScanner(Text, Lexems, Fates, Scope).Run();
+    TScanner Scanner(Text, Lexems, Fates, Scope, Headings != nullptr);
+    if (Headings)
+        *Headings = Scanner.Headings();
+    return Scanner.Run();
 }
 
 std::uint64_t TMemberFates::PairHash(QStringView OldClass, const QString &NewClass)
@@ -388,14 +503,18 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
                                              QStringView First, QStringView Sub)
 {
     const std::uint64_t Hash = hashIgnoringCase(Sub, hashIgnoringCase(First, Pair));
+    // Nearly always written as the first time: compared as written first.
     const auto Same = [](const QString &A, QStringView B) {
-        return A.size() == B.size() && compareIgnoringCase(A, B) == 0;
+        return A.size() == B.size() && (A.constData() == B.data() || QStringView(A) == B || compareIgnoringCase(A, B) == 0);
     };
-    const auto [Begin, End] = FEntries.equal_range(Hash);
-    for (auto It = Begin; It != End; ++It) {
-        const TEntry &E = It->second;
-        if (Same(E.First, First) && Same(E.Sub, Sub) && Same(E.OldClass, OldClass) && Same(E.NewClass, NewClass))
-            return E;
+    if (!FSlots.empty()) {
+        const std::size_t Mask = FSlots.size() - 1;
+        for (std::size_t I = slotOf(Hash) & Mask; FSlots[I].Entry; I = (I + 1) & Mask) {
+            const TEntry &E = *FSlots[I].Entry;
+            if (FSlots[I].Hash == Hash && Same(E.First, First) && Same(E.Sub, Sub) && Same(E.OldClass, OldClass)
+                && Same(E.NewClass, NewClass))
+                return E;
+        }
     }
     TEntry E{OldClass.toString(), NewClass, First.toString(), Sub.toString(), {}, {}};
     QString Path = E.First;
@@ -405,7 +524,25 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
     }
     if (FLookup)
         E.Fate = FLookup(E.OldClass, NewClass, Path);
-    return FEntries.emplace(Hash, std::move(E))->second;
+    const TEntry &Added = FEntries.emplace_back(std::move(E));
+    if (2 * FEntries.size() > FSlots.size()) {
+        std::vector<TSlot> Old(std::max<std::size_t>(64, 4 * FEntries.size()));
+        Old.swap(FSlots);
+        for (const TSlot &Slot : Old)
+            if (Slot.Entry)
+                place(Slot);
+    }
+    place({Hash, &Added});
+    return Added;
+}
+
+void TMemberFates::place(const TSlot &Slot)
+{
+    const std::size_t Mask = FSlots.size() - 1;
+    std::size_t I = slotOf(Slot.Hash) & Mask;
+    while (FSlots[I].Entry)
+        I = (I + 1) & Mask;
+    FSlots[I] = Slot;
 }
 
 std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems)
@@ -417,28 +554,7 @@ std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexe
 
 void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code, size_t End)
 {
-    End = std::min(End, Lexems.size());
-    const auto Adjacent = [&](size_t I, int NextCode) {
-        return I + 1 < End && Lexems[I + 1].Code == NextCode && Lexems[I + 1].Start == Lexems[I].End;
-    };
     Code.clear();
-    Code.reserve(End);
-    for (size_t I = 0; I < End; ++I) {
-        const TUnitLexem &L = Lexems[I];
-        if (L.Code == lexComment)
-            continue;
-        if (L.Code == lexSlash && Adjacent(I, lexSlash)) {
-            const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
-            while (I + 1 < End && (LineEnd < 0 || Lexems[I + 1].Start < LineEnd))
-                ++I;
-            continue;
-        }
-        if (L.Code == lexOpenParen && Adjacent(I, lexStar)) {
-            const qsizetype Close = Text.indexOf(QStringLiteral("*)"), L.End + 1);
-            while (I + 1 < End && (Close < 0 || Lexems[I + 1].Start < Close + 2))
-                ++I;
-            continue;
-        }
-        Code.push_back(I);
-    }
+    Code.reserve(std::min(End, Lexems.size()));
+    forEachCodeLexeme(Text, Lexems, End, [&Code](size_t I) { Code.push_back(I); });
 }

@@ -12,16 +12,19 @@
 // "//" and "(* *)" comments are never read as code.
 #pragma once
 
+#include "CaseCompare.h"
 #include "MemberFate.h"
+#include "PasParser.h"
 #include "UsesClauses.h"
 
 class TUnitIndex;
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <unordered_map>
 #include <vector>
 
 // The fate of Member ("IndexName", "AutoUpdateOptions.KeyFields") on an
@@ -56,6 +59,7 @@ public:
     void Clear()
     {
         FEntries.clear();
+        FSlots.clear();
         FOwner = nullptr;
     }
     // Sub is empty for a member of one part. Pair is PairHash(OldClass,
@@ -66,9 +70,20 @@ public:
     static std::uint64_t PairHash(QStringView OldClass, const QString &NewClass);
 
 private:
+    struct TSlot
+    {
+        std::uint64_t Hash = 0;
+        const TEntry *Entry = nullptr; // none: an empty slot
+    };
+    void place(const TSlot &Slot);
+    // The high bits of the hash mixed into the low ones that the mask keeps.
+    static std::size_t slotOf(std::uint64_t Hash) { return std::size_t(Hash ^ (Hash >> 29)); }
     const void *FOwner = nullptr;
     TMemberLookup FLookup;
-    std::unordered_multimap<std::uint64_t, TEntry> FEntries; // entries stay where they are
+    std::deque<TEntry> FEntries; // entries stay where they are
+    // Open addressing by a hash of the four names (asked once per member
+    // use of the code: one probe, no division, no node to follow).
+    std::vector<TSlot> FSlots;
 };
 
 struct TCodeUse
@@ -111,14 +126,69 @@ struct TCodeScanScope
     bool *MayReach = nullptr;
 };
 
+// A method heading whose parameter list names an old class, at Pos
+// ("procedure TForm1.Query1Error(E: EDBEngineError)"): an event handler's
+// signature that the renaming changes.
+struct TRenamedParameter
+{
+    qsizetype Pos;
+    QString Method, OldClass, NewClass;
+};
+
 // The uses in text order. Lexems are the unit's lexemes without blanks, as
 // the unit rewriting reads them; an identifier with a NewName names an old
 // class. A use through a field of another object names both ("DM.Query1").
+// Headings, when given, receives the method headings with a renamed
+// parameter class, in text order (found in the same walk).
 std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
-                                   const TCodeScanScope &Scope = {});
+                                   const TCodeScanScope &Scope = {},
+                                   std::vector<TRenamedParameter> *Headings = nullptr);
 
-// The indexes of the lexemes that are code: block comments, "//" comments up
-// to the line's end and "(* *)" comments left out.
+// Whether L is the identifier Word, letter case ignored. Asked of nearly
+// every identifier: the length and the first letter decide most answers
+// without a comparison.
+template <std::size_t N>
+bool isWord(const QString &Text, const TUnitLexem &L, const char16_t (&Word)[N])
+{
+    if (L.Code != lexIdentifier || L.End - L.Start != qsizetype(N - 1))
+        return false;
+    const char16_t First = Text[L.Start].unicode();
+    if (First < 0x80 && foldAscii(First) != foldAscii(Word[0]))
+        return false;
+    return compareIgnoringCase(QStringView(Text).mid(L.Start, L.End - L.Start), QStringView(Word, qsizetype(N - 1))) == 0;
+}
+
+// Calls Visit(I) with the index of each lexeme before End that is code, in
+// order: block comments, "//" comments up to the line's end and "(* *)"
+// comments left out.
+template <class TVisit>
+void forEachCodeLexeme(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t End, TVisit &&Visit)
+{
+    End = std::min(End, Lexems.size());
+    const auto Adjacent = [&](size_t I, int NextCode) {
+        return I + 1 < End && Lexems[I + 1].Code == NextCode && Lexems[I + 1].Start == Lexems[I].End;
+    };
+    for (size_t I = 0; I < End; ++I) {
+        const TUnitLexem &L = Lexems[I];
+        if (L.Code == lexComment)
+            continue;
+        if (L.Code == lexSlash && Adjacent(I, lexSlash)) {
+            const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
+            while (I + 1 < End && (LineEnd < 0 || Lexems[I + 1].Start < LineEnd))
+                ++I;
+            continue;
+        }
+        if (L.Code == lexOpenParen && Adjacent(I, lexStar)) {
+            const qsizetype Close = Text.indexOf(QStringLiteral("*)"), L.End + 1);
+            while (I + 1 < End && (Close < 0 || Lexems[I + 1].Start < Close + 2))
+                ++I;
+            continue;
+        }
+        Visit(I);
+    }
+}
+
+// The indexes of the lexemes that are code (forEachCodeLexeme).
 std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems);
 // The same, into Code (emptied first), of the lexemes before End.
 void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code,

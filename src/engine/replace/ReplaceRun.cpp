@@ -799,6 +799,11 @@ void TReplaceRun::NoteUnitInterface(const QString &Path, TUnitInterface Interfac
 void TReplaceRun::ScanReachingUnits()
 {
     FIndexLater = false;
+    // No unit reaches another's objects: the index would answer nothing.
+    if (FMayReach.isEmpty()) {
+        FLaterInterfaces.clear();
+        return;
+    }
     auto Index = std::make_shared<TUnitIndex>();
     for (const auto &[Path, Interface] : std::as_const(FLaterInterfaces))
         Index->Add(unitNameOf(Path), Interface);

@@ -174,9 +174,10 @@ private:
 
     const TUnitLexem &lexem(size_t CodeIndex) const { return (*FLexems)[FCode[CodeIndex]]; }
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
-    bool is(const TUnitLexem &L, QStringView Word) const
+    template <std::size_t N>
+    bool is(const TUnitLexem &L, const char16_t (&Word)[N]) const
     {
-        return L.Code == lexIdentifier && L.End - L.Start == Word.size() && compareIgnoringCase(textOf(L), Word) == 0;
+        return isWord(FText, L, Word);
     }
 
     const QString &FText;

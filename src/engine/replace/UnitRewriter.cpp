@@ -70,55 +70,6 @@ QStringList declaredClasses(const QString &Text, const std::vector<TUnitLexem> &
     return Names;
 }
 
-// "procedure TForm1.HandlerError(Sender: TObject; E: EFIBError)": the
-// methods whose parameters name an old class, with that class and its new
-// name, for the handler signatures (the form names its handlers).
-struct TRenamedParameter
-{
-    qsizetype Pos;
-    QString Method, OldClass, NewClass;
-};
-QList<TRenamedParameter> methodsWithRenamedParameters(const QString &Text, const std::vector<TUnitLexem> &Lexems)
-{
-    QList<TRenamedParameter> Methods;
-    const auto Word = [&](const TUnitLexem &L) { return QStringView(Text).mid(L.Start, L.End - L.Start); };
-    const auto IsHead = [&](const TUnitLexem &L) {
-        const qsizetype Size = L.End - L.Start;
-        return L.Code == lexIdentifier
-               && ((Size == 9 && compareIgnoringCase(Word(L), u"procedure") == 0)
-                   || (Size == 8 && compareIgnoringCase(Word(L), u"function") == 0));
-    };
-    // One walk over the lexemes, comments stepped over: a unit has
-    // thousands of lexemes and few method headings.
-    const auto NextCode = [&](size_t I) {
-        while (++I < Lexems.size() && Lexems[I].Code == lexComment) {
-        }
-        return I;
-    };
-    const auto Is = [&](size_t I, int Code) { return I < Lexems.size() && Lexems[I].Code == Code; };
-    for (size_t I = 0; I < Lexems.size(); ++I) {
-        if (!IsHead(Lexems[I]))
-            continue;
-        size_t N = NextCode(I);
-        if (!Is(N, lexIdentifier))
-            continue;
-        if (const size_t Dot = NextCode(N); Is(Dot, lexDot))
-            if (const size_t Method = NextCode(Dot); Is(Method, lexIdentifier))
-                N = Method; // Class.Method
-        const TUnitLexem &Name = Lexems[N];
-        size_t P = NextCode(N);
-        if (!Is(P, lexOpenParen))
-            continue;
-        for (P = NextCode(P); P < Lexems.size() && Lexems[P].Code != lexCloseParen; P = NextCode(P))
-            if (const TUnitLexem &L = Lexems[P]; L.NewName) {
-                Methods.append({Name.Start, Word(Name).toString(), Word(L).toString(), *L.NewName});
-                break;
-            }
-        I = N;
-    }
-    return Methods;
-}
-
 // The name that a replacement text declares behind the new class name
 // ("TOrxConnection;\r\n    Transaction: TOrxTransaction" gives Transaction),
 // or an empty text when it adds nothing.
@@ -314,12 +265,13 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     const bool IndexLater = FRun && FRun->IndexLater() && CodeScan();
     bool MayReach = false;
     if ((Uses.ClassNames > 0 || Reaches || IndexLater) && CodeScan()) {
-        if (Uses.ClassNames > 0)
-            for (const TRenamedParameter &M : methodsWithRenamedParameters(Text, Lexems))
-                NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
+        std::vector<TRenamedParameter> Headings;
         const std::vector<TCodeUse> CodeUses =
             scanCodeUses(Text, Lexems, MemberFates(),
-                         {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath), IndexLater ? &MayReach : nullptr});
+                         {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath), IndexLater ? &MayReach : nullptr},
+                         Uses.ClassNames > 0 ? &Headings : nullptr);
+        for (const TRenamedParameter &M : Headings)
+            NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
         for (const TCodeUse &Use : CodeUses) {
             const bool Rename = FReplaceOptions->RenameMembers && Use.RenameEnd > Use.RenameStart;
             if (Rename)

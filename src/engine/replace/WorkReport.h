@@ -94,10 +94,12 @@ struct TWorkItem
 // as bytes, not one string at a time.
 Q_DECLARE_TYPEINFO(TWorkItem, Q_RELOCATABLE_TYPE);
 
-// The one-based line of a zero-based offset in a text. The line starts are
-// found on the first question, once per text, so that a form with hundreds
-// of items is not counted through hundreds of times, and a text without
-// items costs nothing.
+// The one-based line of a zero-based offset in a text. Questions in text
+// order (the common case: a unit's items are found front to back) count the
+// line breaks from the last answer on, and stop at the last item; the first
+// question behind the last one finds every line start, once per text, so
+// that a form with hundreds of items is not counted through hundreds of
+// times. A text without items costs nothing.
 class TLineIndex
 {
 public:
@@ -106,6 +108,8 @@ public:
 
 private:
     const QString &FText;
+    qsizetype FPos = 0; // in text order: the lines before FPos are counted
+    int FLine = 1;
     std::vector<qsizetype> FStarts;
 };
 
