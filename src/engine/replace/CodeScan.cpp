@@ -30,10 +30,22 @@ public:
     TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates, const TCodeScanScope &Scope,
              bool Headings)
         : FText(Text), FAll(Lexems), FFates(Fates), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
-          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FHeadings(Headings)
+          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FHeadings(Headings),
+          FCode(take(Fates.Scratch.Code)), FTypesAt(take(Fates.Scratch.TypesAt)),
+          FSubjects(take(Fates.Scratch.Subjects)), FHeadsAt(take(Fates.Scratch.HeadsAt))
     {
         indexCode();
     }
+    ~TScanner()
+    {
+        TCodeScanScratch &Scratch = FFates.Scratch;
+        Scratch.Code = std::move(FCode);
+        Scratch.TypesAt = std::move(FTypesAt);
+        Scratch.Subjects = std::move(FSubjects);
+        Scratch.HeadsAt = std::move(FHeadsAt);
+    }
+    TScanner(const TScanner &) = delete;
+    TScanner &operator=(const TScanner &) = delete;
 
     // "procedure TForm1.HandlerError(Sender: TObject; E: EFIBError)": the
     // methods whose parameters name an old class, with that class and its
@@ -77,6 +89,12 @@ public:
     }
 
 private:
+    static std::vector<size_t> take(std::vector<size_t> &Scratch)
+    {
+        std::vector<size_t> Taken = std::move(Scratch);
+        Taken.clear();
+        return Taken;
+    }
     const TUnitLexem &lexem(size_t CodeIndex) const { return FAll[FCode[CodeIndex]]; }
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
     template <std::size_t N>
@@ -473,8 +491,8 @@ private:
     bool *FMayReach;          // see TCodeScanScope
     mutable QStringList FUses; // the units the uses clauses name, case-folded
     mutable std::vector<size_t> FUsesAt; // uses clauses not read yet
-    std::vector<size_t> FCode; // indexes into FAll of the code lexemes
     bool FHeadings; // whether to find the method headings
+    std::vector<size_t> FCode; // indexes into FAll of the code lexemes
     // Indexes into FCode, in text order: see indexCode.
     std::vector<size_t> FTypesAt, FSubjects, FHeadsAt;
     std::vector<TDeclaration> FDeclared; // sorted by name, letter case ignored
@@ -502,6 +520,11 @@ std::uint64_t TMemberFates::PairHash(QStringView OldClass, const QString &NewCla
 const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView OldClass, const QString &NewClass,
                                              QStringView First, QStringView Sub)
 {
+    // Code uses the same member of the same object several times running:
+    // the last answer, when the names are written as it was, needs no hash.
+    if (const TEntry *Last = FLast; Last && Last->First == First && Last->Sub == Sub && Last->OldClass == OldClass
+                                    && Last->NewClass == NewClass)
+        return *Last;
     const std::uint64_t Hash = hashIgnoringCase(Sub, hashIgnoringCase(First, Pair));
     // Nearly always written as the first time: compared as written first.
     const auto Same = [](const QString &A, QStringView B) {
@@ -512,8 +535,10 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
         for (std::size_t I = slotOf(Hash) & Mask; FSlots[I].Entry; I = (I + 1) & Mask) {
             const TEntry &E = *FSlots[I].Entry;
             if (FSlots[I].Hash == Hash && Same(E.First, First) && Same(E.Sub, Sub) && Same(E.OldClass, OldClass)
-                && Same(E.NewClass, NewClass))
+                && Same(E.NewClass, NewClass)) {
+                FLast = &E;
                 return E;
+            }
         }
     }
     TEntry E{OldClass.toString(), NewClass, First.toString(), Sub.toString(), {}, {}};
@@ -533,6 +558,7 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
                 place(Slot);
     }
     place({Hash, &Added});
+    FLast = &Added;
     return Added;
 }
 

@@ -36,9 +36,17 @@ using TMemberLookup =
 // the same few members of the same few classes again and again: each is
 // asked once per run (letter case ignored), and its names are kept to be
 // shared by the uses and report items that name them.
+// Memory that the scans of one conversion take again, unit after unit.
+struct TCodeScanScratch
+{
+    std::vector<size_t> Code, TypesAt, Subjects, HeadsAt;
+};
+
 class TMemberFates
 {
 public:
+    TCodeScanScratch Scratch;
+
     struct TEntry
     {
         QString OldClass, NewClass, First, Sub; // as first written
@@ -60,6 +68,7 @@ public:
     {
         FEntries.clear();
         FSlots.clear();
+        FLast = nullptr;
         FOwner = nullptr;
     }
     // Sub is empty for a member of one part. Pair is PairHash(OldClass,
@@ -84,6 +93,7 @@ private:
     // Open addressing by a hash of the four names (asked once per member
     // use of the code: one probe, no division, no node to follow).
     std::vector<TSlot> FSlots;
+    const TEntry *FLast = nullptr; // the last answer
 };
 
 struct TCodeUse
