@@ -158,10 +158,10 @@ private:
                     break;
             }
         }
-        // By name, then in text order: a name's declarations are found by
-        // a binary search, without a key to build.
-        std::stable_sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
-            return compareIgnoringCase(A.Name, B.Name) < 0;
+        // By name, then in text order (no two declarations share a place).
+        std::sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
+            const int Order = compareIgnoringCase(A.Name, B.Name);
+            return Order != 0 ? Order < 0 : A.Pos < B.Pos;
         });
         indexDeclaredNames();
     }
@@ -318,7 +318,7 @@ private:
             if (D->Pos == Ident.Start)
                 return false;
             if (!D->Pair)
-                D->Pair = TMemberFates::PairHash(textOf(*D->Type), *D->Type->NewName);
+                D->Pair = pairOf(textOf(*D->Type), D->Type->NewName);
             Object = {Ident.Start, Ident.End, false, D->Pair, textOf(*D->Type), D->Type->NewName, I + 1};
             return true;
         }
@@ -330,10 +330,22 @@ private:
         const TUnitIndex::TField *Field = FIndex->FieldOf(Container, textOf(lexem(I + 2)));
         if (!Field)
             return false;
-        Object = {Ident.Start, lexem(I + 2).End, true, TMemberFates::PairHash(Field->OldClass, Field->NewClass),
+        Object = {Ident.Start, lexem(I + 2).End, true, pairOf(Field->OldClass, &Field->NewClass),
                   Field->OldClass, &Field->NewClass, I + 3};
         return true;
     }
+    // TMemberFates::PairHash, of the same few classes again and again.
+    std::uint64_t pairOf(QStringView OldClass, const QString *NewClass) const
+    {
+        for (const TPairSeen &P : FPairs)
+            if (P.NewClass == NewClass && P.OldClass == OldClass)
+                return P.Pair;
+        const std::uint64_t Pair = TMemberFates::PairHash(OldClass, *NewClass);
+        if (FPairs.size() < MaxKnown)
+            FPairs.push_back({OldClass, NewClass, Pair});
+        return Pair;
+    }
+
     // The identifier of an object as written. A unit names the same few
     // objects again and again: the last one's text is shared.
     QString identOf(const TObject &Object)
@@ -377,13 +389,27 @@ private:
         Uses.push_back(std::move(Use));
     }
 
+    // The fate of a member of Object. A unit uses the same few members of
+    // the same few classes: they are found again in the unit's own short
+    // list, as written, without a hash.
+    const TMemberFates::TEntry &known(const TObject &Object, QStringView First, QStringView Sub)
+    {
+        for (const TKnownUse &K : FKnown)
+            if (K.Pair == Object.Pair && K.NewClass == Object.NewClass && K.First.size() == First.size()
+                && K.Sub.size() == Sub.size() && K.First == First && K.Sub == Sub && K.OldClass == Object.OldClass)
+                return *K.Entry;
+        const TMemberFates::TEntry &Entry = FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, First, Sub);
+        if (FKnown.size() < MaxKnown)
+            FKnown.push_back({Object.Pair, Object.NewClass, Object.OldClass, First, Sub, &Entry});
+        return Entry;
+    }
+
     // The use at Pos of the member First (and Sub, when given) of Object,
     // unless the member is kept. The member path names Sub only when the
     // fate covers both parts.
     bool memberUse(qsizetype Pos, const TObject &Object, const TUnitLexem &First, const TUnitLexem *Sub, TCodeUse &Use)
     {
-        const TMemberFates::TEntry &Known = FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, textOf(First),
-                                                      Sub ? textOf(*Sub) : QStringView());
+        const TMemberFates::TEntry &Known = known(Object, textOf(First), Sub ? textOf(*Sub) : QStringView());
         if (Known.Fate.IsKept())
             return false;
         Use = {TCodeUse::TKind::Member,
@@ -499,6 +525,24 @@ private:
     TNameFilter FDeclaredNames;
     std::vector<TNameSlot> FNameSlots; // see declarationsOf
     QString FLastIdent;
+    // The unit's own lists of what it asked (see known and pairOf), each
+    // kept short enough to be searched from the front.
+    static constexpr size_t MaxKnown = 32;
+    struct TKnownUse
+    {
+        std::uint64_t Pair;
+        const QString *NewClass;
+        QStringView OldClass, First, Sub;
+        const TMemberFates::TEntry *Entry;
+    };
+    std::vector<TKnownUse> FKnown;
+    struct TPairSeen
+    {
+        QStringView OldClass;
+        const QString *NewClass;
+        std::uint64_t Pair;
+    };
+    mutable std::vector<TPairSeen> FPairs;
 };
 
 } // namespace
@@ -520,11 +564,6 @@ std::uint64_t TMemberFates::PairHash(QStringView OldClass, const QString &NewCla
 const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView OldClass, const QString &NewClass,
                                              QStringView First, QStringView Sub)
 {
-    // Code uses the same member of the same object several times running:
-    // the last answer, when the names are written as it was, needs no hash.
-    if (const TEntry *Last = FLast; Last && Last->First == First && Last->Sub == Sub && Last->OldClass == OldClass
-                                    && Last->NewClass == NewClass)
-        return *Last;
     const std::uint64_t Hash = hashIgnoringCase(Sub, hashIgnoringCase(First, Pair));
     // Nearly always written as the first time: compared as written first.
     const auto Same = [](const QString &A, QStringView B) {
@@ -535,10 +574,8 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
         for (std::size_t I = slotOf(Hash) & Mask; FSlots[I].Entry; I = (I + 1) & Mask) {
             const TEntry &E = *FSlots[I].Entry;
             if (FSlots[I].Hash == Hash && Same(E.First, First) && Same(E.Sub, Sub) && Same(E.OldClass, OldClass)
-                && Same(E.NewClass, NewClass)) {
-                FLast = &E;
+                && Same(E.NewClass, NewClass))
                 return E;
-            }
         }
     }
     TEntry E{OldClass.toString(), NewClass, First.toString(), Sub.toString(), {}, {}};
@@ -558,7 +595,6 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
                 place(Slot);
     }
     place({Hash, &Added});
-    FLast = &Added;
     return Added;
 }
 

@@ -68,7 +68,6 @@ public:
     {
         FEntries.clear();
         FSlots.clear();
-        FLast = nullptr;
         FOwner = nullptr;
     }
     // Sub is empty for a member of one part. Pair is PairHash(OldClass,
@@ -93,7 +92,6 @@ private:
     // Open addressing by a hash of the four names (asked once per member
     // use of the code: one probe, no division, no node to follow).
     std::vector<TSlot> FSlots;
-    const TEntry *FLast = nullptr; // the last answer
 };
 
 struct TCodeUse
