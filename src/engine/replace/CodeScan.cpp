@@ -38,7 +38,7 @@ public:
     }
     ~TScanner()
     {
-        TCodeScanScratch &Scratch = FFates.Scratch;
+        TMemberFates::TScratch &Scratch = FFates.Scratch;
         Scratch.Code = std::move(FCode);
         Scratch.TypesAt = std::move(FTypesAt);
         Scratch.Subjects = std::move(FSubjects);

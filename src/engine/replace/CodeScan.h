@@ -36,16 +36,15 @@ using TMemberLookup =
 // the same few members of the same few classes again and again: each is
 // asked once per run (letter case ignored), and its names are kept to be
 // shared by the uses and report items that name them.
-// Memory that the scans of one conversion take again, unit after unit.
-struct TCodeScanScratch
-{
-    std::vector<size_t> Code, TypesAt, Subjects, HeadsAt;
-};
-
 class TMemberFates
 {
 public:
-    TCodeScanScratch Scratch;
+    // Memory that the scans of one conversion take again, unit after unit.
+    struct TScratch
+    {
+        std::vector<size_t> Code, TypesAt, Subjects, HeadsAt;
+    };
+    TScratch Scratch;
 
     struct TEntry
     {
