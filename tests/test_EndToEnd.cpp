@@ -404,10 +404,12 @@ TEST_F(EndToEnd, FixturesReportTheLinesThatWillNotCompileAndRenameOnRequest)
          {"  Items.SQL.Text := 'select * from ITEMS';", "  Items.SQLUpdate.Clear;", "  Counts.Connection := StockDb;",
           "  StockDb.Database := 'stock.gdb';"}},
         {"fibplus",
-         {"AccDM.pas:13", "AccDM.pas:14", "AccDM.pas:35", "AccDM.pas:36", "AccDM.pas:37", "AccDM.pas:40"},
+         {"AccDM.pas:13", "AccDM.pas:14", "AccDM.pas:35", "AccDM.pas:36", "AccDM.pas:37", "AccDM.pas:39",
+          "AccDM.pas:40"},
          {"AccDM.pas"},
          {"  Db.Database := Path; // Db.DBName is set here",
-          "  dsAcc.SQL.Text := 'select * from ACC where dsAcc.SelectSQL = 1';", "  dsAcc.KeyFields := 'ID';"}},
+          "  dsAcc.SQL.Text := 'select * from ACC where dsAcc.SelectSQL = 1';", "  dsAcc.KeyFields := 'ID';",
+          "    SQL.Clear;"}},
     };
     for (const Row &R : Rows) {
         SCOPED_TRACE(R.From);

@@ -376,17 +376,8 @@ private:
         const TUnitLexem &First = lexem(Object.Next + 1);
         const bool HasSub = codeIs(Object.Next + 2, lexDot) && codeIs(Object.Next + 3, lexIdentifier);
         const TUnitLexem *Sub = HasSub ? &lexem(Object.Next + 3) : nullptr;
-        TCodeUse Use;
-        if (!memberUse(lexem(I).Start, Object, First, Sub, Use))
-            return;
-        if (Use.Fate.Kind == TMemberFate::TKind::Renamed) {
-            // Rewritten in place only when nothing stands between the parts.
-            if (Use.Fate.Parts == 1)
-                Use.RenameStart = First.Start, Use.RenameEnd = First.End;
-            else if (Sub->Start == First.End + 1)
-                Use.RenameStart = First.Start, Use.RenameEnd = Sub->End;
-        }
-        Uses.push_back(std::move(Use));
+        if (TCodeUse Use; memberUse(lexem(I).Start, Object, First, Sub, Use))
+            Uses.push_back(std::move(Use));
     }
 
     // The fate of a member of Object. A unit uses the same few members of
@@ -426,6 +417,13 @@ private:
             Use.Member += textOf(*Sub);
         } else {
             Use.Fate.Parts = 1;
+        }
+        if (Use.Fate.Kind == TMemberFate::TKind::Renamed) {
+            // Rewritten in place only when nothing stands between the parts.
+            if (Use.Fate.Parts == 1)
+                Use.RenameStart = First.Start, Use.RenameEnd = First.End;
+            else if (Sub->Start == First.End + 1)
+                Use.RenameStart = First.Start, Use.RenameEnd = Sub->End;
         }
         return true;
     }
@@ -477,9 +475,10 @@ private:
 
     // The statement of "with Object do" from Begin: a bare identifier in it
     // that the rules rename or drop on the object's class is its member (in
-    // Delphi the subject's members hide every other name). Reported, never
-    // rewritten; the statement is left at a nested "with", which may hide
-    // the subject in turn.
+    // Delphi the subject's members hide every other name), reported and,
+    // when renamed one to one, rewritten like "Object.Member"; the
+    // statement is left at a nested "with", which may hide the subject in
+    // turn.
     void scanWithBody(size_t Begin, const TObject &Object, std::vector<TCodeUse> &Uses)
     {
         const bool Block = Begin < FCode.size() && isWord(lexem(Begin), u"begin");
