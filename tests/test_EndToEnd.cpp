@@ -405,11 +405,11 @@ TEST_F(EndToEnd, FixturesReportTheLinesThatWillNotCompileAndRenameOnRequest)
           "  StockDb.Database := 'stock.gdb';"}},
         {"fibplus",
          {"AccDM.pas:13", "AccDM.pas:14", "AccDM.pas:35", "AccDM.pas:36", "AccDM.pas:37", "AccDM.pas:39",
-          "AccDM.pas:40"},
+          "AccDM.pas:39", "AccDM.pas:41"},
          {"AccDM.pas"},
          {"  Db.Database := Path; // Db.DBName is set here",
           "  dsAcc.SQL.Text := 'select * from ACC where dsAcc.SelectSQL = 1';", "  dsAcc.KeyFields := 'ID';",
-          "    SQL.Clear;"}},
+          "    SQL.Clear; Db.Database := ''; SQL.Add('x');"}},
     };
     for (const Row &R : Rows) {
         SCOPED_TRACE(R.From);

@@ -85,6 +85,12 @@ public:
             else
                 scanMemberUse(I, Uses);
         }
+        // The members of a with statement's body come with the statement,
+        // before the dotted uses inside it: in text order, the rewriting
+        // meets each renamed use where it stands.
+        const auto ByPos = [](const TCodeUse &A, const TCodeUse &B) { return A.Pos < B.Pos; };
+        if (!std::is_sorted(Uses.begin(), Uses.end(), ByPos))
+            std::stable_sort(Uses.begin(), Uses.end(), ByPos);
         return Uses;
     }
 
