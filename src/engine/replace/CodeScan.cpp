@@ -612,13 +612,6 @@ void TMemberFates::place(const TSlot &Slot)
     FSlots[I] = Slot;
 }
 
-std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems)
-{
-    std::vector<size_t> Code;
-    codeLexemes(Text, Lexems, Code);
-    return Code;
-}
-
 void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code, size_t End)
 {
     Code.clear();

@@ -165,6 +165,24 @@ bool isWord(const QString &Text, const TUnitLexem &L, const char16_t (&Word)[N])
     return compareIgnoringCase(QStringView(Text).mid(L.Start, L.End - L.Start), QStringView(Word, qsizetype(N - 1))) == 0;
 }
 
+// Appends the lexemes of Text to Lexems, blanks left out, each identifier
+// with NewName(its text) (the new class of an old class name, or nullptr).
+// Stops before the first lexeme for which Stop(Code, Text, Start) is true.
+template <class TNewName, class TStop>
+void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName &&NewName, TStop &&Stop)
+{
+    TPasParser Lexer(Text);
+    QStringView Lexem;
+    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
+        if (Code == lexBlanks)
+            continue;
+        const qsizetype Start = Lexer.PrevPos();
+        if (Stop(Code, Lexem, Start))
+            return;
+        Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? NewName(Lexem) : nullptr, Code});
+    }
+}
+
 // Calls Visit(I) with the index of each lexeme before End that is code, in
 // order: block comments, "//" comments up to the line's end and "(* *)"
 // comments left out.
@@ -195,8 +213,7 @@ void forEachCodeLexeme(const QString &Text, const std::vector<TUnitLexem> &Lexem
     }
 }
 
-// The indexes of the lexemes that are code (forEachCodeLexeme).
-std::vector<size_t> codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems);
-// The same, into Code (emptied first), of the lexemes before End.
+// The indexes of the lexemes before End that are code (forEachCodeLexeme),
+// into Code (emptied first).
 void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code,
                  size_t End = size_t(-1));

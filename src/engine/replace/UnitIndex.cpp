@@ -94,19 +94,14 @@ private:
     {
         FAll.clear();
         FAll.reserve(size_t(FText.size() / 4)); // a lexeme every five characters or so
-        TPasParser Lexer(FText);
-        QStringView Lexem;
-        for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
-            if (Code == lexBlanks)
-                continue;
-            const qsizetype Start = Lexer.PrevPos();
-            if (Code == lexIdentifier && Lexem.size() == 14 && compareIgnoringCase(Lexem, u"implementation") == 0
-                && !inLineComment(Start)) {
-                FComplete = true;
-                break;
-            }
-            FAll.push_back({Start, Start + Lexem.size(), nullptr, Code});
-        }
+        // Old class names are looked up where the reader needs them (FNewClassOf).
+        lexUnitInto(
+            FText, FAll, [](QStringView) -> const QString * { return nullptr; },
+            [this](int Code, QStringView Lexem, qsizetype Start) {
+                FComplete = Code == lexIdentifier && Lexem.size() == 14
+                            && compareIgnoringCase(Lexem, u"implementation") == 0 && !inLineComment(Start);
+                return FComplete;
+            });
     }
     bool inLineComment(qsizetype Pos) const
     {

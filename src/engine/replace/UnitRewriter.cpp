@@ -172,14 +172,9 @@ std::vector<TUnitLexem> TComponentReplacer::LexUnit(const QString &Text) const
 {
     std::vector<TUnitLexem> Lexems;
     Lexems.reserve(size_t(Text.size() / 8));
-    TPasParser Lexer(Text);
-    QStringView Lexem;
-    for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
-        if (Code == lexBlanks)
-            continue;
-        const qsizetype Start = Lexer.PrevPos();
-        Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? FindNewComp(Lexem) : nullptr, Code});
-    }
+    lexUnitInto(
+        Text, Lexems, [this](QStringView Name) { return FindNewComp(Name); },
+        [](int, QStringView, qsizetype) { return false; });
     return Lexems;
 }
 
