@@ -11,6 +11,13 @@
 
 namespace {
 
+// Whether A and B are written alike (letter case counts): short names,
+// compared in place.
+bool writtenAlike(QStringView A, QStringView B)
+{
+    return A.size() == B.size() && (A.data() == B.data() || std::equal(A.begin(), A.end(), B.begin()));
+}
+
 // A declaration of an identifier with an old class (Type), with a class of
 // the run that has fields of an old class (Container, case-folded), or with
 // another type where the name is that of a global variable of the run (it
@@ -27,22 +34,12 @@ struct TDeclaration
 class TScanner
 {
 public:
-    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates, const TCodeScanScope &Scope,
-             bool Headings)
+    TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TCodeIndex &Code, TMemberFates &Fates,
+             const TCodeScanScope &Scope)
         : FText(Text), FAll(Lexems), FFates(Fates), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
-          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FHeadings(Headings),
-          FCode(take(Fates.Scratch.Code)), FTypesAt(take(Fates.Scratch.TypesAt)),
-          FSubjects(take(Fates.Scratch.Subjects)), FHeadsAt(take(Fates.Scratch.HeadsAt))
+          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FCode(Code.Code),
+          FTypesAt(Code.TypesAt), FSubjects(Code.Subjects), FHeadsAt(Code.HeadsAt), FUsesAt(Code.UsesAt)
     {
-        indexCode();
-    }
-    ~TScanner()
-    {
-        TMemberFates::TScratch &Scratch = FFates.Scratch;
-        Scratch.Code = std::move(FCode);
-        Scratch.TypesAt = std::move(FTypesAt);
-        Scratch.Subjects = std::move(FSubjects);
-        Scratch.HeadsAt = std::move(FHeadsAt);
     }
     TScanner(const TScanner &) = delete;
     TScanner &operator=(const TScanner &) = delete;
@@ -95,12 +92,6 @@ public:
     }
 
 private:
-    static std::vector<size_t> take(std::vector<size_t> &Scratch)
-    {
-        std::vector<size_t> Taken = std::move(Scratch);
-        Taken.clear();
-        return Taken;
-    }
     const TUnitLexem &lexem(size_t CodeIndex) const { return FAll[FCode[CodeIndex]]; }
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
     template <std::size_t N>
@@ -111,33 +102,6 @@ private:
     bool codeIs(size_t CodeIndex, int Code) const { return CodeIndex < FCode.size() && lexem(CodeIndex).Code == Code; }
     static QString key(QStringView Name) { return Name.toString().toCaseFolded(); }
 
-    // One walk over the lexemes finds the code and, in it, the few places
-    // that the scan reads: the types after a colon, the uses clauses, and
-    // the identifiers that may be a subject (before a dot, or "with").
-    void indexCode()
-    {
-        FCode.reserve(FAll.size());
-        forEachCodeLexeme(FText, FAll, FAll.size(), [this](size_t At) {
-            const TUnitLexem &L = FAll[At];
-            const size_t I = FCode.size();
-            const TUnitLexem *Before = I ? &lexem(I - 1) : nullptr;
-            FCode.push_back(At);
-            if (L.Code == lexIdentifier) {
-                if (I >= 2 && Before->Code == lexColon && (L.NewName || FIndex))
-                    FTypesAt.push_back(I);
-                if (!L.NewName && isWord(L, u"with"))
-                    FSubjects.push_back(I);
-                else if (FHeadings && (isWord(L, u"procedure") || isWord(L, u"function")))
-                    FHeadsAt.push_back(I);
-            } else if (L.Code == lexDot) {
-                if (Before && Before->Code == lexIdentifier && !Before->NewName && !isWord(*Before, u"with"))
-                    FSubjects.push_back(I - 1);
-            } else if (L.Code == lexKeywordUses && FIndex) {
-                FUsesAt.push_back(I); // read when a global is looked up
-            }
-        });
-    }
-
     // "A, B: TQuery": every name of the list before the colon that stands
     // right before an old class is declared with it; so are the names
     // declared with a class of the run's index, and those that hide a
@@ -147,6 +111,8 @@ private:
     {
         for (const size_t I : FTypesAt) {
             const TUnitLexem &Type = lexem(I);
+            if (!Type.NewName && !FIndex)
+                continue;
             QString Container;
             if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type)))
                 Container = key(textOf(Type));
@@ -170,6 +136,7 @@ private:
             return Order != 0 ? Order < 0 : A.Pos < B.Pos;
         });
         indexDeclaredNames();
+        FLastName = QStringView();
     }
 
     // Each code identifier before a dot is looked up: the names are hashed
@@ -262,9 +229,15 @@ private:
     // above the class).
     const TDeclaration *declarationOf(QStringView Name, qsizetype Pos) const
     {
-        if (!FDeclaredNames.MayContain(Name))
-            return nullptr; // most identifiers, without a search
-        const auto [First, Last] = declarationsOf(Name);
+        // A unit names the same object again and again: the last name's
+        // declarations are at hand.
+        if (!writtenAlike(Name, FLastName)) {
+            if (!FDeclaredNames.MayContain(Name))
+                return nullptr; // most identifiers, without a search
+            FLastRun = declarationsOf(Name);
+            FLastName = Name;
+        }
+        const auto [First, Last] = FLastRun;
         if (First == Last)
             return nullptr;
         // The name's declarations are in text order: the last one before Pos.
@@ -298,9 +271,10 @@ private:
             return D->Pos == Ident.Start ? QString() : D->Container;
         if (!FIndex->MayBeGlobal(textOf(Ident)))
             return {};
-        for (const size_t Uses : FUsesAt)
-            readUses(Uses);
-        FUsesAt.clear();
+        if (!FUsesRead)
+            for (const size_t Uses : FUsesAt)
+                readUses(Uses);
+        FUsesRead = true;
         return FIndex->GlobalClass(textOf(Ident), FUnit, FUses);
     }
 
@@ -382,8 +356,7 @@ private:
         const TUnitLexem &First = lexem(Object.Next + 1);
         const bool HasSub = codeIs(Object.Next + 2, lexDot) && codeIs(Object.Next + 3, lexIdentifier);
         const TUnitLexem *Sub = HasSub ? &lexem(Object.Next + 3) : nullptr;
-        if (TCodeUse Use; memberUse(lexem(I).Start, Object, First, Sub, Use))
-            Uses.push_back(std::move(Use));
+        memberUse(lexem(I).Start, Object, First, Sub, Uses);
     }
 
     // The fate of a member of Object. A unit uses the same few members of
@@ -392,8 +365,8 @@ private:
     const TMemberFates::TEntry &known(const TObject &Object, QStringView First, QStringView Sub)
     {
         for (const TKnownUse &K : FKnown)
-            if (K.Pair == Object.Pair && K.NewClass == Object.NewClass && K.First.size() == First.size()
-                && K.Sub.size() == Sub.size() && K.First == First && K.Sub == Sub && K.OldClass == Object.OldClass)
+            if (K.Pair == Object.Pair && K.NewClass == Object.NewClass && writtenAlike(K.First, First)
+                && writtenAlike(K.Sub, Sub) && writtenAlike(K.OldClass, Object.OldClass))
                 return *K.Entry;
         const TMemberFates::TEntry &Entry = FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, First, Sub);
         if (FKnown.size() < MaxKnown)
@@ -401,14 +374,16 @@ private:
         return Entry;
     }
 
-    // The use at Pos of the member First (and Sub, when given) of Object,
-    // unless the member is kept. The member path names Sub only when the
-    // fate covers both parts.
-    bool memberUse(qsizetype Pos, const TObject &Object, const TUnitLexem &First, const TUnitLexem *Sub, TCodeUse &Use)
+    // Appends the use at Pos of the member First (and Sub, when given) of
+    // Object, unless the member is kept (most uses: nothing is built for
+    // them). The member path names Sub only when the fate covers both parts.
+    void memberUse(qsizetype Pos, const TObject &Object, const TUnitLexem &First, const TUnitLexem *Sub,
+                   std::vector<TCodeUse> &Uses)
     {
         const TMemberFates::TEntry &Known = known(Object, textOf(First), Sub ? textOf(*Sub) : QStringView());
         if (Known.Fate.IsKept())
-            return false;
+            return;
+        TCodeUse &Use = Uses.emplace_back();
         Use = {TCodeUse::TKind::Member,
                Pos,
                identOf(Object),
@@ -431,7 +406,6 @@ private:
             else if (Sub->Start == First.End + 1)
                 Use.RenameStart = First.Start, Use.RenameEnd = Sub->End;
         }
-        return true;
     }
 
     // "with A, B do": each subject that is a converted object itself (not a
@@ -509,8 +483,7 @@ private:
             if (K > 0 && lexem(K - 1).Code == lexDot)
                 continue;
             const bool HasSub = codeIs(K + 1, lexDot) && codeIs(K + 2, lexIdentifier);
-            if (TCodeUse Use; memberUse(L.Start, Object, L, HasSub ? &lexem(K + 2) : nullptr, Use))
-                Uses.push_back(std::move(Use));
+            memberUse(L.Start, Object, L, HasSub ? &lexem(K + 2) : nullptr, Uses);
         }
     }
 
@@ -521,15 +494,16 @@ private:
     QString FUnit;            // case-folded
     bool *FMayReach;          // see TCodeScanScope
     mutable QStringList FUses; // the units the uses clauses name, case-folded
-    mutable std::vector<size_t> FUsesAt; // uses clauses not read yet
-    bool FHeadings; // whether to find the method headings
-    std::vector<size_t> FCode; // indexes into FAll of the code lexemes
-    // Indexes into FCode, in text order: see indexCode.
-    std::vector<size_t> FTypesAt, FSubjects, FHeadsAt;
+    // The unit's code and the places in it that the scan reads (TCodeIndex).
+    const std::vector<size_t> &FCode, &FTypesAt, &FSubjects, &FHeadsAt, &FUsesAt;
+    mutable bool FUsesRead = false; // whether FUses holds the uses clauses
     std::vector<TDeclaration> FDeclared; // sorted by name, letter case ignored
     TNameFilter FDeclaredNames;
     std::vector<TNameSlot> FNameSlots; // see declarationsOf
     QString FLastIdent;
+    // The name that declarationOf looked up last, and its declarations.
+    mutable QStringView FLastName;
+    mutable std::pair<const TDeclaration *, const TDeclaration *> FLastRun;
     // The unit's own lists of what it asked (see known and pairOf), each
     // kept short enough to be searched from the front.
     static constexpr size_t MaxKnown = 32;
@@ -553,9 +527,16 @@ private:
 } // namespace
 
 std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
-                                   const TCodeScanScope &Scope, std::vector<TRenamedParameter> *Headings)
+                                   const TCodeScanScope &Scope, std::vector<TRenamedParameter> *Headings,
+                                   const TCodeIndex *Index)
 {
-    TScanner Scanner(Text, Lexems, Fates, Scope, Headings != nullptr);
+    if (!Index) {
+        Fates.Index.Clear();
+        for (size_t I = 0; I < Lexems.size(); ++I)
+            Fates.Index.Add(Text, Lexems, I);
+        Index = &Fates.Index;
+    }
+    TScanner Scanner(Text, Lexems, *Index, Fates, Scope);
     if (Headings)
         *Headings = Scanner.Headings();
     return Scanner.Run();

@@ -32,6 +32,50 @@ class TUnitIndex;
 using TMemberLookup =
     std::function<TMemberFate(const QString &OldClass, const QString &NewClass, const QString &Member)>;
 
+// Tells the code of a unit from its comments, lexeme after lexeme in text
+// order: block comments are lexemes of their own, but the lexer reads "//"
+// and "(*" as operators, so the comment they open is left out here, up to
+// the line's end or the first "*)" after it.
+class TCommentFilter
+{
+public:
+    inline bool IsCode(const QString &Text, const TUnitLexem &L);
+
+private:
+    qsizetype FCommentEnd = 0; // a lexeme that starts before it is in a comment
+};
+
+// The places of a unit's code that the code scan reads, found while the
+// unit is lexed (lexUnitInto), so that the scan does not walk every lexeme
+// again: the code lexemes, comments left out ("{ }", "//" up to the line's
+// end, "(* *)"), and, as indexes into them, the identifiers after a colon,
+// the possible subjects (an identifier before a dot, and "with"), the words
+// "procedure" and "function", and the keyword of each uses clause.
+class TCodeIndex
+{
+public:
+    std::vector<size_t> Code; // indexes into the lexemes
+    // Indexes into Code, in text order.
+    std::vector<size_t> TypesAt, Subjects, HeadsAt, UsesAt;
+
+    void Clear()
+    {
+        for (std::vector<size_t> *Each : {&Code, &TypesAt, &Subjects, &HeadsAt, &UsesAt})
+            Each->clear(); // the memory stays
+        FComments = {};
+        FBefore = TBefore::Other;
+    }
+    // Takes Lexems[At], the lexemes being given in text order.
+    inline void Add(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t At);
+
+private:
+    TCommentFilter FComments;
+    // What the last code lexeme was: an identifier that may be a subject
+    // (not an old class, not "with"), a colon, or something else.
+    enum class TBefore : unsigned char { Other, Subject, Colon };
+    TBefore FBefore = TBefore::Other;
+};
+
 // The fates that a run has asked of the rules. The units of a project use
 // the same few members of the same few classes again and again: each is
 // asked once per run (letter case ignored), and its names are kept to be
@@ -39,12 +83,9 @@ using TMemberLookup =
 class TMemberFates
 {
 public:
-    // Memory that the scans of one conversion take again, unit after unit.
-    struct TScratch
-    {
-        std::vector<size_t> Code, TypesAt, Subjects, HeadsAt;
-    };
-    TScratch Scratch;
+    // The index of the unit being scanned, its memory taken again unit
+    // after unit by the scans of one conversion.
+    TCodeIndex Index;
 
     struct TEntry
     {
@@ -146,10 +187,12 @@ struct TRenamedParameter
 // the unit rewriting reads them; an identifier with a NewName names an old
 // class. A use through a field of another object names both ("DM.Query1").
 // Headings, when given, receives the method headings with a renamed
-// parameter class, in text order (found in the same walk).
+// parameter class, in text order. Index is that of Lexems when the lexing
+// made it; without it the scan makes it (in Fates.Index).
 std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
                                    const TCodeScanScope &Scope = {},
-                                   std::vector<TRenamedParameter> *Headings = nullptr);
+                                   std::vector<TRenamedParameter> *Headings = nullptr,
+                                   const TCodeIndex *Index = nullptr);
 
 // Whether L is the identifier Word, letter case ignored. Asked of nearly
 // every identifier: the length and the first letter decide most answers
@@ -166,11 +209,15 @@ bool isWord(const QString &Text, const TUnitLexem &L, const char16_t (&Word)[N])
 }
 
 // Appends the lexemes of Text to Lexems, blanks left out, each identifier
-// with NewName(its text) (the new class of an old class name, or nullptr).
-// Stops before the first lexeme for which Stop(Code, Text, Start) is true.
+// with NewName(its text) (the new class of an old class name, or nullptr),
+// and gives each to Index, when given (emptied first). Stops before the
+// first lexeme for which Stop(Code, Text, Start) is true.
 template <class TNewName, class TStop>
-void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName &&NewName, TStop &&Stop)
+void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName &&NewName, TStop &&Stop,
+                 TCodeIndex *Index = nullptr)
 {
+    if (Index)
+        Index->Clear();
     TPasParser Lexer(Text);
     QStringView Lexem;
     for (int Code = Lexer.GetNextView(Lexem); Code != lexEnd; Code = Lexer.GetNextView(Lexem)) {
@@ -180,37 +227,78 @@ void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName 
         if (Stop(Code, Lexem, Start))
             return;
         Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? NewName(Lexem) : nullptr, Code});
+        if (Index)
+            Index->Add(Text, Lexems, Lexems.size() - 1);
+    }
+}
+
+bool TCommentFilter::IsCode(const QString &Text, const TUnitLexem &L)
+{
+    if (L.Start < FCommentEnd || L.Code == lexComment)
+        return false;
+    const auto Followed = [&](char16_t C) { return L.End < Text.size() && Text[L.End] == C; };
+    if (L.Code == lexSlash && Followed(u'/')) {
+        const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
+        FCommentEnd = LineEnd < 0 ? Text.size() + 1 : LineEnd;
+        return false;
+    }
+    if (L.Code == lexOpenParen && Followed(u'*')) {
+        const qsizetype Close = Text.indexOf(u"*)", L.End + 1);
+        FCommentEnd = Close < 0 ? Text.size() + 1 : Close + 2;
+        return false;
+    }
+    return true;
+}
+
+void TCodeIndex::Add(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t At)
+{
+    const TUnitLexem &L = Lexems[At];
+    if (!FComments.IsCode(Text, L))
+        return;
+    const int Kind = L.Code;
+    const size_t I = Code.size();
+    Code.push_back(At);
+    const TBefore Before = FBefore;
+    FBefore = TBefore::Other;
+    switch (Kind) {
+    case lexIdentifier:
+        if (Before == TBefore::Colon && I >= 2)
+            TypesAt.push_back(I);
+        if (L.NewName)
+            break;
+        if (isWord(Text, L, u"with")) {
+            Subjects.push_back(I);
+            break;
+        }
+        FBefore = TBefore::Subject;
+        if (isWord(Text, L, u"procedure") || isWord(Text, L, u"function"))
+            HeadsAt.push_back(I);
+        break;
+    case lexDot:
+        if (Before == TBefore::Subject)
+            Subjects.push_back(I - 1);
+        break;
+    case lexColon:
+        FBefore = TBefore::Colon;
+        break;
+    case lexKeywordUses:
+        UsesAt.push_back(I);
+        break;
+    default:
+        break;
     }
 }
 
 // Calls Visit(I) with the index of each lexeme before End that is code, in
-// order: block comments, "//" comments up to the line's end and "(* *)"
-// comments left out.
+// order (TCommentFilter).
 template <class TVisit>
 void forEachCodeLexeme(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t End, TVisit &&Visit)
 {
     End = std::min(End, Lexems.size());
-    const auto Adjacent = [&](size_t I, int NextCode) {
-        return I + 1 < End && Lexems[I + 1].Code == NextCode && Lexems[I + 1].Start == Lexems[I].End;
-    };
-    for (size_t I = 0; I < End; ++I) {
-        const TUnitLexem &L = Lexems[I];
-        if (L.Code == lexComment)
-            continue;
-        if (L.Code == lexSlash && Adjacent(I, lexSlash)) {
-            const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
-            while (I + 1 < End && (LineEnd < 0 || Lexems[I + 1].Start < LineEnd))
-                ++I;
-            continue;
-        }
-        if (L.Code == lexOpenParen && Adjacent(I, lexStar)) {
-            const qsizetype Close = Text.indexOf(QStringLiteral("*)"), L.End + 1);
-            while (I + 1 < End && (Close < 0 || Lexems[I + 1].Start < Close + 2))
-                ++I;
-            continue;
-        }
-        Visit(I);
-    }
+    TCommentFilter Comments;
+    for (size_t I = 0; I < End; ++I)
+        if (Comments.IsCode(Text, Lexems[I]))
+            Visit(I);
 }
 
 // The indexes of the lexemes before End that are code (forEachCodeLexeme),

@@ -168,13 +168,13 @@ int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePat
     return Changes;
 }
 
-std::vector<TUnitLexem> TComponentReplacer::LexUnit(const QString &Text) const
+std::vector<TUnitLexem> TComponentReplacer::LexUnit(const QString &Text, TCodeIndex *Index) const
 {
     std::vector<TUnitLexem> Lexems;
     Lexems.reserve(size_t(Text.size() / 8));
     lexUnitInto(
         Text, Lexems, [this](QStringView Name) { return FindNewComp(Name); },
-        [](int, QStringView, qsizetype) { return false; });
+        [](int, QStringView, qsizetype) { return false; }, Index);
     return Lexems;
 }
 
@@ -217,8 +217,10 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         ~TContextGuard() { Context.Text = nullptr; }
     } ContextGuard{Identifier};
     // The text is read once: the lexemes (blanks left out, nothing is done
-    // with them) and the new name of every identifier that names an old class.
-    const std::vector<TUnitLexem> Lexems = LexUnit(Text);
+    // with them), the new name of every identifier that names an old class
+    // and, for the code scan, the index of the code.
+    TCodeIndex *const CodeIndex = CodeScan() ? &MemberFates().Index : nullptr;
+    const std::vector<TUnitLexem> Lexems = LexUnit(Text, CodeIndex);
     // The output is the lexemes' texts in order. Unchanged lexemes are copied
     // as spans of the input (from SpanStart to the lexeme being changed), so
     // the common case costs one copy per change, not one per lexeme.
@@ -264,7 +266,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         const std::vector<TCodeUse> CodeUses =
             scanCodeUses(Text, Lexems, MemberFates(),
                          {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath), IndexLater ? &MayReach : nullptr},
-                         Uses.ClassNames > 0 ? &Headings : nullptr);
+                         Uses.ClassNames > 0 ? &Headings : nullptr, CodeIndex);
         for (const TRenamedParameter &M : Headings)
             NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
         for (const TCodeUse &Use : CodeUses) {

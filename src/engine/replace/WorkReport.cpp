@@ -363,22 +363,28 @@ QList<TWorkGroup> TWorkReport::groupsOf(const TSorted &Sorted)
     std::unordered_multimap<std::size_t, qsizetype> Index;
     QList<QSet<QString>> Files;
     QList<const QString *> LastFile; // a file's items follow one another
+    const auto InGroup = [&Groups](const TWorkItem &Item, qsizetype At) {
+        const TWorkGroup &G = Groups[At];
+        return G.Consequence == Item.Consequence && G.Kind == Item.Kind && G.Name == Item.Name && G.Class == Item.Class;
+    };
+    qsizetype Last = -1; // the group of the item before: most often this one's
     for (const TWorkItem *Each : Sorted) {
         const TWorkItem &Item = *Each;
-        const std::size_t Hash = qHashMulti(0, int(Item.Consequence), int(Item.Kind), Item.Name, Item.Class);
-        qsizetype At = -1;
-        for (auto [It, End] = Index.equal_range(Hash); It != End && At < 0; ++It) {
-            const TWorkGroup &G = Groups[It->second];
-            if (G.Consequence == Item.Consequence && G.Kind == Item.Kind && G.Name == Item.Name && G.Class == Item.Class)
-                At = It->second;
-        }
+        qsizetype At = Last >= 0 && InGroup(Item, Last) ? Last : -1;
         if (At < 0) {
-            At = Groups.size();
-            Index.emplace(Hash, At);
-            Groups.append({Item.Consequence, Item.Kind, Item.Name, Item.Class, 0, 0, {}});
-            Files.append(QSet<QString>());
-            LastFile.append(nullptr);
+            const std::size_t Hash = qHashMulti(0, int(Item.Consequence), int(Item.Kind), Item.Name, Item.Class);
+            for (auto [It, End] = Index.equal_range(Hash); It != End && At < 0; ++It)
+                if (InGroup(Item, It->second))
+                    At = It->second;
+            if (At < 0) {
+                At = Groups.size();
+                Index.emplace(Hash, At);
+                Groups.append({Item.Consequence, Item.Kind, Item.Name, Item.Class, 0, 0, {}});
+                Files.append(QSet<QString>());
+                LastFile.append(nullptr);
+            }
         }
+        Last = At;
         ++Groups[At].Count;
         if (!LastFile[At] || *LastFile[At] != Item.File) {
             Files[At].insert(Item.File);
