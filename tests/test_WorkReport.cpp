@@ -144,6 +144,32 @@ TEST_F(WorkReport, CodeUsesOfConvertedComponents)
               }));
 }
 
+// A parameter or local variable is in force in its own routine only, and
+// one of another type hides an object of its name there: a routine that
+// declares no Q uses some other Q, a TClientDataSet parameter T is no
+// TTable, also in a body behind a nested routine; a field declared after a
+// method in a class of the implementation part is in force everywhere.
+TEST_F(WorkReport, CodeUsesFollowTheScopeOfEachDeclaration)
+{
+    const QByteArray Unit = "unit U;\r\ninterface\r\nuses DBTables, DBClient;\r\ntype\r\n"
+                            "  TF = class(TForm)\r\n    T: TTable;\r\n    procedure C(T: TClientDataSet);\r\n  end;\r\n"
+                            "implementation\r\n"
+                            "procedure A;\r\nvar Q: TQuery;\r\nbegin\r\n  Q.DatabaseName := 'x';\r\nend;\r\n"
+                            "procedure B;\r\nbegin\r\n  Q.DatabaseName := 'y';\r\nend;\r\n"
+                            "procedure TF.C(T: TClientDataSet);\r\nbegin\r\n  T.IndexName := 'x';\r\nend;\r\n"
+                            "procedure TF.D;\r\nbegin\r\n  T.IndexName := 'y';\r\nend;\r\n"
+                            "procedure E;\r\nvar T: TClientDataSet;\r\n  procedure Inner;\r\n  begin\r\n  end;\r\n"
+                            "begin\r\n  T.IndexName := '';\r\nend;\r\n"
+                            "type\r\n  TW = class\r\n    procedure Run;\r\n    procedure Run2;\r\n  private\r\n"
+                            "    W: TTable;\r\n  end;\r\n"
+                            "procedure TW.Run;\r\nbegin\r\nend;\r\n"
+                            "procedure TW.Run2;\r\nbegin\r\n  W.IndexName := '';\r\nend;\r\nend.\r\n";
+    EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("U.pas"), Unit),
+              (QStringList{"memberInCode|13|Q|DatabaseName||set Connection instead",
+                           "memberInCode|25|T|IndexName||TOrxTable has no IndexName",
+                           "memberInCode|47|W|IndexName||TOrxTable has no IndexName"}));
+}
+
 // The rules are asked once per run, but each unit's items name the member as
 // that unit writes it.
 TEST_F(WorkReport, CodeUsesNameTheMemberAsEachUnitWritesIt)

@@ -6,6 +6,7 @@
 #include "UnitIndex.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 
@@ -29,6 +30,9 @@ struct TDeclaration
     const TUnitLexem *Type;
     QString Container;
     mutable std::uint64_t Pair = 0; // TMemberFates::PairHash of Type, once asked
+    // Where the declaration stops being in force: the end of its routine
+    // for a parameter or a local variable, the end of the text otherwise.
+    qsizetype ScopeEnd = std::numeric_limits<qsizetype>::max();
 };
 
 class TScanner
@@ -38,7 +42,8 @@ public:
              const TCodeScanScope &Scope)
         : FText(Text), FAll(Lexems), FFates(Fates), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
           FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FCode(Code.Code),
-          FTypesAt(Code.TypesAt), FSubjects(Code.Subjects), FHeadsAt(Code.HeadsAt), FUsesAt(Code.UsesAt)
+          FTypesAt(Code.TypesAt), FSubjects(Code.Subjects), FHeadsAt(Code.HeadsAt), FBeginsAt(Code.BeginsAt),
+          FEndsAt(Code.EndsAt), FUsesAt(Code.UsesAt), FImplementation(Code.Implementation)
     {
     }
     TScanner(const TScanner &) = delete;
@@ -106,37 +111,103 @@ private:
     // right before an old class is declared with it; so are the names
     // declared with a class of the run's index, and those that hide a
     // global variable of the index. The unit's uses clauses give the units
-    // whose globals it sees.
+    // whose globals it sees. A parameter or local variable of another type
+    // hides an object of its name within its routine.
     void collectDeclarations()
     {
+        std::vector<size_t> Others; // names declared with other types
         for (const size_t I : FTypesAt) {
             const TUnitLexem &Type = lexem(I);
-            if (!Type.NewName && !FIndex)
-                continue;
             QString Container;
             if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type)))
                 Container = key(textOf(Type));
-            if (!Type.NewName && Container.isEmpty() && !FIndex)
-                continue;
-            for (size_t N = I - 2;; N -= 2) {
-                const TUnitLexem &Name = lexem(N);
-                if (Name.Code != lexIdentifier || Name.NewName)
-                    break;
-                if (Type.NewName || !Container.isEmpty() || FIndex->MayBeGlobal(textOf(Name))) {
+            forEachDeclaredName(I, [&](const TUnitLexem &Name, size_t At) {
+                if (Type.NewName || !Container.isEmpty() || (FIndex && FIndex->MayBeGlobal(textOf(Name)))) {
                     FDeclared.push_back({textOf(Name), Name.Start, Type.NewName ? &Type : nullptr, Container});
+                    FDeclared.back().ScopeEnd = scopeEndOf(At);
                     FDeclaredNames.Add(textOf(Name));
+                } else {
+                    Others.push_back(At);
                 }
-                if (N < 2 || lexem(N - 1).Code != lexComma)
-                    break;
+            });
+        }
+        sortDeclarations();
+        // Those of the names that the unit also declares as objects hide
+        // them where they are parameters or locals.
+        bool Hides = false;
+        for (const size_t At : Others) {
+            const TUnitLexem &Name = lexem(At);
+            if (!FDeclaredNames.MayContain(textOf(Name)) || !declarationsOf(textOf(Name)).first)
+                continue;
+            if (const qsizetype End = scopeEndOf(At); End != NoEnd) {
+                FDeclared.push_back({textOf(Name), Name.Start, nullptr, QString()});
+                FDeclared.back().ScopeEnd = End;
+                Hides = true;
             }
         }
+        if (Hides)
+            sortDeclarations();
+        FLastName = QStringView();
+    }
+    // Calls Visit(Name, Index) for each name of the list before the type at
+    // I, last first.
+    template <class TVisit>
+    void forEachDeclaredName(size_t I, TVisit &&Visit) const
+    {
+        for (size_t N = I - 2;; N -= 2) {
+            const TUnitLexem &Name = lexem(N);
+            if (Name.Code != lexIdentifier || Name.NewName)
+                break;
+            Visit(Name, N);
+            if (N < 2 || lexem(N - 1).Code != lexComma)
+                break;
+        }
+    }
+    void sortDeclarations()
+    {
         // By name, then in text order (no two declarations share a place).
         std::sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
             const int Order = compareIgnoringCase(A.Name, B.Name);
             return Order != 0 ? Order < 0 : A.Pos < B.Pos;
         });
         indexDeclaredNames();
-        FLastName = QStringView();
+    }
+
+    // The scope of a name declared at I: a parameter or a local variable
+    // (in the implementation part, after a routine's heading and before its
+    // first "begin", with no "end" between: a method declared in a class
+    // meets the class's end first) is in force up to the next routine after
+    // that "begin"; anything else, to the end. A second routine nested in
+    // the declarations of another ends the scope early; an anonymous method
+    // ("procedure" after "(", "," or ":=") and a procedural type
+    // ("= procedure", ": function") are no routines here.
+    static constexpr qsizetype NoEnd = std::numeric_limits<qsizetype>::max();
+    qsizetype scopeEndOf(size_t I) const
+    {
+        if (I < FImplementation)
+            return NoEnd;
+        auto Head = std::lower_bound(FHeadsAt.begin(), FHeadsAt.end(), I);
+        while (Head != FHeadsAt.begin() && !isRoutine(*(Head - 1)))
+            --Head;
+        if (Head == FHeadsAt.begin() || *(Head - 1) < FImplementation)
+            return NoEnd;
+        const auto Begin = std::upper_bound(FBeginsAt.begin(), FBeginsAt.end(), *(Head - 1));
+        if (Begin == FBeginsAt.end() || *Begin < I)
+            return NoEnd; // not in a routine's heading or declarations
+        if (const auto End = std::upper_bound(FEndsAt.begin(), FEndsAt.end(), *(Head - 1));
+            End != FEndsAt.end() && *End < *Begin)
+            return NoEnd; // a class's or record's member
+        for (auto Next = std::upper_bound(FHeadsAt.begin(), FHeadsAt.end(), *Begin); Next != FHeadsAt.end(); ++Next)
+            if (isRoutine(*Next))
+                return lexem(*Next).Start;
+        return FText.size(); // the last routine's
+    }
+    bool isRoutine(size_t Head) const
+    {
+        if (Head == 0)
+            return true;
+        const int Before = lexem(Head - 1).Code;
+        return Before != lexOpenParen && Before != lexComma && Before != lexEquals && Before != lexColon;
     }
 
     // Each code identifier before a dot is looked up: the names are hashed
@@ -240,13 +311,17 @@ private:
         const auto [First, Last] = FLastRun;
         if (First == Last)
             return nullptr;
-        // The name's declarations are in text order: the last one before Pos.
+        // The name's declarations are in text order: the last one before Pos
+        // whose scope Pos is in.
         const auto After = std::partition_point(First, Last, [Pos](const TDeclaration &D) { return D.Pos < Pos; });
-        if (After != First)
-            return &*(After - 1);
-        // A name that only hides a global further down hides nothing here.
-        for (auto It = First; It != Last; ++It)
-            if (It->Type || !It->Container.isEmpty())
+        for (auto It = After; It != First;)
+            if (Pos < (--It)->ScopeEnd)
+                return &*It;
+        // An object declared further down for the whole unit (a field used
+        // in a method body above its class); a name that only hides a
+        // global there hides nothing here.
+        for (auto It = After; It != Last; ++It)
+            if (It->ScopeEnd == NoEnd && (It->Type || !It->Container.isEmpty()))
                 return &*It;
         return nullptr;
     }
@@ -495,7 +570,8 @@ private:
     bool *FMayReach;          // see TCodeScanScope
     mutable QStringList FUses; // the units the uses clauses name, case-folded
     // The unit's code and the places in it that the scan reads (TCodeIndex).
-    const std::vector<size_t> &FCode, &FTypesAt, &FSubjects, &FHeadsAt, &FUsesAt;
+    const std::vector<size_t> &FCode, &FTypesAt, &FSubjects, &FHeadsAt, &FBeginsAt, &FEndsAt, &FUsesAt;
+    const size_t FImplementation;
     mutable bool FUsesRead = false; // whether FUses holds the uses clauses
     std::vector<TDeclaration> FDeclared; // sorted by name, letter case ignored
     TNameFilter FDeclaredNames;

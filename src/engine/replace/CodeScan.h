@@ -50,18 +50,22 @@ private:
 // again: the code lexemes, comments left out ("{ }", "//" up to the line's
 // end, "(* *)"), and, as indexes into them, the identifiers after a colon,
 // the possible subjects (an identifier before a dot, and "with"), the words
-// "procedure" and "function", and the keyword of each uses clause.
+// that begin a routine ("procedure", "function", "constructor",
+// "destructor"), "begin" and "end", the keyword of each uses clause, and
+// where the implementation part begins.
 class TCodeIndex
 {
 public:
     std::vector<size_t> Code; // indexes into the lexemes
     // Indexes into Code, in text order.
-    std::vector<size_t> TypesAt, Subjects, HeadsAt, UsesAt;
+    std::vector<size_t> TypesAt, Subjects, HeadsAt, BeginsAt, EndsAt, UsesAt;
+    size_t Implementation = 0; // the first "implementation"; 0 without one
 
     void Clear()
     {
-        for (std::vector<size_t> *Each : {&Code, &TypesAt, &Subjects, &HeadsAt, &UsesAt})
+        for (std::vector<size_t> *Each : {&Code, &TypesAt, &Subjects, &HeadsAt, &BeginsAt, &EndsAt, &UsesAt})
             Each->clear(); // the memory stays
+        Implementation = 0;
         FComments = {};
         FBefore = TBefore::Other;
     }
@@ -271,8 +275,13 @@ void TCodeIndex::Add(const QString &Text, const std::vector<TUnitLexem> &Lexems,
             break;
         }
         FBefore = TBefore::Subject;
-        if (isWord(Text, L, u"procedure") || isWord(Text, L, u"function"))
+        if (isWord(Text, L, u"begin"))
+            BeginsAt.push_back(I);
+        else if (isWord(Text, L, u"procedure") || isWord(Text, L, u"function") || isWord(Text, L, u"constructor")
+                 || isWord(Text, L, u"destructor"))
             HeadsAt.push_back(I);
+        else if (!Implementation && isWord(Text, L, u"implementation"))
+            Implementation = I;
         break;
     case lexDot:
         if (Before == TBefore::Subject)
@@ -283,6 +292,9 @@ void TCodeIndex::Add(const QString &Text, const std::vector<TUnitLexem> &Lexems,
         break;
     case lexKeywordUses:
         UsesAt.push_back(I);
+        break;
+    case lexKeywordEnd:
+        EndsAt.push_back(I);
         break;
     default:
         break;
