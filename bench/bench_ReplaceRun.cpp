@@ -33,8 +33,8 @@
 // Last, what the code scan of the unit rewriting (CodeScan.h, with the index
 // of the run's units) adds to a whole run on one thread: runs with it and
 // without it take turns in this process, and the minimum and median of each
-// side give the share, in CPU and wall seconds; then the report's counts by
-// consequence over the tree.
+// side give the share, in CPU and wall seconds, as does the median of each
+// pair's share; then the report's counts by consequence over the tree.
 //
 // `bench_ReplaceRun --make-tree DIR` only writes the tree into DIR (for the
 // system-call count of scripts/syscalls.sh) and prints its figures;
@@ -501,8 +501,9 @@ double median(std::vector<double> Values)
 // and Pairs without it (TComponentReplacer::SetCodeScan), in this process,
 // each on a fresh copy, the two taking turns at going first so that a
 // change of the machine's load falls on both. The minimum and the median of
-// each side's CPU and wall seconds give the share; the report of a run with
-// the scan gives its counts by consequence.
+// each side's CPU and wall seconds give the share, and so does the median
+// of the pairs' shares; the report of a run with the scan gives its counts
+// by consequence.
 bool printCodeScanShare(int Pairs)
 {
     TBench &B = bench();
@@ -536,6 +537,12 @@ bool printCodeScanShare(int Pairs)
         std::printf("  %-6s %10.3f %10.3f %7.1f%%  (min)\n", Name, MinWithout, MinWith, Share(MinWith, MinWithout));
         std::printf("  %-6s %10.3f %10.3f %7.1f%%  (median)\n", Name, median(Figures[0]), median(Figures[1]),
                     Share(median(Figures[1]), median(Figures[0])));
+        // Each run against the one it took turns with: a change of the
+        // machine's load between the pairs falls out.
+        std::vector<double> Paired;
+        for (int I = 0; I < Pairs; ++I)
+            Paired.push_back(Share(Figures[1][I], Figures[0][I]));
+        std::printf("  %-6s %10s %10s %7.1f%%  (median of the pairs)\n", Name, "", "", median(Paired));
     }
     // The report, untimed: writing it as JSON costs as much again.
     if (const QString Error = runMigwiz(B.freshCopy(QStringLiteral("scan")), 1, B.Facts.Changing,
