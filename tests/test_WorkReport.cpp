@@ -168,6 +168,19 @@ TEST_F(WorkReport, CodeUsesFollowTheScopeOfEachDeclaration)
               (QStringList{"memberInCode|13|Q|DatabaseName||set Connection instead",
                            "memberInCode|25|T|IndexName||TOrxTable has no IndexName",
                            "memberInCode|47|W|IndexName||TOrxTable has no IndexName"}));
+    // The same with a name outside ASCII among the declarations (they are
+    // then found by a search) and one name in two letter cases.
+    const QByteArray Wide = "\xEF\xBB\xBF" + QString::fromUtf8("unit W;\r\ninterface\r\nuses DBTables;\r\n"
+                                                                 "var T\u00dc: TTable;\r\n  q: TQuery;\r\n"
+                                                                 "implementation\r\n"
+                                                                 "procedure P;\r\nvar Q: TTable;\r\nbegin\r\n"
+                                                                 "  T\u00dc.IndexName := ''; Q.IndexName := '';\r\nend;\r\n"
+                                                                 "procedure R;\r\nbegin\r\n  q.DatabaseName := '';\r\nend;\r\n"
+                                                                 "end.\r\n").toUtf8();
+    EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("W.pas"), Wide),
+              (QStringList{QString::fromUtf8("memberInCode|10|T\u00dc|IndexName||TOrxTable has no IndexName"),
+                           "memberInCode|10|Q|IndexName||TOrxTable has no IndexName",
+                           "memberInCode|14|q|DatabaseName||set Connection instead"}));
 }
 
 // The rules are asked once per run, but each unit's items name the member as

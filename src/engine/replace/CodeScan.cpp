@@ -33,6 +33,7 @@ struct TDeclaration
     // Where the declaration stops being in force: the end of its routine
     // for a parameter or a local variable, the end of the text otherwise.
     qsizetype ScopeEnd = std::numeric_limits<qsizetype>::max();
+    std::uint32_t Hash = 0; // of the name, letter case ignored (ASCII names)
 };
 
 class TScanner
@@ -163,14 +164,41 @@ private:
                 break;
         }
     }
+    // Each name's declarations one after another, in text order (no two
+    // declarations share a place). ASCII names are sorted by their hash, so
+    // that most comparisons are of two numbers; names of one hash that
+    // differ are then sorted by name.
     void sortDeclarations()
     {
-        // By name, then in text order (no two declarations share a place).
-        std::sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
+        const auto ByName = [](const TDeclaration &A, const TDeclaration &B) {
             const int Order = compareIgnoringCase(A.Name, B.Name);
             return Order != 0 ? Order < 0 : A.Pos < B.Pos;
+        };
+        bool Ascii = true;
+        for (TDeclaration &D : FDeclared)
+            Ascii = asciiHash(D.Name, D.Hash) && Ascii;
+        if (!Ascii) {
+            std::sort(FDeclared.begin(), FDeclared.end(), ByName);
+            FNameSlots.clear(); // looked up by a search
+            return;
+        }
+        std::sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
+            return A.Hash != B.Hash ? A.Hash < B.Hash : A.Pos < B.Pos;
         });
+        for (auto I = FDeclared.begin(); I != FDeclared.end();) {
+            auto J = I + 1;
+            bool Mixed = false;
+            for (; J != FDeclared.end() && J->Hash == I->Hash; ++J)
+                Mixed = Mixed || !sameName(J->Name, I->Name);
+            if (Mixed)
+                std::sort(I, J, ByName);
+            I = J;
+        }
         indexDeclaredNames();
+    }
+    static bool sameName(QStringView A, QStringView B)
+    {
+        return writtenAlike(A, B) || (A.size() == B.size() && compareIgnoringCase(A, B) == 0);
     }
 
     // The scope of a name declared at I: a parameter or a local variable
@@ -229,6 +257,7 @@ private:
         }
         return true;
     }
+    // Every name of FDeclared ASCII, sorted by sortDeclarations.
     void indexDeclaredNames()
     {
         std::size_t Size = 16;
@@ -237,13 +266,10 @@ private:
         FNameSlots.assign(Size, {});
         for (std::size_t I = 0; I < FDeclared.size();) {
             std::size_t J = I + 1;
-            while (J < FDeclared.size() && compareIgnoringCase(FDeclared[J].Name, FDeclared[I].Name) == 0)
+            while (J < FDeclared.size() && FDeclared[J].Hash == FDeclared[I].Hash
+                   && sameName(FDeclared[J].Name, FDeclared[I].Name))
                 ++J;
-            std::uint32_t Hash;
-            if (!asciiHash(FDeclared[I].Name, Hash)) {
-                FNameSlots.clear();
-                return;
-            }
+            const std::uint32_t Hash = FDeclared[I].Hash;
             std::size_t S = Hash & (Size - 1);
             while (FNameSlots[S].End)
                 S = (S + 1) & (Size - 1);
@@ -254,13 +280,15 @@ private:
     // The run of Name's declarations in FDeclared.
     std::pair<const TDeclaration *, const TDeclaration *> declarationsOf(QStringView Name) const
     {
-        std::uint32_t Hash;
-        if (!FNameSlots.empty() && asciiHash(Name, Hash)) {
+        if (!FNameSlots.empty()) {
+            std::uint32_t Hash;
+            if (!asciiHash(Name, Hash))
+                return {nullptr, nullptr}; // every declared name is ASCII
             const std::size_t Mask = FNameSlots.size() - 1;
             for (std::size_t S = Hash & Mask; FNameSlots[S].End; S = (S + 1) & Mask) {
                 const TNameSlot &Slot = FNameSlots[S];
                 const TDeclaration &D = FDeclared[Slot.Begin];
-                if (Slot.Hash == Hash && D.Name.size() == Name.size() && compareIgnoringCase(D.Name, Name) == 0)
+                if (Slot.Hash == Hash && sameName(D.Name, Name))
                     return {&D, FDeclared.data() + Slot.End};
             }
             return {nullptr, nullptr};
@@ -573,7 +601,7 @@ private:
     const std::vector<size_t> &FCode, &FTypesAt, &FSubjects, &FHeadsAt, &FBeginsAt, &FEndsAt, &FUsesAt;
     const size_t FImplementation;
     mutable bool FUsesRead = false; // whether FUses holds the uses clauses
-    std::vector<TDeclaration> FDeclared; // sorted by name, letter case ignored
+    std::vector<TDeclaration> FDeclared; // see sortDeclarations
     TNameFilter FDeclaredNames;
     std::vector<TNameSlot> FNameSlots; // see declarationsOf
     QString FLastIdent;

@@ -69,7 +69,9 @@ public:
     {
         if (!FHasBase)
             return Path;
-        if (Path != FLastPath) {
+        // The items of a file share its path's text: most are told at once.
+        const bool Same = Path.constData() == FLastPath.constData() && Path.size() == FLastPath.size();
+        if (!Same && Path != FLastPath) {
             const QString Relative = FBase.relativeFilePath(Path);
             FLastPath = Path;
             FLastShown = Relative.startsWith(QLatin1String("..")) ? Path : QDir::toNativeSeparators(Relative);
@@ -95,18 +97,18 @@ void appendPlace(QString &Text, const TWorkItem &Item, TShownPaths &Paths)
     }
 }
 
-// An object path as the text shows it: a deep one keeps its first and last
-// names around "...".
-QString shownObjectPath(const QString &Path)
+// An object path as the text shows it, at the end of Text: a deep one keeps
+// its first and last names around "...".
+void appendObjectPath(QString &Text, const QString &Path)
 {
     constexpr qsizetype Head = 3, Tail = 4;
-    if (Path.count(u'.') <= Head + Tail)
-        return Path; // most paths: not split
+    if (Path.count(u'.') <= Head + Tail) {
+        Text += Path; // most paths: not split
+        return;
+    }
     const QStringList Names = Path.split(u'.');
-    if (Names.size() <= Head + Tail + 1)
-        return Path;
-    return QStringList(Names.cbegin(), Names.cbegin() + Head).join(u'.') + QStringLiteral("...")
-           + QStringList(Names.cend() - Tail, Names.cend()).join(u'.');
+    Text += QStringList(Names.cbegin(), Names.cbegin() + Head).join(u'.') + QStringLiteral("...")
+            + QStringList(Names.cend() - Tail, Names.cend()).join(u'.');
 }
 
 // The text of a group from its kind's template. "(s)" becomes "s" unless
@@ -483,7 +485,7 @@ void TWorkReport::WriteText(const std::function<void(const QString &)> &Write, c
             appendPlace(Text, Item, Paths);
             Text += u"  ";
             if (!Item.ObjectPath.isEmpty()) {
-                Text += shownObjectPath(Item.ObjectPath);
+                appendObjectPath(Text, Item.ObjectPath);
                 Text += u"  ";
             }
             switch (Kind) {
