@@ -699,7 +699,11 @@ void TMemberFates::place(const TSlot &Slot)
 
 void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code, size_t End)
 {
+    End = std::min(End, Lexems.size());
     Code.clear();
-    Code.reserve(std::min(End, Lexems.size()));
-    forEachCodeLexeme(Text, Lexems, End, [&Code](size_t I) { Code.push_back(I); });
+    Code.reserve(End);
+    TCommentFilter Comments;
+    for (size_t I = 0; I < End; ++I)
+        if (Comments.IsCode(Text, Lexems[I]))
+            Code.push_back(I);
 }

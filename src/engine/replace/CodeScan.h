@@ -301,19 +301,7 @@ void TCodeIndex::Add(const QString &Text, const std::vector<TUnitLexem> &Lexems,
     }
 }
 
-// Calls Visit(I) with the index of each lexeme before End that is code, in
-// order (TCommentFilter).
-template <class TVisit>
-void forEachCodeLexeme(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t End, TVisit &&Visit)
-{
-    End = std::min(End, Lexems.size());
-    TCommentFilter Comments;
-    for (size_t I = 0; I < End; ++I)
-        if (Comments.IsCode(Text, Lexems[I]))
-            Visit(I);
-}
-
-// The indexes of the lexemes before End that are code (forEachCodeLexeme),
-// into Code (emptied first).
+// The indexes of the lexemes before End that are code (TCommentFilter), in
+// order, into Code (emptied first).
 void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code,
                  size_t End = size_t(-1));

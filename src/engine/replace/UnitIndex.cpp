@@ -94,19 +94,17 @@ private:
     {
         FAll.clear();
         FAll.reserve(size_t(FText.size() / 4)); // a lexeme every five characters or so
-        // Old class names are looked up where the reader needs them (FNewClassOf).
+        // Old class names are looked up where the reader needs them
+        // (FNewClassOf). The word in a comment is no section.
+        TCommentFilter Comments;
         lexUnitInto(
             FText, FAll, [](QStringView) -> const QString * { return nullptr; },
-            [this](int Code, QStringView Lexem, qsizetype Start) {
-                FComplete = Code == lexIdentifier && Lexem.size() == 14
-                            && compareIgnoringCase(Lexem, u"implementation") == 0 && !inLineComment(Start);
+            [this, &Comments](int Code, QStringView Lexem, qsizetype Start) {
+                FComplete = Comments.IsCode(FText, {Start, Start + Lexem.size(), nullptr, Code})
+                            && Code == lexIdentifier && Lexem.size() == 14
+                            && compareIgnoringCase(Lexem, u"implementation") == 0;
                 return FComplete;
             });
-    }
-    bool inLineComment(qsizetype Pos) const
-    {
-        const qsizetype LineStart = FText.lastIndexOf(u'\n', Pos) + 1;
-        return QStringView(FText).mid(LineStart, Pos - LineStart).contains(u"//");
     }
 
     // "TName = class(TParent) ... end": notes the class and its ancestor and

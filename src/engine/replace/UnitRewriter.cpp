@@ -194,10 +194,11 @@ void TComponentReplacer::ReportReachedUses(const QString &Path, const QByteArray
     const QString Was = std::exchange(C.CurrentFile, Path);
     TTextEncoding Encoding;
     const QString Text = TextCodec::DecodeFile(Bytes, Encoding);
-    const std::vector<TUnitLexem> Lexems = LexUnit(Text);
+    TMemberFates &Fates = MemberFates();
+    const std::vector<TUnitLexem> Lexems = LexUnit(Text, &Fates.Index);
     TLineIndex Lines(Text);
     // The unit's own objects were reported when it was rewritten.
-    for (const TCodeUse &Use : scanCodeUses(Text, Lexems, MemberFates(), {&Index, unitNameOf(Path)}))
+    for (const TCodeUse &Use : scanCodeUses(Text, Lexems, Fates, {&Index, unitNameOf(Path)}, nullptr, &Fates.Index))
         if (Use.Reached)
             ReportCodeUse(Lines, Use, false);
     C.CurrentFile = Was;
