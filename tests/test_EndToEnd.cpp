@@ -395,7 +395,7 @@ TEST_F(EndToEnd, FixturesReportTheLinesThatWillNotCompileAndRenameOnRequest)
     };
     const Row Rows[] = {
         {"bde",
-         {"Billing.pas:26", "Billing.pas:28", "Billing.pas:30", "Orders.pas:34", "Orders.pas:35", "Orders.pas:36"},
+         {"Billing.pas:26", "Billing.pas:28", "Billing.pas:30", "Orders.pas:35", "Orders.pas:36", "Orders.pas:37"},
          {"Orders.pas", "Billing.pas"},
          {"  Lines.MasterSource := nil;", "  FDM.Lines.MasterSource := nil;"}},
         {"ibx",

@@ -6,6 +6,7 @@
 #include "UnitIndex.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -16,7 +17,8 @@ namespace {
 // compared in place.
 bool writtenAlike(QStringView A, QStringView B)
 {
-    return A.size() == B.size() && (A.data() == B.data() || std::equal(A.begin(), A.end(), B.begin()));
+    return A.size() == B.size()
+           && (A.data() == B.data() || std::memcmp(A.data(), B.data(), std::size_t(A.size()) * sizeof(QChar)) == 0);
 }
 
 // A declaration of an identifier with an old class (Type), with a class of
@@ -468,8 +470,8 @@ private:
     const TMemberFates::TEntry &known(const TObject &Object, QStringView First, QStringView Sub)
     {
         for (const TKnownUse &K : FKnown)
-            if (K.Pair == Object.Pair && K.NewClass == Object.NewClass && writtenAlike(K.First, First)
-                && writtenAlike(K.Sub, Sub) && writtenAlike(K.OldClass, Object.OldClass))
+            if (K.First.size() == First.size() && K.Pair == Object.Pair && K.NewClass == Object.NewClass
+                && writtenAlike(K.First, First) && writtenAlike(K.Sub, Sub) && writtenAlike(K.OldClass, Object.OldClass))
                 return *K.Entry;
         const TMemberFates::TEntry &Entry = FFates.Of(Object.Pair, Object.OldClass, *Object.NewClass, First, Sub);
         if (FKnown.size() < MaxKnown)
@@ -697,13 +699,12 @@ void TMemberFates::place(const TSlot &Slot)
     FSlots[I] = Slot;
 }
 
-void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code, size_t End)
+void codeLexemes(const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code, size_t End)
 {
     End = std::min(End, Lexems.size());
     Code.clear();
     Code.reserve(End);
-    TCommentFilter Comments;
     for (size_t I = 0; I < End; ++I)
-        if (Comments.IsCode(Text, Lexems[I]))
+        if (Lexems[I].Code != lexComment)
             Code.push_back(I);
 }

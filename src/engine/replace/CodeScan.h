@@ -32,23 +32,11 @@ class TUnitIndex;
 using TMemberLookup =
     std::function<TMemberFate(const QString &OldClass, const QString &NewClass, const QString &Member)>;
 
-// Tells the code of a unit from its comments, lexeme after lexeme in text
-// order: block comments are lexemes of their own, but the lexer reads "//"
-// and "(*" as operators, so the comment they open is left out here, up to
-// the line's end or the first "*)" after it.
-class TCommentFilter
-{
-public:
-    inline bool IsCode(const QString &Text, const TUnitLexem &L);
-
-private:
-    qsizetype FCommentEnd = 0; // a lexeme that starts before it is in a comment
-};
-
 // The places of a unit's code that the code scan reads, found while the
 // unit is lexed (lexUnitInto), so that the scan does not walk every lexeme
-// again: the code lexemes, comments left out ("{ }", "//" up to the line's
-// end, "(* *)"), and, as indexes into them, the identifiers after a colon,
+// again: the code lexemes (the lexer gives each "{ }", "//" and "(* *)"
+// comment as one lexeme, left out), and, as indexes into them, the
+// identifiers after a colon,
 // the possible subjects (an identifier before a dot, and "with"), the words
 // that begin a routine ("procedure", "function", "constructor",
 // "destructor"), "begin" and "end", the keyword of each uses clause, and
@@ -66,18 +54,19 @@ public:
         for (std::vector<size_t> *Each : {&Code, &TypesAt, &Subjects, &HeadsAt, &BeginsAt, &EndsAt, &UsesAt})
             Each->clear(); // the memory stays
         Implementation = 0;
-        FComments = {};
         FBefore = TBefore::Other;
     }
     // Takes Lexems[At], the lexemes being given in text order.
     inline void Add(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t At);
 
 private:
-    TCommentFilter FComments;
     // What the last code lexeme was: an identifier that may be a subject
     // (not an old class, not "with"), a colon, or something else.
     enum class TBefore : unsigned char { Other, Subject, Colon };
     TBefore FBefore = TBefore::Other;
+    // The words of an identifier that the index notes.
+    enum class TWord : unsigned char { Other, With, Begin, Heading, Implementation };
+    static inline TWord wordOf(const QString &Text, const TUnitLexem &L);
 };
 
 // The fates that a run has asked of the rules. The units of a project use
@@ -236,72 +225,90 @@ void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName 
     }
 }
 
-bool TCommentFilter::IsCode(const QString &Text, const TUnitLexem &L)
-{
-    if (L.Start < FCommentEnd || L.Code == lexComment)
-        return false;
-    const auto Followed = [&](char16_t C) { return L.End < Text.size() && Text[L.End] == C; };
-    if (L.Code == lexSlash && Followed(u'/')) {
-        const qsizetype LineEnd = Text.indexOf(u'\n', L.Start);
-        FCommentEnd = LineEnd < 0 ? Text.size() + 1 : LineEnd;
-        return false;
-    }
-    if (L.Code == lexOpenParen && Followed(u'*')) {
-        const qsizetype Close = Text.indexOf(u"*)", L.End + 1);
-        FCommentEnd = Close < 0 ? Text.size() + 1 : Close + 2;
-        return false;
-    }
-    return true;
-}
-
 void TCodeIndex::Add(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t At)
 {
+    // Runs on every lexeme of every unit: one switch on the lexeme's code,
+    // a word told by its length before any letter is compared, and the
+    // lexeme's place in the code worked out only where it is noted.
     const TUnitLexem &L = Lexems[At];
-    if (!FComments.IsCode(Text, L))
+    if (L.Code == lexComment)
         return;
-    const int Kind = L.Code;
-    const size_t I = Code.size();
     Code.push_back(At);
     const TBefore Before = FBefore;
     FBefore = TBefore::Other;
-    switch (Kind) {
-    case lexIdentifier:
+    switch (L.Code) {
+    case lexIdentifier: {
+        const size_t I = Code.size() - 1;
         if (Before == TBefore::Colon && I >= 2)
             TypesAt.push_back(I);
         if (L.NewName)
             break;
-        if (isWord(Text, L, u"with")) {
+        switch (wordOf(Text, L)) {
+        case TWord::With:
             Subjects.push_back(I);
+            return;
+        case TWord::Begin:
+            BeginsAt.push_back(I);
+            break;
+        case TWord::Heading:
+            HeadsAt.push_back(I);
+            break;
+        case TWord::Implementation:
+            if (!Implementation)
+                Implementation = I;
+            break;
+        case TWord::Other:
             break;
         }
         FBefore = TBefore::Subject;
-        if (isWord(Text, L, u"begin"))
-            BeginsAt.push_back(I);
-        else if (isWord(Text, L, u"procedure") || isWord(Text, L, u"function") || isWord(Text, L, u"constructor")
-                 || isWord(Text, L, u"destructor"))
-            HeadsAt.push_back(I);
-        else if (!Implementation && isWord(Text, L, u"implementation"))
-            Implementation = I;
         break;
+    }
     case lexDot:
         if (Before == TBefore::Subject)
-            Subjects.push_back(I - 1);
+            Subjects.push_back(Code.size() - 2);
         break;
     case lexColon:
         FBefore = TBefore::Colon;
         break;
     case lexKeywordUses:
-        UsesAt.push_back(I);
+        UsesAt.push_back(Code.size() - 1);
         break;
     case lexKeywordEnd:
-        EndsAt.push_back(I);
+        EndsAt.push_back(Code.size() - 1);
         break;
     default:
         break;
     }
 }
 
-// The indexes of the lexemes before End that are code (TCommentFilter), in
+TCodeIndex::TWord TCodeIndex::wordOf(const QString &Text, const TUnitLexem &L)
+{
+    const auto Is = [&](const char16_t *Word, qsizetype Size) {
+        const char16_t First = Text[L.Start].unicode();
+        return (First >= 0x80 || foldAscii(First) == Word[0])
+               && compareIgnoringCase(QStringView(Text).mid(L.Start, Size), QStringView(Word, Size)) == 0;
+    };
+    switch (L.End - L.Start) {
+    case 4:
+        return Is(u"with", 4) ? TWord::With : TWord::Other;
+    case 5:
+        return Is(u"begin", 5) ? TWord::Begin : TWord::Other;
+    case 8:
+        return Is(u"function", 8) ? TWord::Heading : TWord::Other;
+    case 9:
+        return Is(u"procedure", 9) ? TWord::Heading : TWord::Other;
+    case 10:
+        return Is(u"destructor", 10) ? TWord::Heading : TWord::Other;
+    case 11:
+        return Is(u"constructor", 11) ? TWord::Heading : TWord::Other;
+    case 14:
+        return Is(u"implementation", 14) ? TWord::Implementation : TWord::Other;
+    default:
+        return TWord::Other;
+    }
+}
+
+// The indexes of the lexemes before End that are code (not comments), in
 // order, into Code (emptied first).
-void codeLexemes(const QString &Text, const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code,
+void codeLexemes(const std::vector<TUnitLexem> &Lexems, std::vector<size_t> &Code,
                  size_t End = size_t(-1));

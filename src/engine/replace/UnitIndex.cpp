@@ -21,21 +21,31 @@ public:
     {
     }
 
-    // Lexems: the whole unit's, already made; otherwise the reader lexes
-    // the text itself, up to the word "implementation".
-    TUnitInterface Run(bool *Complete, const std::vector<TUnitLexem> *Lexems = nullptr)
+    // Lexems: the whole unit's, already made, with the index of its code
+    // when the lexing made one; otherwise the reader lexes the text itself,
+    // up to the word "implementation".
+    TUnitInterface Run(bool *Complete, const std::vector<TUnitLexem> *Lexems = nullptr,
+                       const TCodeIndex *Index = nullptr)
     {
         if (Lexems) {
-            // A comment is one lexeme: the first identifier "implementation"
-            // is the word that ends the interface.
+            // The first "implementation" of the code ends the interface.
             FLexems = Lexems;
-            const auto End = std::find_if(Lexems->begin(), Lexems->end(),
-                                          [&](const TUnitLexem &L) { return is(L, u"implementation"); });
-            FComplete = End != Lexems->end();
-            codeLexemes(FText, *Lexems, FCode, size_t(End - Lexems->begin()));
+            const auto IsEnd = [&](size_t I) { return is((*Lexems)[I], u"implementation"); };
+            if (Index && Index->Implementation) {
+                FCode.assign(Index->Code.begin(), Index->Code.begin() + std::ptrdiff_t(Index->Implementation));
+                FComplete = true;
+            } else {
+                if (Index)
+                    FCode = Index->Code;
+                else
+                    codeLexemes(*Lexems, FCode);
+                const auto End = std::find_if(FCode.begin(), FCode.end(), IsEnd);
+                FComplete = End != FCode.end();
+                FCode.erase(End, FCode.end());
+            }
         } else {
             lexInterface();
-            codeLexemes(FText, FAll, FCode);
+            codeLexemes(FAll, FCode);
         }
         if (Complete)
             *Complete = FComplete;
@@ -95,13 +105,12 @@ private:
         FAll.clear();
         FAll.reserve(size_t(FText.size() / 4)); // a lexeme every five characters or so
         // Old class names are looked up where the reader needs them
-        // (FNewClassOf). The word in a comment is no section.
-        TCommentFilter Comments;
+        // (FNewClassOf). The word in a comment is no section: a comment
+        // is a lexeme of its own.
         lexUnitInto(
             FText, FAll, [](QStringView) -> const QString * { return nullptr; },
-            [this, &Comments](int Code, QStringView Lexem, qsizetype Start) {
-                FComplete = Comments.IsCode(FText, {Start, Start + Lexem.size(), nullptr, Code})
-                            && Code == lexIdentifier && Lexem.size() == 14
+            [this](int Code, QStringView Lexem, qsizetype) {
+                FComplete = Code == lexIdentifier && Lexem.size() == 14
                             && compareIgnoringCase(Lexem, u"implementation") == 0;
                 return FComplete;
             });
@@ -220,12 +229,12 @@ TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClas
     return TInterfaceReader(Text, NewClassOf, Scratch ? *Scratch : Own).Run(Complete);
 }
 
-TUnitInterface readUnitInterface(const QString &Text, const std::vector<TUnitLexem> &Lexems)
+TUnitInterface readUnitInterface(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TCodeIndex *Index)
 {
     // An identifier of the rewriting's lexemes carries its new class.
     const TNewClassOf None;
     TInterfaceScratch Own;
-    return TInterfaceReader(Text, None, Own).Run(nullptr, &Lexems);
+    return TInterfaceReader(Text, None, Own).Run(nullptr, &Lexems, Index);
 }
 
 void TUnitIndex::Add(const QString &UnitName, const TUnitInterface &Interface)

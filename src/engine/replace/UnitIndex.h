@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+class TCodeIndex;
+
 // The new class of an old class name, or nullptr (the replacer's FindNewComp).
 using TNewClassOf = std::function<const QString *(QStringView)>;
 
@@ -66,8 +68,9 @@ TUnitInterface readUnitInterface(const QString &Text, const TNewClassOf &NewClas
                                  TInterfaceScratch *Scratch = nullptr);
 // The same from the lexemes of the whole unit that its rewriting made (an
 // identifier with a NewName names an old class): read up to the first
-// "implementation" of the code.
-TUnitInterface readUnitInterface(const QString &Text, const std::vector<TUnitLexem> &Lexems);
+// "implementation" of the code. Index, when given, is that of the lexemes.
+TUnitInterface readUnitInterface(const QString &Text, const std::vector<TUnitLexem> &Lexems,
+                                 const TCodeIndex *Index = nullptr);
 
 // The interfaces of a run's units, looked up without regard to letter case.
 class TUnitIndex

@@ -278,7 +278,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         }
     }
     if (IndexLater) {
-        TUnitInterface Interface = readUnitInterface(Text, Lexems);
+        TUnitInterface Interface = readUnitInterface(Text, Lexems, CodeIndex);
         if (C.Collect) {
             C.HasInterface = true;
             C.Interface = std::move(Interface);
