@@ -102,6 +102,9 @@ TEST_F(ReplacerUnits, RewritesClassesUsesClausesAndComments)
         {"{ TQuery here }", "{ TOrxQuery here }", "1 change(s)"},
         {"// a TTable, a tquery\r\n", "// a TOrxTable, a TOrxQuery\r\n", "2 change(s)"},
         {"(* TQuery *)", "(* TOrxQuery *)", "1 change(s)"},
+        // Comments among the code, each in its place.
+        {"var A: TQuery; { TTable } B: TTable; // TQuery", "var A: TOrxQuery; { TOrxTable } B: TOrxTable; // TOrxQuery",
+         "4 change(s)"},
         {"var A: tquery; B: TQUERY;", "var A: TOrxQuery; B: TOrxQuery;", "2 change(s)"},
         {"unit Util;\r\nend.", "unit Util;\r\nend.", "No changes"},
     };

@@ -44,9 +44,9 @@ public:
     TScanner(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TCodeIndex &Code, TMemberFates &Fates,
              const TCodeScanScope &Scope)
         : FText(Text), FAll(Lexems), FFates(Fates), FIndex(Scope.Index && !Scope.Index->IsEmpty() ? Scope.Index : nullptr),
-          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FCode(Code.Code),
-          FTypesAt(Code.TypesAt), FSubjects(Code.Subjects), FHeadsAt(Code.HeadsAt), FBeginsAt(Code.BeginsAt),
-          FEndsAt(Code.EndsAt), FUsesAt(Code.UsesAt), FImplementation(Code.Implementation)
+          FUnit(Scope.Unit.toCaseFolded()), FMayReach(FIndex ? nullptr : Scope.MayReach), FTypesAt(Code.TypesAt),
+          FSubjects(Code.Subjects), FHeadsAt(Code.HeadsAt), FBeginsAt(Code.BeginsAt), FEndsAt(Code.EndsAt),
+          FUsesAt(Code.UsesAt), FImplementation(Code.Implementation)
     {
     }
     TScanner(const TScanner &) = delete;
@@ -68,7 +68,7 @@ public:
             if (!codeIs(N + 1, lexOpenParen))
                 continue;
             Done = N + 1;
-            for (size_t P = N + 2; P < FCode.size() && lexem(P).Code != lexCloseParen; ++P)
+            for (size_t P = N + 2; P < FAll.size() && lexem(P).Code != lexCloseParen; ++P)
                 if (const TUnitLexem &L = lexem(P); L.NewName) {
                     const TUnitLexem &Name = lexem(N);
                     Methods.push_back({Name.Start, textOf(Name).toString(), textOf(L).toString(), *L.NewName});
@@ -100,14 +100,14 @@ public:
     }
 
 private:
-    const TUnitLexem &lexem(size_t CodeIndex) const { return FAll[FCode[CodeIndex]]; }
+    const TUnitLexem &lexem(size_t I) const { return FAll[I]; }
     QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
     template <std::size_t N>
     bool isWord(const TUnitLexem &L, const char16_t (&Word)[N]) const
     {
         return ::isWord(FText, L, Word);
     }
-    bool codeIs(size_t CodeIndex, int Code) const { return CodeIndex < FCode.size() && lexem(CodeIndex).Code == Code; }
+    bool codeIs(size_t I, int Code) const { return I < FAll.size() && FAll[I].Code == Code; }
     static QString key(QStringView Name) { return Name.toString().toCaseFolded(); }
 
     // "A, B: TQuery": every name of the list before the colon that stands
@@ -308,7 +308,7 @@ private:
     size_t readUses(size_t I) const
     {
         QString Name;
-        for (++I; I < FCode.size() && lexem(I).Code != lexSemicolon; ++I) {
+        for (++I; I < FAll.size() && lexem(I).Code != lexSemicolon; ++I) {
             const TUnitLexem &L = lexem(I);
             if (L.Code == lexIdentifier && !isWord(L, u"in")) {
                 if (!Name.isEmpty() && lexem(I - 1).Code == lexDot)
@@ -520,7 +520,7 @@ private:
         constexpr size_t MaxSubjects = 64;
         bool Several = false;
         TObject Converted;
-        for (size_t J = I + 1; J < FCode.size() && J < I + MaxSubjects; ++J) {
+        for (size_t J = I + 1; J < FAll.size() && J < I + MaxSubjects; ++J) {
             const TUnitLexem &L = lexem(J);
             if (isWord(L, u"do")) {
                 if (!Several && Converted.NewClass)
@@ -536,13 +536,13 @@ private:
                 continue;
             TObject Object;
             if (!objectAt(J, Object)) {
-                const bool Ends = codeIs(J + 3, lexComma) || (J + 3 < FCode.size() && isWord(lexem(J + 3), u"do"));
+                const bool Ends = codeIs(J + 3, lexComma) || (J + 3 < FAll.size() && isWord(lexem(J + 3), u"do"));
                 if (FMayReach && codeIs(J + 1, lexDot) && codeIs(J + 2, lexIdentifier) && Ends)
                     *FMayReach = true; // "with A.B do": A may be another unit's object
                 continue;
             }
             const bool Ends = codeIs(Object.Next, lexComma)
-                              || (Object.Next < FCode.size() && isWord(lexem(Object.Next), u"do"));
+                              || (Object.Next < FAll.size() && isWord(lexem(Object.Next), u"do"));
             if (!Ends)
                 continue;
             TCodeUse Use;
@@ -566,9 +566,9 @@ private:
     // turn.
     void scanWithBody(size_t Begin, const TObject &Object, std::vector<TCodeUse> &Uses)
     {
-        const bool Block = Begin < FCode.size() && isWord(lexem(Begin), u"begin");
+        const bool Block = Begin < FAll.size() && isWord(lexem(Begin), u"begin");
         int Depth = 0;
-        for (size_t K = Begin; K < FCode.size(); ++K) {
+        for (size_t K = Begin; K < FAll.size(); ++K) {
             const TUnitLexem &L = lexem(K);
             if (L.Code == lexKeywordEnd) {
                 if (--Depth <= 0 && (Block || Depth < 0))
@@ -600,7 +600,7 @@ private:
     bool *FMayReach;          // see TCodeScanScope
     mutable QStringList FUses; // the units the uses clauses name, case-folded
     // The unit's code and the places in it that the scan reads (TCodeIndex).
-    const std::vector<size_t> &FCode, &FTypesAt, &FSubjects, &FHeadsAt, &FBeginsAt, &FEndsAt, &FUsesAt;
+    const std::vector<size_t> &FTypesAt, &FSubjects, &FHeadsAt, &FBeginsAt, &FEndsAt, &FUsesAt;
     const size_t FImplementation;
     mutable bool FUsesRead = false; // whether FUses holds the uses clauses
     std::vector<TDeclaration> FDeclared; // see sortDeclarations
@@ -632,17 +632,11 @@ private:
 
 } // namespace
 
-std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
-                                   const TCodeScanScope &Scope, std::vector<TRenamedParameter> *Headings,
-                                   const TCodeIndex *Index)
+std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TCodeIndex &Index,
+                                   TMemberFates &Fates, const TCodeScanScope &Scope,
+                                   std::vector<TRenamedParameter> *Headings)
 {
-    if (!Index) {
-        Fates.Index.Clear();
-        for (size_t I = 0; I < Lexems.size(); ++I)
-            Fates.Index.Add(Text, Lexems, I);
-        Index = &Fates.Index;
-    }
-    TScanner Scanner(Text, Lexems, *Index, Fates, Scope);
+    TScanner Scanner(Text, Lexems, Index, Fates, Scope);
     if (Headings)
         *Headings = Scanner.Headings();
     return Scanner.Run();

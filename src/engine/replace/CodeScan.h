@@ -34,29 +34,28 @@ using TMemberLookup =
 
 // The places of a unit's code that the code scan reads, found while the
 // unit is lexed (lexUnitInto), so that the scan does not walk every lexeme
-// again: the code lexemes (the lexer gives each "{ }", "//" and "(* *)"
-// comment as one lexeme, left out), and, as indexes into them, the
-// identifiers after a colon,
-// the possible subjects (an identifier before a dot, and "with"), the words
-// that begin a routine ("procedure", "function", "constructor",
+// again. The lexemes are the code's alone: the lexer gives each "{ }", "//"
+// and "(* *)" comment as one lexeme, and a lexing that indexes puts them
+// aside. As indexes into the lexemes, in text order: the identifiers after
+// a colon, the possible subjects (an identifier before a dot, and "with"),
+// the words that begin a routine ("procedure", "function", "constructor",
 // "destructor"), "begin" and "end", the keyword of each uses clause, and
 // where the implementation part begins.
 class TCodeIndex
 {
 public:
-    std::vector<size_t> Code; // indexes into the lexemes
-    // Indexes into Code, in text order.
     std::vector<size_t> TypesAt, Subjects, HeadsAt, BeginsAt, EndsAt, UsesAt;
     size_t Implementation = 0; // the first "implementation"; 0 without one
 
     void Clear()
     {
-        for (std::vector<size_t> *Each : {&Code, &TypesAt, &Subjects, &HeadsAt, &BeginsAt, &EndsAt, &UsesAt})
+        for (std::vector<size_t> *Each : {&TypesAt, &Subjects, &HeadsAt, &BeginsAt, &EndsAt, &UsesAt})
             Each->clear(); // the memory stays
         Implementation = 0;
         FBefore = TBefore::Other;
     }
-    // Takes Lexems[At], the lexemes being given in text order.
+    // Takes Lexems[At], a lexeme of code, the lexemes being given in text
+    // order.
     inline void Add(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t At);
 
 private:
@@ -176,16 +175,15 @@ struct TRenamedParameter
     QString Method, OldClass, NewClass;
 };
 
-// The uses in text order. Lexems are the unit's lexemes without blanks, as
-// the unit rewriting reads them; an identifier with a NewName names an old
-// class. A use through a field of another object names both ("DM.Query1").
-// Headings, when given, receives the method headings with a renamed
-// parameter class, in text order. Index is that of Lexems when the lexing
-// made it; without it the scan makes it (in Fates.Index).
-std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, TMemberFates &Fates,
-                                   const TCodeScanScope &Scope = {},
-                                   std::vector<TRenamedParameter> *Headings = nullptr,
-                                   const TCodeIndex *Index = nullptr);
+// The uses in text order. Lexems are the unit's lexemes of code (blanks
+// and comments left out) and Index is theirs, as a lexing with an index
+// made them; an identifier with a NewName names an old class. A use through
+// a field of another object names both ("DM.Query1"). Headings, when given,
+// receives the method headings with a renamed parameter class, in text
+// order.
+std::vector<TCodeUse> scanCodeUses(const QString &Text, const std::vector<TUnitLexem> &Lexems, const TCodeIndex &Index,
+                                   TMemberFates &Fates, const TCodeScanScope &Scope = {},
+                                   std::vector<TRenamedParameter> *Headings = nullptr);
 
 // Whether L is the identifier Word, letter case ignored. Asked of nearly
 // every identifier: the length and the first letter decide most answers
@@ -202,12 +200,13 @@ bool isWord(const QString &Text, const TUnitLexem &L, const char16_t (&Word)[N])
 }
 
 // Appends the lexemes of Text to Lexems, blanks left out, each identifier
-// with NewName(its text) (the new class of an old class name, or nullptr),
-// and gives each to Index, when given (emptied first). Stops before the
-// first lexeme for which Stop(Code, Text, Start) is true.
+// with NewName(its text) (the new class of an old class name, or nullptr).
+// With Index (emptied first), the lexemes are indexed and the comments are
+// left out of Lexems; with Comments, the comments go there instead. Stops
+// before the first lexeme for which Stop(Code, Text, Start) is true.
 template <class TNewName, class TStop>
 void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName &&NewName, TStop &&Stop,
-                 TCodeIndex *Index = nullptr)
+                 TCodeIndex *Index = nullptr, std::vector<TUnitLexem> *Comments = nullptr)
 {
     if (Index)
         Index->Clear();
@@ -219,6 +218,11 @@ void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName 
         const qsizetype Start = Lexer.PrevPos();
         if (Stop(Code, Lexem, Start))
             return;
+        if (Code == lexComment && (Index || Comments)) {
+            if (Comments)
+                Comments->push_back({Start, Start + Lexem.size(), nullptr, Code});
+            continue;
+        }
         Lexems.push_back({Start, Start + Lexem.size(), Code == lexIdentifier ? NewName(Lexem) : nullptr, Code});
         if (Index)
             Index->Add(Text, Lexems, Lexems.size() - 1);
@@ -228,53 +232,47 @@ void lexUnitInto(const QString &Text, std::vector<TUnitLexem> &Lexems, TNewName 
 void TCodeIndex::Add(const QString &Text, const std::vector<TUnitLexem> &Lexems, size_t At)
 {
     // Runs on every lexeme of every unit: one switch on the lexeme's code,
-    // a word told by its length before any letter is compared, and the
-    // lexeme's place in the code worked out only where it is noted.
+    // and a word told by its length before any letter is compared.
     const TUnitLexem &L = Lexems[At];
-    if (L.Code == lexComment)
-        return;
-    Code.push_back(At);
     const TBefore Before = FBefore;
     FBefore = TBefore::Other;
     switch (L.Code) {
-    case lexIdentifier: {
-        const size_t I = Code.size() - 1;
-        if (Before == TBefore::Colon && I >= 2)
-            TypesAt.push_back(I);
+    case lexIdentifier:
+        if (Before == TBefore::Colon && At >= 2)
+            TypesAt.push_back(At);
         if (L.NewName)
             break;
         switch (wordOf(Text, L)) {
         case TWord::With:
-            Subjects.push_back(I);
+            Subjects.push_back(At);
             return;
         case TWord::Begin:
-            BeginsAt.push_back(I);
+            BeginsAt.push_back(At);
             break;
         case TWord::Heading:
-            HeadsAt.push_back(I);
+            HeadsAt.push_back(At);
             break;
         case TWord::Implementation:
             if (!Implementation)
-                Implementation = I;
+                Implementation = At;
             break;
         case TWord::Other:
             break;
         }
         FBefore = TBefore::Subject;
         break;
-    }
     case lexDot:
         if (Before == TBefore::Subject)
-            Subjects.push_back(Code.size() - 2);
+            Subjects.push_back(At - 1);
         break;
     case lexColon:
         FBefore = TBefore::Colon;
         break;
     case lexKeywordUses:
-        UsesAt.push_back(Code.size() - 1);
+        UsesAt.push_back(At);
         break;
     case lexKeywordEnd:
-        EndsAt.push_back(Code.size() - 1);
+        EndsAt.push_back(At);
         break;
     default:
         break;

@@ -379,9 +379,11 @@ protected:
     // renamed in the code is reported as done.
     void ReportCodeUse(TLineIndex &Lines, const TCodeUse &Use, bool Renamed);
     // The lexemes of a unit's text without blanks, each identifier with the
-    // new name of the old class it names; Index, when given, receives the
-    // index of its code for the code scan.
-    std::vector<TUnitLexem> LexUnit(const QString &Text, TCodeIndex *Index = nullptr) const;
+    // new name of the old class it names. Index, when given, receives the
+    // index of its code for the code scan, and the comments are left out;
+    // Comments, when given, receives them.
+    std::vector<TUnitLexem> LexUnit(const QString &Text, TCodeIndex *Index = nullptr,
+                                    std::vector<TUnitLexem> *Comments = nullptr) const;
     // What the current conversion's code scan asked of its parser's rules.
     TMemberFates &MemberFates() const;
     // Converted objects left open (Active or Connected True) that have no

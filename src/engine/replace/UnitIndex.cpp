@@ -32,13 +32,10 @@ public:
             FLexems = Lexems;
             const auto IsEnd = [&](size_t I) { return is((*Lexems)[I], u"implementation"); };
             if (Index && Index->Implementation) {
-                FCode.assign(Index->Code.begin(), Index->Code.begin() + std::ptrdiff_t(Index->Implementation));
+                codeLexemes(*Lexems, FCode, Index->Implementation);
                 FComplete = true;
             } else {
-                if (Index)
-                    FCode = Index->Code;
-                else
-                    codeLexemes(*Lexems, FCode);
+                codeLexemes(*Lexems, FCode);
                 const auto End = std::find_if(FCode.begin(), FCode.end(), IsEnd);
                 FComplete = End != FCode.end();
                 FCode.erase(End, FCode.end());

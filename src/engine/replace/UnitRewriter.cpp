@@ -168,13 +168,14 @@ int TComponentReplacer::HandleComment(QString &Comment, const QString &SourcePat
     return Changes;
 }
 
-std::vector<TUnitLexem> TComponentReplacer::LexUnit(const QString &Text, TCodeIndex *Index) const
+std::vector<TUnitLexem> TComponentReplacer::LexUnit(const QString &Text, TCodeIndex *Index,
+                                                    std::vector<TUnitLexem> *Comments) const
 {
     std::vector<TUnitLexem> Lexems;
     Lexems.reserve(size_t(Text.size() / 8));
     lexUnitInto(
         Text, Lexems, [this](QStringView Name) { return FindNewComp(Name); },
-        [](int, QStringView, qsizetype) { return false; }, Index);
+        [](int, QStringView, qsizetype) { return false; }, Index, Comments);
     return Lexems;
 }
 
@@ -198,7 +199,7 @@ void TComponentReplacer::ReportReachedUses(const QString &Path, const QByteArray
     const std::vector<TUnitLexem> Lexems = LexUnit(Text, &Fates.Index);
     TLineIndex Lines(Text);
     // The unit's own objects were reported when it was rewritten.
-    for (const TCodeUse &Use : scanCodeUses(Text, Lexems, Fates, {&Index, unitNameOf(Path)}, nullptr, &Fates.Index))
+    for (const TCodeUse &Use : scanCodeUses(Text, Lexems, Fates.Index, Fates, {&Index, unitNameOf(Path)}))
         if (Use.Reached)
             ReportCodeUse(Lines, Use, false);
     C.CurrentFile = Was;
@@ -217,11 +218,13 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
         TIdentifierContext &Context;
         ~TContextGuard() { Context.Text = nullptr; }
     } ContextGuard{Identifier};
-    // The text is read once: the lexemes (blanks left out, nothing is done
-    // with them), the new name of every identifier that names an old class
-    // and, for the code scan, the index of the code.
+    // The text is read once: the lexemes of code (blanks left out, nothing
+    // is done with them), the new name of every identifier that names an
+    // old class, the comments beside them and, for the code scan, the index
+    // of the code.
     TCodeIndex *const CodeIndex = CodeScan() ? &MemberFates().Index : nullptr;
-    const std::vector<TUnitLexem> Lexems = LexUnit(Text, CodeIndex);
+    std::vector<TUnitLexem> Comments;
+    const std::vector<TUnitLexem> Lexems = LexUnit(Text, CodeIndex, &Comments);
     // The output is the lexemes' texts in order. Unchanged lexemes are copied
     // as spans of the input (from SpanStart to the lexeme being changed), so
     // the common case costs one copy per change, not one per lexeme.
@@ -265,9 +268,9 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     if ((Uses.ClassNames > 0 || Reaches || IndexLater) && CodeScan()) {
         std::vector<TRenamedParameter> Headings;
         const std::vector<TCodeUse> CodeUses =
-            scanCodeUses(Text, Lexems, MemberFates(),
+            scanCodeUses(Text, Lexems, *CodeIndex, MemberFates(),
                          {Reaches ? FUnitIndex.get() : nullptr, unitNameOf(SourcePath), IndexLater ? &MayReach : nullptr},
-                         Uses.ClassNames > 0 ? &Headings : nullptr, CodeIndex);
+                         Uses.ClassNames > 0 ? &Headings : nullptr);
         for (const TRenamedParameter &M : Headings)
             NoteHandler({true, C.CurrentFile, Lines.LineOf(M.Pos), M.Method, QString(), M.OldClass, M.NewClass});
         for (const TCodeUse &Use : CodeUses) {
@@ -292,11 +295,30 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
     bool InUses = false;
     int Changes = 0;
     QString Replaced;
+    // The comments, met in text order among the lexemes of code: the next
+    // one starts at NextCommentStart.
+    size_t NextComment = 0;
+    qsizetype NextCommentStart = Comments.empty() ? Text.size() + 1 : Comments.front().Start;
+    const auto CommentsBefore = [&](qsizetype Pos) {
+        for (; NextComment < Comments.size() && Comments[NextComment].Start < Pos; ++NextComment) {
+            const TUnitLexem &L = Comments[NextComment];
+            if (L.Start < EditedUpTo)
+                continue;
+            const QStringView Lexem = QStringView(Text).mid(L.Start, L.End - L.Start);
+            Replaced = Lexem.toString();
+            Changes += HandleComment(Replaced, SourcePath);
+            if (Replaced != Lexem)
+                Emit(L.Start, L.End, Replaced);
+        }
+        NextCommentStart = NextComment < Comments.size() ? Comments[NextComment].Start : Text.size() + 1;
+    };
     for (const TUnitLexem &L : Lexems) {
         const int Code = L.Code;
         const qsizetype Start = L.Start;
         const qsizetype End = L.End;
         const QStringView Lexem = QStringView(Text).mid(Start, End - Start);
+        if (NextCommentStart < Start)
+            CommentsBefore(Start);
         if (Start < EditedUpTo)
             continue; // inside a member path rewritten whole
         if (NextEdit < MemberEdits.size() && MemberEdits[NextEdit].Start == Start) {
@@ -315,12 +337,6 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
                 continue;
         }
         switch (Code) {
-        case lexComment:
-            Replaced = Lexem.toString();
-            Changes += HandleComment(Replaced, SourcePath);
-            if (Replaced != Lexem)
-                Emit(Start, End, Replaced);
-            break;
         case lexIdentifier:
             if (const QString *NewName = L.NewName) {
                 ++Changes;
@@ -349,6 +365,7 @@ void TComponentReplacer::RewriteUnit(const QString &Text, const QString &SourceP
             break;
         }
     }
+    CommentsBefore(Text.size() + 1);
     LogLine(RExpertRes::changeCountLine(Changes));
     if (SpanStart == 0 && Output.isEmpty())
         return; // no lexeme differs: no output file
