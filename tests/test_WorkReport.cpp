@@ -144,6 +144,18 @@ TEST_F(WorkReport, CodeUsesOfConvertedComponents)
               }));
 }
 
+// A unit, and a run, may use far more members than a conversion asks of the
+// rules at first: each is answered, those kept as well as the one dropped.
+TEST_F(WorkReport, CodeUsesOfManyMembersAreEachAnswered)
+{
+    QByteArray Unit = "unit U;\r\ninterface\r\nuses DBTables;\r\nvar T: TTable;\r\nimplementation\r\nbegin\r\n";
+    for (int I = 0; I < 200; ++I)
+        Unit += "  T.Member" + QByteArray::number(I) + " := 0; T.Member" + QByteArray::number(I) + ".Part := 0;\r\n";
+    Unit += "  T.IndexName := 'X';\r\nend.\r\n";
+    EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("U.pas"), Unit),
+              QStringList{"memberInCode|207|T|IndexName||TOrxTable has no IndexName"});
+}
+
 // A parameter or local variable is in force in its own routine only, and
 // one of another type hides an object of its name there: a routine that
 // declares no Q uses some other Q, a TClientDataSet parameter T is no

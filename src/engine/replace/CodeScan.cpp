@@ -674,7 +674,8 @@ const TMemberFates::TEntry &TMemberFates::Of(std::uint64_t Pair, QStringView Old
         E.Fate = FLookup(E.OldClass, NewClass, Path);
     const TEntry &Added = FEntries.emplace_back(std::move(E));
     if (2 * FEntries.size() > FSlots.size()) {
-        std::vector<TSlot> Old(std::max<std::size_t>(64, 4 * FEntries.size()));
+        // A power of two: a slot is found by masking the hash.
+        std::vector<TSlot> Old(std::max<std::size_t>(64, 2 * FSlots.size()));
         Old.swap(FSlots);
         for (const TSlot &Slot : Old)
             if (Slot.Entry)
