@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <utility>
 
@@ -30,7 +31,7 @@ struct TDeclaration
     QStringView Name;
     qsizetype Pos;
     const TUnitLexem *Type;
-    QString Container;
+    const QString *Container = nullptr; // none: not of a class of the index
     mutable std::uint64_t Pair = 0; // TMemberFates::PairHash of Type, once asked
     // Where the declaration stops being in force: the end of its routine
     // for a parameter or a local variable, the end of the text otherwise.
@@ -101,7 +102,10 @@ public:
 
 private:
     const TUnitLexem &lexem(size_t I) const { return FAll[I]; }
-    QStringView textOf(const TUnitLexem &L) const { return QStringView(FText).mid(L.Start, L.End - L.Start); }
+    Q_ALWAYS_INLINE QStringView textOf(const TUnitLexem &L) const
+    {
+        return QStringView(FText.constData() + L.Start, L.End - L.Start);
+    }
     template <std::size_t N>
     bool isWord(const TUnitLexem &L, const char16_t (&Word)[N]) const
     {
@@ -119,13 +123,14 @@ private:
     void collectDeclarations()
     {
         std::vector<size_t> Others; // names declared with other types
+        FDeclared.reserve(FTypesAt.size());
         for (const size_t I : FTypesAt) {
             const TUnitLexem &Type = lexem(I);
-            QString Container;
+            const QString *Container = nullptr;
             if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type)))
-                Container = key(textOf(Type));
+                Container = &FContainers.emplace_back(key(textOf(Type)));
             forEachDeclaredName(I, [&](const TUnitLexem &Name, size_t At) {
-                if (Type.NewName || !Container.isEmpty() || (FIndex && FIndex->MayBeGlobal(textOf(Name)))) {
+                if (Type.NewName || Container || (FIndex && FIndex->MayBeGlobal(textOf(Name)))) {
                     FDeclared.push_back({textOf(Name), Name.Start, Type.NewName ? &Type : nullptr, Container});
                     FDeclared.back().ScopeEnd = scopeEndOf(At);
                     FDeclaredNames.Add(textOf(Name));
@@ -143,7 +148,7 @@ private:
             if (!FDeclaredNames.MayContain(textOf(Name)) || !declarationsOf(textOf(Name)).first)
                 continue;
             if (const qsizetype End = scopeEndOf(At); End != NoEnd) {
-                FDeclared.push_back({textOf(Name), Name.Start, nullptr, QString()});
+                FDeclared.push_back({textOf(Name), Name.Start, nullptr, nullptr});
                 FDeclared.back().ScopeEnd = End;
                 Hides = true;
             }
@@ -351,7 +356,7 @@ private:
         // in a method body above its class); a name that only hides a
         // global there hides nothing here.
         for (auto It = After; It != Last; ++It)
-            if (It->ScopeEnd == NoEnd && (It->Type || !It->Container.isEmpty()))
+            if (It->ScopeEnd == NoEnd && (It->Type || It->Container))
                 return &*It;
         return nullptr;
     }
@@ -373,7 +378,7 @@ private:
             return {};
         const TUnitLexem &Ident = lexem(I);
         if (const TDeclaration *D = declarationOf(textOf(Ident), Ident.Start))
-            return D->Pos == Ident.Start ? QString() : D->Container;
+            return D->Pos == Ident.Start || !D->Container ? QString() : *D->Container;
         if (!FIndex->MayBeGlobal(textOf(Ident)))
             return {};
         if (!FUsesRead)
@@ -604,6 +609,7 @@ private:
     const size_t FImplementation;
     mutable bool FUsesRead = false; // whether FUses holds the uses clauses
     std::vector<TDeclaration> FDeclared; // see sortDeclarations
+    std::deque<QString> FContainers;     // the classes that FDeclared points to
     TNameFilter FDeclaredNames;
     std::vector<TNameSlot> FNameSlots; // see declarationsOf
     QString FLastIdent;
