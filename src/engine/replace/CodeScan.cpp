@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <utility>
 
@@ -31,7 +30,7 @@ struct TDeclaration
     QStringView Name;
     qsizetype Pos;
     const TUnitLexem *Type;
-    const QString *Container = nullptr; // none: not of a class of the index
+    int Container = -1; // into FContainers; -1: not of a class of the index
     mutable std::uint64_t Pair = 0; // TMemberFates::PairHash of Type, once asked
     // Where the declaration stops being in force: the end of its routine
     // for a parameter or a local variable, the end of the text otherwise.
@@ -126,11 +125,13 @@ private:
         FDeclared.reserve(FTypesAt.size());
         for (const size_t I : FTypesAt) {
             const TUnitLexem &Type = lexem(I);
-            const QString *Container = nullptr;
-            if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type)))
-                Container = &FContainers.emplace_back(key(textOf(Type)));
+            int Container = -1;
+            if (!Type.NewName && FIndex && FIndex->HasFields(textOf(Type))) {
+                Container = int(FContainers.size());
+                FContainers.push_back(key(textOf(Type)));
+            }
             forEachDeclaredName(I, [&](const TUnitLexem &Name, size_t At) {
-                if (Type.NewName || Container || (FIndex && FIndex->MayBeGlobal(textOf(Name)))) {
+                if (Type.NewName || Container >= 0 || (FIndex && FIndex->MayBeGlobal(textOf(Name)))) {
                     FDeclared.push_back({textOf(Name), Name.Start, Type.NewName ? &Type : nullptr, Container});
                     FDeclared.back().ScopeEnd = scopeEndOf(At);
                     FDeclaredNames.Add(textOf(Name));
@@ -148,7 +149,7 @@ private:
             if (!FDeclaredNames.MayContain(textOf(Name)) || !declarationsOf(textOf(Name)).first)
                 continue;
             if (const qsizetype End = scopeEndOf(At); End != NoEnd) {
-                FDeclared.push_back({textOf(Name), Name.Start, nullptr, nullptr});
+                FDeclared.push_back({textOf(Name), Name.Start, nullptr, -1});
                 FDeclared.back().ScopeEnd = End;
                 Hides = true;
             }
@@ -172,36 +173,58 @@ private:
         }
     }
     // Each name's declarations one after another, in text order (no two
-    // declarations share a place). ASCII names are sorted by their hash, so
-    // that most comparisons are of two numbers; names of one hash that
-    // differ are then sorted by name.
+    // declarations share a place). ASCII names are grouped through the
+    // table of names (FNameSlots), without comparing one name with another:
+    // the declarations come nearly in text order, so each name's are then
+    // put in order by a pass that seldom moves one. Other names are sorted.
     void sortDeclarations()
     {
-        const auto ByName = [](const TDeclaration &A, const TDeclaration &B) {
-            const int Order = compareIgnoringCase(A.Name, B.Name);
-            return Order != 0 ? Order < 0 : A.Pos < B.Pos;
-        };
         bool Ascii = true;
         for (TDeclaration &D : FDeclared)
             Ascii = asciiHash(D.Name, D.Hash) && Ascii;
         if (!Ascii) {
-            std::sort(FDeclared.begin(), FDeclared.end(), ByName);
+            std::sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
+                const int Order = compareIgnoringCase(A.Name, B.Name);
+                return Order != 0 ? Order < 0 : A.Pos < B.Pos;
+            });
             FNameSlots.clear(); // looked up by a search
             return;
         }
-        std::sort(FDeclared.begin(), FDeclared.end(), [](const TDeclaration &A, const TDeclaration &B) {
-            return A.Hash != B.Hash ? A.Hash < B.Hash : A.Pos < B.Pos;
-        });
-        for (auto I = FDeclared.begin(); I != FDeclared.end();) {
-            auto J = I + 1;
-            bool Mixed = false;
-            for (; J != FDeclared.end() && J->Hash == I->Hash; ++J)
-                Mixed = Mixed || !sameName(J->Name, I->Name);
-            if (Mixed)
-                std::sort(I, J, ByName);
-            I = J;
+        const std::size_t N = FDeclared.size();
+        std::size_t Size = 16;
+        while (Size < 2 * N)
+            Size *= 2;
+        const std::size_t Mask = Size - 1;
+        // The slot of each name, holding one of its declarations (Begin)
+        // and, while they are counted, how many it has (End).
+        FNameSlots.assign(Size, {});
+        std::vector<std::uint32_t> SlotOf(N);
+        for (std::size_t I = 0; I < N; ++I) {
+            const TDeclaration &D = FDeclared[I];
+            std::size_t S = D.Hash & Mask;
+            while (FNameSlots[S].End
+                   && !(FNameSlots[S].Hash == D.Hash && sameName(FDeclared[FNameSlots[S].Begin].Name, D.Name)))
+                S = (S + 1) & Mask;
+            if (!FNameSlots[S].End)
+                FNameSlots[S] = {D.Hash, std::uint32_t(I), 0};
+            ++FNameSlots[S].End;
+            SlotOf[I] = std::uint32_t(S);
         }
-        indexDeclaredNames();
+        // Each name's run, then its declarations into it in their order.
+        std::uint32_t Offset = 0;
+        for (TNameSlot &Slot : FNameSlots)
+            if (const std::uint32_t Count = Slot.End) {
+                Slot.Begin = Slot.End = Offset;
+                Offset += Count;
+            }
+        std::vector<TDeclaration> Grouped(N);
+        for (std::size_t I = 0; I < N; ++I)
+            Grouped[FNameSlots[SlotOf[I]].End++] = FDeclared[I];
+        for (const TNameSlot &Slot : FNameSlots)
+            for (std::uint32_t I = Slot.Begin + 1; I < Slot.End; ++I)
+                for (std::uint32_t J = I; J > Slot.Begin && Grouped[J].Pos < Grouped[J - 1].Pos; --J)
+                    std::swap(Grouped[J], Grouped[J - 1]);
+        FDeclared.swap(Grouped);
     }
     static bool sameName(QStringView A, QStringView B)
     {
@@ -226,17 +249,39 @@ private:
             --Head;
         if (Head == FHeadsAt.begin() || *(Head - 1) < FImplementation)
             return NoEnd;
-        const auto Begin = std::upper_bound(FBeginsAt.begin(), FBeginsAt.end(), *(Head - 1));
-        if (Begin == FBeginsAt.end() || *Begin < I)
+        // A routine declares its names one after another: what follows
+        // from its heading is worked out once.
+        if (*(Head - 1) != FScope.Head) {
+            FScope.Head = *(Head - 1);
+            const auto Begin = std::upper_bound(FBeginsAt.begin(), FBeginsAt.end(), FScope.Head);
+            const auto End = std::upper_bound(FEndsAt.begin(), FEndsAt.end(), FScope.Head);
+            FScope.Begin = Begin == FBeginsAt.end() ? 0 : *Begin;
+            FScope.End = NoEnd;
+            if (Begin == FBeginsAt.end() || (End != FEndsAt.end() && *End < *Begin))
+                FScope.Begin = 0; // a class's or record's member: no routine's
+            else
+                FScope.End = nextRoutineAfter(*Begin);
+        }
+        if (FScope.Begin < I)
             return NoEnd; // not in a routine's heading or declarations
-        if (const auto End = std::upper_bound(FEndsAt.begin(), FEndsAt.end(), *(Head - 1));
-            End != FEndsAt.end() && *End < *Begin)
-            return NoEnd; // a class's or record's member
-        for (auto Next = std::upper_bound(FHeadsAt.begin(), FHeadsAt.end(), *Begin); Next != FHeadsAt.end(); ++Next)
+        return FScope.End;
+    }
+    // Where the first routine after I starts, or the end of the text.
+    qsizetype nextRoutineAfter(size_t I) const
+    {
+        for (auto Next = std::upper_bound(FHeadsAt.begin(), FHeadsAt.end(), I); Next != FHeadsAt.end(); ++Next)
             if (isRoutine(*Next))
                 return lexem(*Next).Start;
         return FText.size(); // the last routine's
     }
+    // The scope that the last routine heading asked about gives.
+    struct TScope
+    {
+        size_t Head = size_t(-1);
+        size_t Begin = 0; // its first "begin"; 0: none that starts its body
+        qsizetype End = 0;
+    };
+    mutable TScope FScope;
     bool isRoutine(size_t Head) const
     {
         if (Head == 0)
@@ -263,26 +308,6 @@ private:
             Hash = (Hash ^ foldAscii(C.unicode())) * 16777619u;
         }
         return true;
-    }
-    // Every name of FDeclared ASCII, sorted by sortDeclarations.
-    void indexDeclaredNames()
-    {
-        std::size_t Size = 16;
-        while (Size < 2 * FDeclared.size())
-            Size *= 2;
-        FNameSlots.assign(Size, {});
-        for (std::size_t I = 0; I < FDeclared.size();) {
-            std::size_t J = I + 1;
-            while (J < FDeclared.size() && FDeclared[J].Hash == FDeclared[I].Hash
-                   && sameName(FDeclared[J].Name, FDeclared[I].Name))
-                ++J;
-            const std::uint32_t Hash = FDeclared[I].Hash;
-            std::size_t S = Hash & (Size - 1);
-            while (FNameSlots[S].End)
-                S = (S + 1) & (Size - 1);
-            FNameSlots[S] = {Hash, std::uint32_t(I), std::uint32_t(J)};
-            I = J;
-        }
     }
     // The run of Name's declarations in FDeclared.
     std::pair<const TDeclaration *, const TDeclaration *> declarationsOf(QStringView Name) const
@@ -356,7 +381,7 @@ private:
         // in a method body above its class); a name that only hides a
         // global there hides nothing here.
         for (auto It = After; It != Last; ++It)
-            if (It->ScopeEnd == NoEnd && (It->Type || It->Container))
+            if (It->ScopeEnd == NoEnd && (It->Type || It->Container >= 0))
                 return &*It;
         return nullptr;
     }
@@ -378,7 +403,7 @@ private:
             return {};
         const TUnitLexem &Ident = lexem(I);
         if (const TDeclaration *D = declarationOf(textOf(Ident), Ident.Start))
-            return D->Pos == Ident.Start || !D->Container ? QString() : *D->Container;
+            return D->Pos == Ident.Start || D->Container < 0 ? QString() : FContainers[std::size_t(D->Container)];
         if (!FIndex->MayBeGlobal(textOf(Ident)))
             return {};
         if (!FUsesRead)
@@ -609,7 +634,7 @@ private:
     const size_t FImplementation;
     mutable bool FUsesRead = false; // whether FUses holds the uses clauses
     std::vector<TDeclaration> FDeclared; // see sortDeclarations
-    std::deque<QString> FContainers;     // the classes that FDeclared points to
+    std::vector<QString> FContainers;    // the classes of the index that FDeclared names
     TNameFilter FDeclaredNames;
     std::vector<TNameSlot> FNameSlots; // see declarationsOf
     QString FLastIdent;
