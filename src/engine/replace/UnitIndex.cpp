@@ -154,12 +154,24 @@ private:
             if (Name.Code != lexIdentifier)
                 break;
             if (Global)
-                Result.Globals.append({textOf(Name).toString(), Type.toString()});
+                Result.Globals.append({textOf(Name).toString(), typeName(Type)});
             else
-                Result.Fields.append({*Body, textOf(Name).toString(), Type.toString(), *NewClass});
+                Result.Fields.append({*Body, textOf(Name).toString(), typeName(Type), *NewClass});
             if (N < 2 || lexem(N - 1).Code != lexComma)
                 break;
         }
+    }
+
+    // Type as a text shared by the fields and variables declared with it:
+    // a unit declares many of the same few classes.
+    QString typeName(QStringView Type)
+    {
+        for (const QString &Known : FTypes)
+            if (Known.size() == Type.size() && QStringView(Known) == Type)
+                return Known;
+        if (FTypes.size() >= MaxTypes)
+            return Type.toString();
+        return FTypes.emplace_back(Type.toString());
     }
 
     // "Unit.TName" from its first lexeme at I gives TName.
@@ -185,6 +197,8 @@ private:
     std::vector<size_t> &FCode;
     const std::vector<TUnitLexem> *FLexems = &FAll; // those read
     bool FComplete = false; // "implementation" was reached
+    static constexpr std::size_t MaxTypes = 16;
+    std::vector<QString> FTypes; // see typeName
 };
 
 } // namespace
