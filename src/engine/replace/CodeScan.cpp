@@ -84,6 +84,7 @@ public:
         if (FDeclared.empty() && !FIndex && !FMayReach)
             return {};
         std::vector<TCodeUse> Uses;
+        Uses.reserve(std::min<std::size_t>(FSubjects.size() / 8, 64)); // a use grows the list by moving each
         for (const size_t I : FSubjects) {
             if (isWord(lexem(I), u"with"))
                 scanWith(I, Uses);
