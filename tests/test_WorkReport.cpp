@@ -193,6 +193,13 @@ TEST_F(WorkReport, CodeUsesFollowTheScopeOfEachDeclaration)
               (QStringList{QString::fromUtf8("memberInCode|10|T\u00dc|IndexName||TOrxTable has no IndexName"),
                            "memberInCode|10|Q|IndexName||TOrxTable has no IndexName",
                            "memberInCode|14|q|DatabaseName||set Connection instead"}));
+    // Two names of one hash ("costarring" and "liquid") stay two names.
+    EXPECT_EQ(items(TOrxProduct::BdePosition, QStringLiteral("H.pas"),
+                    "unit H;\r\ninterface\r\nuses DBTables;\r\nvar costarring: TTable;\r\n  liquid: TQuery;\r\n"
+                    "implementation\r\nbegin\r\n  liquid.IndexName := ''; costarring.IndexName := '';\r\n"
+                    "  liquid.DataSource := nil;\r\nend.\r\n"),
+              (QStringList{"memberInCode|8|costarring|IndexName||TOrxTable has no IndexName",
+                           "memberInCode|9|liquid|DataSource||renamed to MasterSource"}));
 }
 
 // The rules are asked once per run, but each unit's items name the member as
