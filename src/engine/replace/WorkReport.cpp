@@ -148,10 +148,11 @@ int TLineIndex::LineOf(qsizetype Pos)
             Breaks += N;
         }
         for (; I + 16 <= Pos; I += 16) {
-            std::uint16_t N = 0;
+            // A 16-bit sum here is miscompiled by the MinGW compiler.
+            unsigned N = 0;
             for (int K = 0; K < 16; ++K)
                 N += Text[I + K] == u'\n';
-            Breaks += N;
+            Breaks += int(N);
         }
         for (; I < Pos; ++I)
             Breaks += Text[I] == u'\n';
