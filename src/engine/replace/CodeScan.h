@@ -25,6 +25,7 @@ class TUnitIndex;
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 // The fate of Member ("IndexName", "AutoUpdateOptions.KeyFields") on an
@@ -281,29 +282,26 @@ void TCodeIndex::Add(const QString &Text, const std::vector<TUnitLexem> &Lexems,
 
 TCodeIndex::TWord TCodeIndex::wordOf(const QString &Text, const TUnitLexem &L)
 {
-    const auto Is = [&](const char16_t *Word, qsizetype Size) {
-        const char16_t First = Text[L.Start].unicode();
-        return (First >= 0x80 || foldAscii(First) == Word[0])
-               && compareIgnoringCase(QStringView(Text).mid(L.Start, Size), QStringView(Word, Size)) == 0;
+    // The one word of each length that the index notes.
+    struct TEntry
+    {
+        const char16_t *Word;
+        TWord Kind;
     };
-    switch (L.End - L.Start) {
-    case 4:
-        return Is(u"with", 4) ? TWord::With : TWord::Other;
-    case 5:
-        return Is(u"begin", 5) ? TWord::Begin : TWord::Other;
-    case 8:
-        return Is(u"function", 8) ? TWord::Heading : TWord::Other;
-    case 9:
-        return Is(u"procedure", 9) ? TWord::Heading : TWord::Other;
-    case 10:
-        return Is(u"destructor", 10) ? TWord::Heading : TWord::Other;
-    case 11:
-        return Is(u"constructor", 11) ? TWord::Heading : TWord::Other;
-    case 14:
-        return Is(u"implementation", 14) ? TWord::Implementation : TWord::Other;
-    default:
+    static constexpr TEntry ByLength[] = {
+        {}, {}, {}, {}, {u"with", TWord::With}, {u"begin", TWord::Begin}, {}, {},
+        {u"function", TWord::Heading}, {u"procedure", TWord::Heading}, {u"destructor", TWord::Heading},
+        {u"constructor", TWord::Heading}, {}, {}, {u"implementation", TWord::Implementation},
+    };
+    const qsizetype Size = L.End - L.Start;
+    if (Size >= qsizetype(std::size(ByLength)) || !ByLength[Size].Word)
         return TWord::Other;
-    }
+    const TEntry &E = ByLength[Size];
+    const char16_t First = Text[L.Start].unicode();
+    if (First < 0x80 && foldAscii(First) != E.Word[0])
+        return TWord::Other;
+    return compareIgnoringCase(QStringView(Text).mid(L.Start, Size), QStringView(E.Word, Size)) == 0 ? E.Kind
+                                                                                                     : TWord::Other;
 }
 
 // The indexes of the lexemes before End that are code (not comments), in
